@@ -1,0 +1,37 @@
+// Conversion between the locale's multibyte encoding and UTF-16, and the
+// home-directory lookup.
+//
+// Both conversions use the encoding of the environment's locale (LC_ALL /
+// LC_CTYPE / LANG as the environment sets them), never change the process
+// locale, and may run on any thread at the same time.
+//
+// They are lossless for everything the system handles:
+// - a byte that is not valid in the locale's encoding becomes the unit
+//   U+DC00 + byte, and LocaleToWide/WideToLocale turn it back into the same
+//   byte, so every file name and file content round-trips byte for byte;
+// - characters above U+FFFF become surrogate pairs, and pairs are recombined;
+// - both stop at the first NUL (byte or unit); empty in, empty out.
+#pragma once
+
+#include "text/narrow_string.h"
+#include "text/wide_string.h"
+
+namespace veskp8 {
+
+WideString LocaleToWide(const NarrowString& text);
+WideString LocaleToWide(const char* text);
+
+// For display: text that the locale's encoding cannot represent (a character
+// the encoding lacks, a lone surrogate that is not a byte escape) is dropped;
+// the convertible rest is returned.
+NarrowString WideToLocale(const WideString& text);
+
+// For paths and file contents: false when any unit cannot be represented;
+// `out` is then left unchanged and must not be used.
+[[nodiscard]] bool WideToLocaleChecked(const WideString& text, NarrowString& out);
+
+// What the shell word "~" expands to (wordexp), as a wide string; empty when
+// the home directory cannot be found.
+WideString HomeDirectory();
+
+}  // namespace veskp8
