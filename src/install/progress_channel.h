@@ -46,9 +46,9 @@ struct ProgressJob {
 
 // One status as ReadStatus copies it.
 struct ProgressStatus {
-  int code = 0;        // 0 while running and after success; else the error code
-  WideString text;     // destination path, or a message text
-  int percent = 0;     // 0 to 100
+  int code = 0;     // 0 while running and after success; else the error code
+  WideString text;  // destination path, or a message text
+  int percent = 0;  // 0 to 100
 };
 
 class ProgressChannel {

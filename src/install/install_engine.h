@@ -1,0 +1,109 @@
+// InstallEngine: the installation job. It installs every entry of the opened
+// kit into the template directory inside one InstallTransaction and reports
+// through the ProgressChannel.
+//
+// One run (RunJob):
+//  - reads the kit and the template directory T from the channel and begins
+//    the transaction (backup directory "p8stp<n>" under the temporary
+//    directory);
+//  - for each entry i of N, in table order: posts (0, T + name with "\" turned
+//    into "/", i * 100 / N); leaves a destination alone that is a regular file
+//    at least as new as the entry (whole seconds against the entry's ticks);
+//    refuses a destination that is a directory or a special file (lstat, links
+//    not followed); moves an existing file or symbolic link into the backup
+//    directory, and fails when that move fails (an existing file is never
+//    overwritten without its backup; one that vanished in the meantime counts
+//    as absent); creates the missing directories; writes the entry's bytes
+//    from the kit image (created with mode 0660 minus the umask, truncated
+//    after the data, access and modification time set to the entry's time in
+//    whole seconds); then honours the channel's cancel request;
+//  - makes what it wrote durable (syncfs of every file system written to),
+//    commits (removes the backup directory), posts (0, "Copying complete...",
+//    100) and pauses (one second by default) so the final status stays
+//    readable.
+// On any failure the transaction is rolled back FIRST and only then
+// (code, "Installation error", percent of the failing entry; 0 when the
+// transaction did not begin) is posted, so a reader of the error status may
+// rely on the template directory being restored. A cancelled run rolls back
+// and posts (1223, "Installation error", percent) the same way, so a reader
+// never waits for a status that does not come.
+//
+// Texts come from the resource table in the current language
+// (IDS_INSTALL_ERROR, IDS_INSTALL_FINISH).
+//
+// Ownership and threads. An engine lives for one run on the worker thread. It
+// uses the kit's image handle and copy buffer (the kit stays open afterwards)
+// and never touches the user interface. Not copyable.
+//
+// Result codes: 0 success; 2, 3, 6, 13, 87 failures (13: the kit image ended
+// before an entry's data did); 1223 cancelled.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+#include "install/install_transaction.h"
+#include "text/result_code.h"
+#include "text/wide_string.h"
+
+namespace veskp8 {
+
+class KitArchive;
+class ProgressChannel;
+
+// Points of one entry's processing, for InstallJobOptions::stepHook.
+enum class InstallStep {
+  kUpToDateTest,     // after the post, before the destination is examined
+  kBackup,           // the destination is older and exists; before it is moved
+  kEnsureDirectory,  // before the destination's directories are created
+  kWrite,            // before the destination is opened for writing
+  kWritten,          // after the entry was written, before the cancel test
+  kCommit,           // after the last entry, before the durability pass (index N)
+};
+
+struct InstallJobOptions {
+  // Pause after the final post, in milliseconds. The installer keeps the
+  // default; tests and benchmarks set 0.
+  unsigned pauseMilliseconds = 1000;
+  // Test seam, empty in the installer. Called at each step of each entry with
+  // the entry's index and destination path; a non-zero result is treated as
+  // a failure of that step with that code. A hook may also change the file
+  // system (remove a file, change permissions) to make a real fault happen
+  // at a precise moment.
+  std::function<ResultCode(InstallStep step, std::size_t index, const WideString& destination)>
+      stepHook;
+};
+
+class InstallEngine {
+ public:
+  explicit InstallEngine(InstallJobOptions options = {});
+  InstallEngine(const InstallEngine&) = delete;
+  InstallEngine& operator=(const InstallEngine&) = delete;
+
+  // Runs the job against `channel` (see above). Result: 0 after a successful
+  // installation, the error code after a failure, 1223 after a cancellation.
+  // With no kit in the channel the result is 87, posted as an error.
+  [[nodiscard]] ResultCode RunJob(ProgressChannel& channel);
+
+  // The run's transaction (for tests: what it recorded).
+  const InstallTransaction& transaction() const noexcept { return m_transaction; }
+
+ private:
+  [[nodiscard]] ResultCode Install(const KitArchive* kit, const WideString& target, int& percent);
+  [[nodiscard]] ResultCode InstallEntry(KitArchive& kit, std::size_t index,
+                                        const WideString& destination);
+  [[nodiscard]] ResultCode WriteEntry(KitArchive& kit, std::size_t index,
+                                      const WideString& destination);
+  [[nodiscard]] ResultCode Step(InstallStep step, std::size_t index,
+                                const WideString& destination) const;
+  [[nodiscard]] ResultCode MakeWrittenFilesDurable();
+  ResultCode ReportError(ResultCode code, int percent);
+
+  InstallJobOptions m_options;
+  InstallTransaction m_transaction;
+  ProgressChannel* m_channel = nullptr;
+  // One open descriptor per file system written to, for the durability pass.
+  std::vector<std::pair<unsigned long, int>> m_syncTargets;
+};
+
+}  // namespace veskp8
