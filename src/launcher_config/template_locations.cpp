@@ -1,0 +1,124 @@
+#include "launcher_config/template_locations.h"
+
+#include "install/file_finder.h"
+#include "install/file_system.h"
+#include "launcher_config/config_keys.h"
+#include "launcher_config/config_paths.h"
+#include "text/string_ops.h"
+
+namespace veskp8 {
+namespace {
+
+bool IsEitherSeparator(char16_t u) { return u == u'/' || u == u'\\'; }
+
+WideString ComparisonForm(const WideString& value) {
+  if (value.empty() || IsEitherSeparator(value.back())) return value;
+  return value + u"/";
+}
+
+bool PathExists(const WideString& path) {
+  FileFinder finder;
+  return finder.FindFirst(path);
+}
+
+// The text before the last "/" or "\" of `path` (empty when there is none).
+WideString DirectoryOf(const WideString& path) {
+  for (std::size_t i = path.size(); i > 0; --i) {
+    if (IsEitherSeparator(path[i - 1])) return path.substr(0, i - 1);
+  }
+  return WideString();
+}
+
+void MakeDirectoryOf(const WideString& path) {
+  WideString directory = DirectoryOf(path);
+  if (!directory.empty()) (void)MakeDirectories(directory);
+}
+
+}  // namespace
+
+void LauncherConfig::LoadFiles() noexcept {
+  try {
+    (void)Load(GetConfigPath(m_scope, ConfigRole::kSecondary), m_secondary);
+  } catch (...) {
+  }
+  try {
+    m_primaryOutcome = LoadOutcome::kUnreadable;
+    m_primaryOutcome = Load(GetConfigPath(m_scope, ConfigRole::kPrimary), m_primary);
+  } catch (...) {
+  }
+}
+
+void RemoveDuplicateDirectories(std::vector<WideString>& list) {
+  std::vector<WideString> kept_forms;
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    WideString form = ComparisonForm(list[i]);
+    bool duplicate = false;
+    for (const WideString& kept : kept_forms) {
+      if (EqualIgnoringCase(kept, form)) {
+        duplicate = true;
+        break;
+      }
+    }
+    if (duplicate) continue;
+    kept_forms.push_back(form);
+    if (out != i) list[out] = list[i];
+    ++out;
+  }
+  list.resize(out);
+}
+
+void ReadTemplateLocations(std::vector<WideString>& list, int scope) {
+  LauncherConfig config;
+  config.m_scope = scope;
+  config.LoadFiles();
+
+  std::vector<WideString> collected;
+  for (const ConfigTable* table : {&config.m_primary, &config.m_secondary}) {
+    const std::vector<WideString>* values = FindValues(*table, ConfigurationTemplatesLocation);
+    if (values == nullptr) continue;
+    for (const WideString& value : *values) {
+      bool seen = false;
+      for (const WideString& earlier : collected) {
+        if (EqualIgnoringCase(earlier, value)) {
+          seen = true;
+          break;
+        }
+      }
+      if (!seen) collected.push_back(value);
+    }
+  }
+  for (WideString& value : collected) ReplaceAll(value, ForeignSeparator(), PathSeparator());
+  RemoveDuplicateDirectories(collected);
+  list.insert(list.end(), collected.begin(), collected.end());
+}
+
+void WriteTemplateLocations(const std::vector<WideString>& list, int scope) {
+  LauncherConfig config;
+  config.m_scope = scope;
+  config.LoadFiles();
+  if (config.m_primaryOutcome != LoadOutcome::kLoaded &&
+      config.m_primaryOutcome != LoadOutcome::kNotFound) {
+    throw 1;
+  }
+
+  std::vector<WideString> copy;
+  for (const WideString& value : list) {
+    if (value.find(u'\n') == WideString::npos) copy.push_back(value);
+  }
+  RemoveDuplicateDirectories(copy);
+  SetValues(config.m_primary, ConfigurationTemplatesLocation, copy);
+
+  const WideString path = GetConfigPath(scope, ConfigRole::kPrimary);
+  if (!PathExists(path)) MakeDirectoryOf(path);
+  try {
+    Save(path, config.m_primary);
+  } catch (int) {
+    // The directory may have gone since the test above, or the file existed
+    // as a dangling link: create the file's own directory and try once more.
+    MakeDirectoryOf(path);
+    Save(path, config.m_primary);
+  }
+}
+
+}  // namespace veskp8

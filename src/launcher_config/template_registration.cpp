@@ -1,0 +1,56 @@
+#include "launcher_config/template_registration.h"
+
+#include "install/file_finder.h"
+#include "launcher_config/config_paths.h"
+#include "launcher_config/directory_probe.h"
+#include "launcher_config/template_locations.h"
+
+namespace veskp8 {
+namespace {
+
+bool PathExists(const WideString& path) {
+  FileFinder finder;
+  return finder.FindFirst(path);
+}
+
+}  // namespace
+
+void ReadRegisteredTemplates(TemplateRegistration& reg) {
+  reg.m_templateDirs.clear();
+  reg.m_targetDir.clear();
+  reg.m_listFromScope1 = false;
+  reg.m_scope1FileExists = PathExists(GetConfigPath(1, ConfigRole::kPrimary));
+  if (PathExists(GetConfigPath(0, ConfigRole::kPrimary))) {
+    ReadTemplateLocations(reg.m_templateDirs, 0);
+  } else if (reg.m_scope1FileExists) {
+    ReadTemplateLocations(reg.m_templateDirs, 1);
+    reg.m_listFromScope1 = !reg.m_templateDirs.empty();
+  }
+  for (const WideString& directory : reg.m_templateDirs) {
+    if (IsDirectoryWritable(directory)) {
+      reg.m_targetDir = directory;
+      return;
+    }
+  }
+  reg.m_targetDir = GetDefaultTemplateDirectory();
+}
+
+void RegisterInstalledTemplates(TemplateRegistration& reg) noexcept {
+  try {
+    WideString directory = reg.m_targetDir;
+    if (directory.find(u'\n') != WideString::npos || directory.find(u'\r') != WideString::npos) {
+      return;
+    }
+    if (!directory.empty() && (directory.back() == u'/' || directory.back() == u'\\')) {
+      directory.erase(directory.size() - 1);
+    }
+    reg.m_templateDirs.insert(reg.m_templateDirs.begin(), directory);
+    if (!reg.m_listFromScope1) WriteTemplateLocations(reg.m_templateDirs, 0);
+    if (reg.m_scope1FileExists) WriteTemplateLocations(reg.m_templateDirs, 1);
+  } catch (...) {
+    // The launcher's list is a convenience: the installation has succeeded
+    // whether or not it could be updated.
+  }
+}
+
+}  // namespace veskp8
