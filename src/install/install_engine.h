@@ -41,6 +41,8 @@
 
 #include <cstddef>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "install/install_transaction.h"
 #include "text/result_code.h"
@@ -77,6 +79,7 @@ struct InstallJobOptions {
 class InstallEngine {
  public:
   explicit InstallEngine(InstallJobOptions options = {});
+  ~InstallEngine();
   InstallEngine(const InstallEngine&) = delete;
   InstallEngine& operator=(const InstallEngine&) = delete;
 
@@ -89,21 +92,25 @@ class InstallEngine {
   const InstallTransaction& transaction() const noexcept { return m_transaction; }
 
  private:
-  [[nodiscard]] ResultCode Install(const KitArchive* kit, const WideString& target, int& percent);
+  [[nodiscard]] ResultCode Install(KitArchive& kit, const WideString& target, int& percent);
   [[nodiscard]] ResultCode InstallEntry(KitArchive& kit, std::size_t index,
                                         const WideString& destination);
   [[nodiscard]] ResultCode WriteEntry(KitArchive& kit, std::size_t index,
                                       const WideString& destination);
   [[nodiscard]] ResultCode Step(InstallStep step, std::size_t index,
                                 const WideString& destination) const;
+  void RememberFileSystemOf(int fd);
   [[nodiscard]] ResultCode MakeWrittenFilesDurable();
+  void CloseSyncTargets();
   ResultCode ReportError(ResultCode code, int percent);
 
   InstallJobOptions m_options;
   InstallTransaction m_transaction;
   ProgressChannel* m_channel = nullptr;
-  // One open descriptor per file system written to, for the durability pass.
+  // One open descriptor per file system written to, for the durability pass
+  // (syncfs) before the commit; m_syncFailed when one could not be noted.
   std::vector<std::pair<unsigned long, int>> m_syncTargets;
+  bool m_syncFailed = false;
 };
 
 }  // namespace veskp8

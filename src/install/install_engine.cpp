@@ -1,0 +1,277 @@
+#include "install/install_engine.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <new>
+#include <thread>
+#include <utility>
+
+#include "install/file_handle.h"
+#include "install/file_system_native.h"
+#include "install/file_time.h"
+#include "install/progress_channel.h"
+#include "kit/kit_archive.h"
+#include "resources/resource_table.h"
+#include "text/conversion.h"
+#include "text/string_ops.h"
+
+namespace veskp8 {
+namespace {
+
+// Flags word of the destination open (accepted and ignored by the file layer).
+constexpr std::uint32_t kOpenFlags = 0x80;
+
+// True when `destination` is a regular file (a link is followed for this test
+// only) whose modification time, in whole seconds, is not older than
+// `entryTicks`. Opened without blocking, so a link to a FIFO cannot hang the
+// job; a file that cannot be opened is not up to date.
+bool IsUpToDate(const WideString& destination, std::uint64_t entryTicks) {
+  NarrowString path;
+  if (!WideToLocaleChecked(destination, path)) {
+    return false;
+  }
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    return false;
+  }
+  struct stat status {};
+  const bool upToDate = fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+                        UnixSecondsToTicks(status.st_mtime) >= entryTicks;
+  close(fd);
+  return upToDate;
+}
+
+}  // namespace
+
+InstallEngine::InstallEngine(InstallJobOptions options) : m_options(std::move(options)) {}
+
+InstallEngine::~InstallEngine() { CloseSyncTargets(); }
+
+ResultCode InstallEngine::RunJob(ProgressChannel& channel) {
+  m_channel = &channel;
+  int percent = 0;
+  try {
+    const ProgressJob job = channel.ReadJob();
+    if (job.kit == nullptr) {
+      return ReportError(kErrInvalidParameter, 0);
+    }
+    const ResultCode code = Install(*job.kit, job.target, percent);
+    if (code != kOk) {
+      return ReportError(code, percent);
+    }
+    channel.Post(kOk, LoadResourceString("IDS_INSTALL_FINISH"), 100);
+  } catch (const std::bad_alloc&) {
+    // Out of memory inside the job: undo like any other failure (after a
+    // commit the record is empty and the rollback does nothing).
+    return ReportError(kErrInvalidParameter, percent);
+  }
+  if (m_options.pauseMilliseconds != 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(m_options.pauseMilliseconds));
+  }
+  return kOk;
+}
+
+ResultCode InstallEngine::Install(KitArchive& kit, const WideString& target, int& percent) {
+  percent = 0;
+  ResultCode code = m_transaction.Begin(target);
+  if (code != kOk) {
+    return code;
+  }
+  const std::vector<KitEntry>& entries = kit.entries();
+  const std::size_t count = entries.size();
+  const WideString backslash(u"\\");
+  const WideString slash(u"/");
+  for (std::size_t index = 0; index < count; ++index) {
+    percent = static_cast<int>(static_cast<std::uint64_t>(index) * 100 / count);
+    WideString name = entries[index].name;
+    ReplaceAll(name, backslash, slash);
+    const WideString destination = target + name;
+    m_channel->Post(kOk, destination, percent);
+    code = InstallEntry(kit, index, destination);
+    if (code != kOk) {
+      return code;
+    }
+  }
+  code = Step(InstallStep::kCommit, count, target);
+  if (code == kOk) {
+    code = MakeWrittenFilesDurable();
+  }
+  if (code != kOk) {
+    return code;
+  }
+  m_transaction.Commit();
+  return kOk;
+}
+
+ResultCode InstallEngine::InstallEntry(KitArchive& kit, std::size_t index,
+                                       const WideString& destination) {
+  ResultCode code = Step(InstallStep::kUpToDateTest, index, destination);
+  if (code != kOk) {
+    return code;
+  }
+  // Only files are ever replaced; what stands at the destination is decided
+  // with lstat, never by whether it can be opened.
+  bool existed = false;
+  switch (QueryPathKind(destination)) {
+    case PathKind::kMissing:
+      break;
+    case PathKind::kRegular:
+    case PathKind::kSymlink:
+      existed = true;
+      break;
+    case PathKind::kDirectory:
+    case PathKind::kOther:
+    case PathKind::kUnknown:
+      return kErrInvalidParameter;
+  }
+  if (existed && IsUpToDate(destination, kit.entries()[index].modificationTime)) {
+    return kOk;  // skipped: no backup, no write, no cancel test
+  }
+  if (existed) {
+    code = Step(InstallStep::kBackup, index, destination);
+    if (code != kOk) {
+      return code;
+    }
+    code = m_transaction.Backup(destination);
+    if (code != kOk) {
+      // An existing file is never overwritten without its backup. One that
+      // vanished since the test left nothing to move: it counts as absent.
+      if (QueryPathKind(destination) != PathKind::kMissing) {
+        return code;
+      }
+      existed = false;
+    }
+  }
+  code = Step(InstallStep::kEnsureDirectory, index, destination);
+  if (code != kOk) {
+    return code;
+  }
+  const std::size_t lastSlash = destination.rfind(u'/');
+  if (lastSlash != WideString::npos && lastSlash != 0) {
+    code = m_transaction.EnsureDirectory(destination.substr(0, lastSlash));
+    if (code != kOk) {
+      return code;
+    }
+  }
+  if (!existed) {
+    m_transaction.RecordNewFile(destination);
+  }
+  code = Step(InstallStep::kWrite, index, destination);
+  if (code == kOk) {
+    code = WriteEntry(kit, index, destination);
+  }
+  if (code == kOk) {
+    code = Step(InstallStep::kWritten, index, destination);
+  }
+  if (code != kOk) {
+    return code;
+  }
+  return m_channel->IsCancelRequested() ? kErrCancelled : kOk;
+}
+
+ResultCode InstallEngine::WriteEntry(KitArchive& kit, std::size_t index,
+                                     const WideString& destination) {
+  const KitEntry& entry = kit.entries()[index];
+  FileHandle file = kNoFileHandle;
+  ResultCode code =
+      OpenFileHandle(destination, kAccessWrite, 0, kCreateKeepContent, file, kOpenFlags);
+  if (code != kOk) {
+    return code;
+  }
+  auto fail = [&](ResultCode failure) {
+    (void)CloseFile(file);
+    return failure;
+  };
+  const FileHandle image = kit.imageHandle();
+  if (SeekFile(image, entry.dataOffset, SeekOrigin::kBegin) < 0) {
+    const ResultCode seekError = LastError();
+    return fail(seekError != kOk ? seekError : kErrInvalidHandle);
+  }
+  unsigned char* buffer = kit.copyBuffer();
+  const std::uint32_t bufferSize = kit.copyBufferSize();
+  std::uint32_t remaining = entry.dataSize;
+  while (remaining != 0) {
+    const std::size_t wanted = std::min(remaining, bufferSize);
+    std::size_t got = 0;
+    code = ReadFully(image, buffer, wanted, &got);
+    if (code != kOk) {
+      return fail(code);
+    }
+    if (got == 0) {
+      return fail(kErrInvalidData);  // the image ends before the entry's data
+    }
+    const std::size_t n = std::min<std::size_t>(got, remaining);
+    remaining -= static_cast<std::uint32_t>(n);
+    std::size_t written = 0;
+    code = WriteFile(file, buffer, n, &written);
+    if (code != kOk) {
+      return fail(code);
+    }
+  }
+  code = TruncateHere(file);
+  if (code == kOk) {
+    code = SetFileTimes(file, entry.modificationTime);
+  }
+  if (code != kOk) {
+    return fail(code);
+  }
+  RememberFileSystemOf(file);
+  return CloseFile(file);
+}
+
+void InstallEngine::RememberFileSystemOf(int fd) {
+  struct stat status {};
+  if (fstat(fd, &status) != 0) {
+    m_syncFailed = true;
+    return;
+  }
+  const auto device = static_cast<unsigned long>(status.st_dev);
+  for (const auto& known : m_syncTargets) {
+    if (known.first == device) {
+      return;
+    }
+  }
+  const int copy = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (copy < 0) {
+    m_syncFailed = true;
+    return;
+  }
+  m_syncTargets.emplace_back(device, copy);
+}
+
+ResultCode InstallEngine::MakeWrittenFilesDurable() {
+  bool ok = !m_syncFailed;
+  for (const auto& target : m_syncTargets) {
+    if (syncfs(target.second) != 0) {
+      ok = false;
+    }
+  }
+  CloseSyncTargets();
+  return ok ? kOk : kErrInvalidParameter;
+}
+
+void InstallEngine::CloseSyncTargets() {
+  for (const auto& target : m_syncTargets) {
+    close(target.second);
+  }
+  m_syncTargets.clear();
+}
+
+ResultCode InstallEngine::Step(InstallStep step, std::size_t index,
+                               const WideString& destination) const {
+  return m_options.stepHook ? m_options.stepHook(step, index, destination) : kOk;
+}
+
+ResultCode InstallEngine::ReportError(ResultCode code, int percent) {
+  // The error becomes visible only once the template directory is restored.
+  (void)m_transaction.Rollback(code);
+  CloseSyncTargets();
+  m_channel->Post(code, LoadResourceString("IDS_INSTALL_ERROR"), percent);
+  return code;
+}
+
+}  // namespace veskp8
