@@ -31,7 +31,9 @@ NarrowString WideToLocale(const WideString& text);
 [[nodiscard]] bool WideToLocaleChecked(const WideString& text, NarrowString& out);
 
 // What the shell word "~" expands to (wordexp), as a wide string; empty when
-// the home directory cannot be found.
+// the home directory cannot be found. wordexp reads the environment (HOME,
+// else the password database): do not call it while another thread changes
+// the environment.
 WideString HomeDirectory();
 
 }  // namespace veskp8

@@ -79,7 +79,7 @@ class NarrowString {
   // The private representation is the implementation's; only the 24-byte
   // size of the value is fixed.
   std::int32_t tag_;
-  unsigned char area_[20];
+  char area_[20];
 };
 
 static_assert(sizeof(NarrowString) == 24, "a narrow string is one 24-byte value");

@@ -25,7 +25,7 @@ class WideString {
  public:
   using Unit = char16_t;
   static constexpr std::size_t npos = static_cast<std::size_t>(-1);
-  static constexpr int kInlineLimit = 9;            // units stored inline
+  static constexpr int kInlineLimit = 9;             // units stored inline
   static constexpr int kHeapTag = kInlineLimit + 1;  // tag value of heap storage
 
   WideString() noexcept;
@@ -71,14 +71,27 @@ class WideString {
   void reserve(std::size_t n);
   void clear();
 
-  // Editing in place (positions in units).
-  // Inserts [first, last) before `pos`.
+  // Editing in place (positions in units). Each makes a shared block unique
+  // first. Ranges [first, last) may lie inside this string. Pointer positions
+  // point into c_str() of this string and are invalidated by the edit.
+  // Inserts [first, last) before `pos` (at the end: append with the append
+  // growth rule; elsewhere the result is built as a new value of exactly the
+  // new length, inline when it fits). std::out_of_range when pos > size().
   void insert(std::size_t pos, const Unit* first, const Unit* last);
+  void insert_at(const Unit* position, const Unit* first, const Unit* last);
   // Removes min(count, size() - pos) units; std::out_of_range when pos > size().
   WideString& erase(std::size_t pos, std::size_t count = npos);
-  // Replaces min(count, size() - pos) units at pos by [first, last); the
-  // source may lie inside this string.
+  // Removes [first, last); returns the position of `first` in the (possibly
+  // new) storage.
+  Unit* erase_range(const Unit* first, const Unit* last);
+  // Replaces min(count, size() - pos) units at pos by [first, last);
+  // std::out_of_range when pos > size().
   void replace(std::size_t pos, std::size_t count, const Unit* first, const Unit* last);
+  // The same with the units of a zero-terminated literal (without its zero).
+  void replace(std::size_t pos, std::size_t count, const Unit* literal);
+  // Replaces [first, last) by [source_first, source_last).
+  void replace_range(const Unit* first, const Unit* last, const Unit* source_first,
+                     const Unit* source_last);
 
   // Copy of at most `count` units from `pos`; std::out_of_range when pos > size().
   WideString substr(std::size_t pos, std::size_t count = npos) const;
@@ -111,7 +124,7 @@ class WideString {
   // The private representation is the implementation's; only the 24-byte
   // size of the value is fixed.
   std::int32_t tag_;
-  unsigned char area_[20];
+  char16_t area_[10];
 };
 
 static_assert(sizeof(WideString) == 24, "a wide string is one 24-byte value");
