@@ -1,0 +1,37 @@
+// The real services behind the pre-install checks.
+#include "install/file_finder.h"
+#include "install/file_system.h"
+#include "kit/kit_archive.h"
+#include "kit/preinstall_check.h"
+#include "launcher_config/config_paths.h"
+#include "launcher_config/directory_probe.h"
+#include "launcher_config/template_locations.h"
+
+namespace veskp8 {
+namespace {
+
+bool PathExists(const WideString& path) {
+  FileFinder finder;
+  return finder.FindFirst(path);
+}
+
+}  // namespace
+
+PreinstallServices DefaultPreinstallServices() {
+  PreinstallServices services;
+  services.pathExists = PathExists;
+  services.primaryConfigExists = [](bool scope) {
+    return PathExists(GetConfigPath(scope ? 1 : 0, ConfigRole::kPrimary));
+  };
+  services.readTemplateLocations = [](std::vector<WideString>& list, bool scope) {
+    ReadTemplateLocations(list, scope ? 1 : 0);
+  };
+  services.isDirectoryWritable = IsDirectoryWritable;
+  services.defaultTemplateBase = GetDefaultTemplateBase;
+  services.fileSize = QueryFileSize;
+  services.freeSpace = QueryFreeSpace;
+  services.openKit = OpenKit;
+  return services;
+}
+
+}  // namespace veskp8

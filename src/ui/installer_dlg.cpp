@@ -1,0 +1,349 @@
+#include "ui/installer_dlg.h"
+
+#include <gdk/gdkkeysyms.h>
+
+#include <exception>
+
+#include "install/file_finder.h"
+#include "install/process.h"
+#include "kit/kit_description.h"
+#include "kit/preinstall_check.h"
+#include "launcher_config/template_registration.h"
+#include "resources/images/images.h"
+#include "resources/resource_table.h"
+#include "text/conversion.h"
+#include "text/string_ops.h"
+#include "ui/dir_select_page.h"
+#include "ui/message_page.h"
+#include "ui/progress_page.h"
+#include "ui/success_final_page.h"
+#include "ui/ui_text.h"
+
+namespace veskp8 {
+namespace {
+
+// How often the copying page looks at the worker's status. Short enough for a
+// smooth bar, long enough to leave the main thread idle in between.
+constexpr guint kPollIntervalMs = 40;
+
+// Layout of the frame around the pages.
+constexpr int kSeparatorY = 310;
+constexpr int kButtonY = 320;
+constexpr int kButtonWidth = 80;
+constexpr int kButtonHeight = 30;
+constexpr int kBackX = 230;
+constexpr int kNextX = 310;
+constexpr int kCancelX = 410;
+
+GtkWidget* PutButton(GtkWidget* fixed, const char* id, int x) {
+  GtkWidget* button = gtk_button_new_with_label(ResourceLabel(id).c_str());
+  gtk_widget_set_size_request(button, kButtonWidth, kButtonHeight);
+  gtk_fixed_put(GTK_FIXED(fixed), button, x, kButtonY);
+  return button;
+}
+
+bool EndsWithSeparator(const WideString& s) { return s.ends_with(u'/') || s.ends_with(u'\\'); }
+
+}  // namespace
+
+CInstallerDlg::CInstallerDlg(int argc, char** argv, bool silent, const NarrowString& title,
+                             const WideString& language, bool useCwd)
+    : m_silent(silent),
+      m_language(language),
+      m_useCwd(useCwd),
+      m_argc(argc),
+      m_argv(argv),
+      m_title(title) {
+  m_worker.Clear();
+  // gtk_init would print to stderr and exit without a display; with
+  // gtk_init_check the installer stays silent and Run does nothing.
+  m_displayOpen = gtk_init_check(&m_argc, &m_argv) != FALSE;
+  m_channel.Post(0, LoadResourceString(IDS_PREPARECOPY), 0);
+}
+
+CInstallerDlg::~CInstallerDlg() = default;
+
+WideString CInstallerDlg::GetTitle() { return LocaleToWide(m_title); }
+
+void CInstallerDlg::Run() {
+  if (!m_displayOpen) return;
+  PreinstallState checks{m_useCwd,           m_kitPath,        m_templateDirs, m_targetDir,
+                         m_scope1FileExists, m_listFromScope1, m_kit};
+  const bool ready = RunPreinstallChecks(
+      checks, [this](const WideString& text) { ShowMessageBox(this, text, kMessageErrorOk); },
+      DefaultPreinstallServices());
+  if (!ready) return;
+
+  BuildWindow();
+  ShowWelcomePage();
+  if (m_silent) {
+    RunInstallation();
+  } else {
+    gtk_main();
+  }
+  // The process must not end while the worker still writes files.
+  if (m_workerLaunched) (void)m_worker.Join();
+}
+
+void CInstallerDlg::BuildWindow() {
+  m_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_position(GTK_WINDOW(m_window), GTK_WIN_POS_CENTER);
+
+  GdkGeometry geometry = {};
+  geometry.min_width = geometry.max_width = geometry.base_width = m_width;
+  geometry.min_height = geometry.max_height = geometry.base_height = m_height;
+  geometry.win_gravity = GDK_GRAVITY_NORTH_WEST;
+  gtk_window_set_geometry_hints(
+      GTK_WINDOW(m_window), m_window, &geometry,
+      static_cast<GdkWindowHints>(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE | GDK_HINT_BASE_SIZE));
+  gtk_window_set_modal(GTK_WINDOW(m_window), TRUE);
+  gtk_window_set_type_hint(GTK_WINDOW(m_window), GDK_WINDOW_TYPE_HINT_MENU);
+
+  m_icon = gdk_pixbuf_new_from_xpm_data(const_cast<const char**>(kInstallerIconXpm));
+  gtk_window_set_icon(GTK_WINDOW(m_window), m_icon);
+
+  m_fixed = gtk_fixed_new();
+  gtk_container_add(GTK_CONTAINER(m_window), m_fixed);
+
+  g_signal_connect_swapped(m_window, "destroy", G_CALLBACK(gtk_main_quit), m_window);
+  g_signal_connect(m_window, "key_press_event", G_CALLBACK(&CInstallerDlg::OnKeyPress), this);
+  g_signal_connect(m_window, "delete_event", G_CALLBACK(&CInstallerDlg::OnDeleteEvent), this);
+
+  gtk_window_set_title(GTK_WINDOW(m_window), m_title.c_str());
+
+  GtkWidget* separator = gtk_hseparator_new();
+  gtk_widget_set_size_request(separator, m_width - 20, 5);
+  gtk_fixed_put(GTK_FIXED(m_fixed), separator, 10, kSeparatorY);
+
+  m_backButton = PutButton(m_fixed, IDS_WIZARD_BACK, kBackX);
+  m_nextButton = PutButton(m_fixed, IDS_WIZARD_NEXT, kNextX);
+  gtk_widget_set_can_default(m_nextButton, TRUE);
+  gtk_window_set_default(GTK_WINDOW(m_window), m_nextButton);
+  m_cancelButton = PutButton(m_fixed, IDS_WIZARD_CANCEL, kCancelX);
+
+  g_signal_connect(m_backButton, "clicked", G_CALLBACK(&CInstallerDlg::OnBack), this);
+  g_signal_connect(m_nextButton, "clicked", G_CALLBACK(&CInstallerDlg::OnNext), this);
+  g_signal_connect(m_cancelButton, "clicked", G_CALLBACK(&CInstallerDlg::OnCancel), this);
+
+  gtk_widget_show_all(m_fixed);
+  m_pageImage = gdk_pixbuf_new_from_xpm_data(const_cast<const char**>(kPageImageXpm));
+  gtk_widget_show(m_window);
+}
+
+void CInstallerDlg::SwitchPage(WizardDialogPage* page) {
+  if (m_currentPage != nullptr) {
+    for (GtkWidget* widget : m_currentPage->widgets()) gtk_widget_hide(widget);
+  }
+  m_currentPage = page;
+  for (GtkWidget* widget : page->widgets()) gtk_widget_show(widget);
+  page->Activate();
+}
+
+void CInstallerDlg::ShowWelcomePage() {
+  WideString product;
+  WideString vendor;
+  LookupProductAndVendor(m_kit.descriptions(), m_language, product, vendor);
+  if (product.empty()) product = LoadResourceString(IDS_DEFPRODUCT);
+  if (vendor.empty()) vendor = LoadResourceString(IDS_DEFPROVIDER);
+  const WideString message =
+      LoadResourceString(IDS_WELCOME_TITLE) + u" " + product + u" (" + vendor + u").";
+  if (m_welcomePage == nullptr) m_welcomePage = new MessagePage(m_fixed, m_pageImage, message);
+
+  if (m_silent) {
+    gtk_widget_set_visible(m_backButton, FALSE);
+    gtk_widget_set_visible(m_nextButton, FALSE);
+  } else {
+    gtk_widget_set_sensitive(m_backButton, FALSE);
+  }
+  m_state = PageWelcome;
+  SwitchPage(m_welcomePage);
+}
+
+void CInstallerDlg::ShowDirectoryPage() {
+  m_state = PageDirectory;
+  if (m_dirPage == nullptr) m_dirPage = new DirSelectPage(m_fixed, m_pageImage);
+  m_dirPage->SetEntryText(m_targetDir);
+  gtk_widget_set_sensitive(m_backButton, TRUE);
+  gtk_widget_set_sensitive(m_nextButton, TRUE);
+  SwitchPage(m_dirPage);
+}
+
+void CInstallerDlg::RunInstallation() {
+  if (m_progressPage == nullptr) m_progressPage = new ProgressPage(m_fixed, m_width - 20);
+
+  // An empty target would install relative to the current directory, without
+  // a backup, and register an empty entry.
+  if (m_targetDir.empty()) {
+    ShowMessageBox(this, LoadResourceString(IDS_ERROR_NOTARGET), kMessageErrorOk);
+    ShowErrorPage();
+    return;
+  }
+
+  gtk_widget_set_sensitive(m_backButton, FALSE);
+  gtk_widget_set_sensitive(m_nextButton, FALSE);
+  m_channel.Start(&m_kit, m_targetDir);
+  SwitchPage(m_progressPage);
+  m_state = PageCopying;
+
+  m_worker.Launch(&m_channel);
+  if (m_worker.createResult() != 0) {
+    ShowMessageBox(this, LoadResourceString(IDS_INSTALL_ERROR), kMessageErrorOk);
+    ShowErrorPage();
+    return;
+  }
+  m_workerLaunched = true;
+
+  // Wait for the outcome in a nested loop: the window stays responsive and
+  // the main thread sleeps between two looks at the status.
+  m_copyLoop = g_main_loop_new(nullptr, FALSE);
+  g_timeout_add(kPollIntervalMs, &CInstallerDlg::OnPollTimer, this);
+  g_main_loop_run(m_copyLoop);
+  g_main_loop_unref(m_copyLoop);
+  m_copyLoop = nullptr;
+
+  if (m_outcome.code != 0) {
+    ShowMessageBox(this, m_outcome.text, kMessageErrorOk);
+    ShowErrorPage();
+    return;
+  }
+  ShowSuccessPage();
+  RegisterTargetDirectory();
+}
+
+gboolean CInstallerDlg::OnPollTimer(gpointer data) {
+  auto* self = static_cast<CInstallerDlg*>(data);
+  const ProgressStatus status = self->m_channel.ReadStatus();
+  self->m_progressPage->Update(status.percent);
+  if (status.code == 0 && status.percent < 100) return TRUE;
+  self->m_outcome = status;
+  g_main_loop_quit(self->m_copyLoop);
+  return FALSE;
+}
+
+void CInstallerDlg::RegisterTargetDirectory() {
+  try {
+    TemplateRegistration registration;
+    registration.m_templateDirs = m_templateDirs;
+    registration.m_targetDir = m_targetDir;
+    registration.m_scope1FileExists = m_scope1FileExists;
+    registration.m_listFromScope1 = m_listFromScope1;
+    RegisterInstalledTemplates(registration);
+    m_templateDirs = registration.m_templateDirs;
+  } catch (...) {
+    // Registration never changes the outcome of the installation.
+  }
+}
+
+void CInstallerDlg::ShowSuccessPage() {
+  m_state = PageSuccess;
+  if (m_successPage == nullptr) {
+    m_successPage =
+        new SuccessFinalPage(m_fixed, m_pageImage, LoadResourceString(IDS_SUCCESS_FINISH));
+  }
+  SetFinalButtons();
+  SwitchPage(m_successPage);
+}
+
+void CInstallerDlg::ShowErrorPage() {
+  if (m_errorPage == nullptr) {
+    m_errorPage = new MessagePage(m_fixed, m_pageImage, LoadResourceString(IDS_ERROR_FINISH));
+  }
+  m_state = PageError;
+  SetFinalButtons();
+  SwitchPage(m_errorPage);
+}
+
+void CInstallerDlg::SetFinalButtons() {
+  gtk_widget_set_sensitive(m_nextButton, TRUE);
+  gtk_widget_set_sensitive(m_cancelButton, FALSE);
+  gtk_widget_set_visible(m_backButton, FALSE);
+  gtk_widget_set_visible(m_nextButton, TRUE);
+  gtk_button_set_label(GTK_BUTTON(m_nextButton), ResourceLabel(IDS_WIZARD_FINISH).c_str());
+  gtk_widget_set_can_default(m_nextButton, TRUE);
+  gtk_window_set_default(GTK_WINDOW(m_window), m_nextButton);
+}
+
+void CInstallerDlg::OnNext(GtkWidget* /*button*/, gpointer data) {
+  auto* self = static_cast<CInstallerDlg*>(data);
+  switch (self->m_state) {
+    case PageSuccess:
+    case PageError:
+      self->Finish();
+      break;
+    case PageDirectory: {
+      WideString target = self->m_dirPage->GetEntryText();
+      ReplaceAll(target, ForeignSeparator(), PathSeparator());
+      if (target.empty()) {
+        ShowMessageBox(self, LoadResourceString(IDS_SETUP_EMPTYTARGET), kMessagePlainOk);
+        break;
+      }
+      self->m_targetDir = target;
+      self->RunInstallation();
+      break;
+    }
+    case PageWelcome:
+      self->ShowDirectoryPage();
+      break;
+    default:
+      break;
+  }
+}
+
+void CInstallerDlg::OnBack(GtkWidget* /*button*/, gpointer data) {
+  auto* self = static_cast<CInstallerDlg*>(data);
+  if (self->m_state == PageDirectory) self->ShowWelcomePage();
+}
+
+void CInstallerDlg::OnCancel(GtkWidget* /*button*/, gpointer data) {
+  auto* self = static_cast<CInstallerDlg*>(data);
+  if (self->m_state == PageCopying) {
+    self->m_worker.RequestStop();
+    return;
+  }
+  self->AskCancel();
+}
+
+gboolean CInstallerDlg::OnKeyPress(GtkWidget* /*window*/, GdkEventKey* event, gpointer data) {
+  auto* self = static_cast<CInstallerDlg*>(data);
+  if (event->keyval != GDK_Escape) return FALSE;
+  // While files are copied the window must stay: the copy's outcome is shown
+  // on its pages.
+  if (self->m_state != PageCopying) self->AskCancel();
+  return TRUE;
+}
+
+gboolean CInstallerDlg::OnDeleteEvent(GtkWidget* /*window*/, GdkEvent* /*event*/, gpointer data) {
+  auto* self = static_cast<CInstallerDlg*>(data);
+  // TRUE keeps the window while copying; otherwise GTK destroys it.
+  return self->m_state == PageCopying ? TRUE : FALSE;
+}
+
+void CInstallerDlg::AskCancel() {
+  if (m_confirmCancel && ShowMessageBox(this, LoadResourceString(IDS_ACCEPT_CANCEL),
+                                        kMessageQuestionYesNo) != kMessageResultYes) {
+    return;
+  }
+  gtk_widget_destroy(m_window);
+}
+
+void CInstallerDlg::Finish() {
+  if (m_state == PageSuccess) OpenDescription();
+  gtk_widget_destroy(m_window);
+}
+
+void CInstallerDlg::OpenDescription() {
+  const WideString name = LookupDescriptionDocument(m_kit.descriptions(), m_language);
+  WideString path = m_targetDir;
+  if (!EndsWithSeparator(path)) path += u"/";
+  path += name;
+  ReplaceAll(path, ForeignSeparator(), PathSeparator());
+
+  FileFinder finder;
+  if (!finder.FindFirst(path) || !m_successPage->IsOpenDescriptionChecked()) return;
+  NarrowString localPath;
+  if (!WideToLocaleChecked(path, localPath)) return;
+  // No shell: the path is one literal argument whatever it holds.
+  (void)RunProgram({NarrowString("xdg-open"), localPath}, true);
+}
+
+}  // namespace veskp8

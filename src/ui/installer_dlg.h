@@ -1,0 +1,134 @@
+// CInstallerDlg: the installer's one top-level window, a wizard of fixed size
+// (500 x 360) with a page area, a separator and the Back, Next/Finish and
+// Cancel buttons, and everything an installation needs between start-up and
+// exit: the opened kit, the progress channel, the worker record, the chosen
+// template directory, the launcher's template-directory list and the pages.
+//
+// Page flow: welcome -> template directory -> copying -> success or error.
+// With `silent`, the welcome page is shown without Back and Next and the
+// installation starts at once into the proposed directory; Run returns when it
+// has ended, without waiting on the final page.
+//
+// Lifetime: the entry routine constructs it on its stack, calls Run once and
+// destroys it. Run joins the worker before it returns, so no worker outlives
+// Run. Pages and widgets are created at most once each and live until the
+// process ends (they belong to GTK).
+//
+// Threads: all of it runs on the main thread, which alone calls GTK. The worker
+// thread shares only the channel and its stop flag with it.
+#pragma once
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gtk/gtk.h>
+
+#include <vector>
+
+#include "install/progress_channel.h"
+#include "install/worker_thread.h"
+#include "kit/kit_archive.h"
+#include "text/narrow_string.h"
+#include "text/wide_string.h"
+#include "ui/message_box.h"
+
+namespace veskp8 {
+
+class DirSelectPage;
+class MessagePage;
+class ProgressPage;
+class SuccessFinalPage;
+class WizardDialogPage;
+
+class CInstallerDlg : public CWnd {
+ public:
+  enum PageState {
+    PageNone = 0,
+    PageWelcome = 1,
+    PageDirectory = 2,
+    PageCopying = 3,
+    PageSuccess = 4,
+    PageError = 5,
+  };
+
+  // Copies the arguments, allocates the kit's copy buffer, calls gtk_init with
+  // the addresses of its own copies of argc/argv (GTK may remove its options
+  // there) and posts the first status, "Preparing to copy...".
+  CInstallerDlg(int argc, char** argv, bool silent, const NarrowString& title,
+                const WideString& language, bool useCwd);
+  ~CInstallerDlg();
+  CInstallerDlg(const CInstallerDlg&) = delete;
+  CInstallerDlg& operator=(const CInstallerDlg&) = delete;
+
+  // Runs the pre-install checks (which show their own message box on
+  // failure: then no window is built), builds the window and shows the welcome
+  // page; then either installs at once (silent) or runs the GTK main loop until
+  // the window is destroyed. Joins the worker before returning.
+  void Run();
+
+  // The window title (IDR_MAINFRAME's text) as a wide string.
+  WideString GetTitle() override;
+
+  int state() const { return m_state; }
+
+ private:
+  static void OnBack(GtkWidget* button, gpointer dialog);
+  static void OnNext(GtkWidget* button, gpointer dialog);
+  static void OnCancel(GtkWidget* button, gpointer dialog);
+  static gboolean OnKeyPress(GtkWidget* window, GdkEventKey* event, gpointer dialog);
+  static gboolean OnDeleteEvent(GtkWidget* window, GdkEvent* event, gpointer dialog);
+  static gboolean OnPollTimer(gpointer dialog);
+
+  void BuildWindow();
+  void ShowWelcomePage();
+  void ShowDirectoryPage();
+  void RunInstallation();
+  void ShowSuccessPage();
+  void ShowErrorPage();
+  void SetFinalButtons();
+  void SwitchPage(WizardDialogPage* page);
+  void AskCancel();
+  void Finish();
+  void RegisterTargetDirectory();
+  void OpenDescription();
+
+  bool m_listFromScope1 = false;
+  bool m_scope1FileExists = false;
+  bool m_silent;
+  ProgressChannel m_channel;
+  std::vector<WideString> m_templateDirs;
+  WideString m_targetDir;
+  WideString m_kitPath;
+  KitArchive m_kit;
+  WideString m_language;
+  int m_state = PageNone;
+  MessagePage* m_welcomePage = nullptr;
+  DirSelectPage* m_dirPage = nullptr;
+  WizardDialogPage* m_currentPage = nullptr;
+  ProgressPage* m_progressPage = nullptr;
+  SuccessFinalPage* m_successPage = nullptr;
+  MessagePage* m_errorPage = nullptr;
+  bool m_useCwd;
+  GdkPixbuf* m_pageImage = nullptr;
+  GtkWidget* m_backButton = nullptr;
+  GtkWidget* m_nextButton = nullptr;
+  GtkWidget* m_cancelButton = nullptr;
+  bool m_confirmCancel = true;
+  int m_argc;
+  char** m_argv;
+  int m_width = 500;
+  int m_height = 360;
+  NarrowString m_title;
+  GtkWidget* m_window = nullptr;
+  GtkWidget* m_fixed = nullptr;
+  GdkPixbuf* m_icon = nullptr;
+  WorkerThread m_worker;
+
+  // Copying: the nested loop that RunInstallation runs until the polling
+  // timer has seen the outcome, and that outcome.
+  GMainLoop* m_copyLoop = nullptr;
+  ProgressStatus m_outcome;
+  bool m_workerLaunched = false;
+  // gtk_init_check succeeded: there is a display to show the wizard on.
+  bool m_displayOpen = false;
+};
+
+}  // namespace veskp8

@@ -1,0 +1,148 @@
+// The wizard pages: MessagePage, SuccessFinalPage, DirSelectPage and
+// ProgressPage, with the layout of the 500 x 360 wizard window.
+#include <gtk/gtk.h>
+
+#include "text/conversion.h"
+#include "ui/dir_select_page.h"
+#include "ui/message_page.h"
+#include "ui/progress_page.h"
+#include "ui/success_final_page.h"
+#include "ui/ui_text.h"
+
+namespace veskp8 {
+namespace {
+
+// Layout of the page area (above the separator at y = 310).
+constexpr int kTextX = 170;
+constexpr int kTextY = 10;
+constexpr int kTextWidth = 330;
+constexpr int kTextHeight = 250;
+constexpr int kCheckY = 170;
+constexpr int kCaptionY = 255;
+constexpr int kEntryY = 275;
+constexpr int kEntryWidth = 280;
+constexpr int kEntryHeight = 30;
+constexpr int kBrowseX = 460;
+constexpr int kBrowseSize = 30;
+constexpr int kStatusX = 10;
+constexpr int kStatusY = 130;
+constexpr int kBarY = 150;
+constexpr int kBarHeight = 20;
+
+}  // namespace
+
+GtkWidget* CreateTextLabel(GtkWidget* container) {
+  GtkWidget* label = gtk_label_new(nullptr);
+  gtk_widget_set_size_request(label, kTextWidth, kTextHeight);
+  gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
+  gtk_misc_set_alignment(GTK_MISC(label), 0, 0);
+  gtk_fixed_put(GTK_FIXED(container), label, kTextX, kTextY);
+  return label;
+}
+
+MessagePage::MessagePage(GtkWidget* container, GdkPixbuf* image, const WideString& text)
+    : WizardDialogPage(container) {
+  m_image = gtk_image_new_from_pixbuf(image);
+  AddWidget(m_image);
+  gtk_container_add(GTK_CONTAINER(container), m_image);
+  m_text = CreateTextLabel(container);
+  AddWidget(m_text);
+  SetText(text);
+}
+
+void MessagePage::SetText(const WideString& text) {
+  gtk_label_set_text(GTK_LABEL(m_text), WideToLocale(text).c_str());
+}
+
+SuccessFinalPage::SuccessFinalPage(GtkWidget* container, GdkPixbuf* image, const WideString& text)
+    : MessagePage(container, image, text) {
+  m_openDescription =
+      gtk_check_button_new_with_label(ResourceLabel("IDS_SUCCESS_OPENDESCR").c_str());
+  AddWidget(m_openDescription);
+  gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(m_openDescription), TRUE);
+  gtk_fixed_put(GTK_FIXED(container), m_openDescription, kTextX, kCheckY);
+}
+
+bool SuccessFinalPage::IsOpenDescriptionChecked() const {
+  return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(m_openDescription)) != FALSE;
+}
+
+DirSelectPage::DirSelectPage(GtkWidget* container, GdkPixbuf* image) : WizardDialogPage(container) {
+  m_image = gtk_image_new_from_pixbuf(image);
+  AddWidget(m_image);
+  gtk_container_add(GTK_CONTAINER(container), m_image);
+
+  m_prompt = CreateTextLabel(container);
+  AddWidget(m_prompt);
+  gtk_label_set_text(GTK_LABEL(m_prompt), ResourceLabel("IDS_DESTINATION_PROMPT").c_str());
+
+  m_caption = gtk_label_new(ResourceLabel("IDS_TEMPLATE_CATALOG").c_str());
+  AddWidget(m_caption);
+  gtk_fixed_put(GTK_FIXED(container), m_caption, kTextX, kCaptionY);
+
+  m_entry = gtk_entry_new();
+  AddWidget(m_entry);
+  gtk_widget_set_size_request(m_entry, kEntryWidth, kEntryHeight);
+  gtk_fixed_put(GTK_FIXED(container), m_entry, kTextX, kEntryY);
+
+  m_browseButton = gtk_button_new_with_label("...");
+  AddWidget(m_browseButton);
+  gtk_widget_set_size_request(m_browseButton, kBrowseSize, kBrowseSize);
+  gtk_fixed_put(GTK_FIXED(container), m_browseButton, kBrowseX, kEntryY);
+  g_signal_connect(m_browseButton, "clicked", G_CALLBACK(&DirSelectPage::OnBrowse), this);
+}
+
+WideString DirSelectPage::GetEntryText() const {
+  const gchar* text = gtk_entry_get_text(GTK_ENTRY(m_entry));
+  if (text == nullptr) return WideString();
+  return LocaleToWide(text);
+}
+
+void DirSelectPage::SetEntryText(const WideString& text) {
+  gtk_entry_set_text(GTK_ENTRY(m_entry), WideToLocale(text).c_str());
+}
+
+void DirSelectPage::OnBrowse(GtkWidget* /*button*/, gpointer data) {
+  auto* page = static_cast<DirSelectPage*>(data);
+  if (page == nullptr) return;
+  GtkWidget* chooser = gtk_file_chooser_dialog_new(
+      nullptr, nullptr, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, GTK_STOCK_CANCEL,
+      GTK_RESPONSE_CANCEL, GTK_STOCK_OPEN, GTK_RESPONSE_ACCEPT, nullptr);
+  gtk_window_set_modal(GTK_WINDOW(chooser), TRUE);
+  if (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
+    gchar* folder = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser));
+    if (folder != nullptr) {
+      gtk_entry_set_text(GTK_ENTRY(page->m_entry), folder);
+      g_free(folder);
+    }
+  }
+  gtk_widget_destroy(chooser);
+}
+
+ProgressPage::ProgressPage(GtkWidget* container, int bar_width) : WizardDialogPage(container) {
+  m_status = gtk_label_new(nullptr);
+  AddWidget(m_status);
+  gtk_fixed_put(GTK_FIXED(container), m_status, kStatusX, kStatusY);
+
+  m_bar = gtk_progress_bar_new();
+  AddWidget(m_bar);
+  gtk_widget_set_size_request(m_bar, bar_width, kBarHeight);
+  gtk_fixed_put(GTK_FIXED(container), m_bar, kStatusX, kBarY);
+
+  m_startText = ResourceLabel("IDS_PROGRESS_START");
+  m_finishText = ResourceLabel("IDS_INSTALL_FINISH");
+  gtk_label_set_text(GTK_LABEL(m_status), m_startText.c_str());
+  gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(m_bar), 0.0);
+}
+
+void ProgressPage::Update(int percent) {
+  const NarrowString& text = percent == 100 ? m_finishText : m_startText;
+  gtk_label_set_text(GTK_LABEL(m_status), text.c_str());
+  double fraction = percent / 100.0;
+  // GTK refuses fractions outside [0, 1] with a warning.
+  if (fraction < 0.0) fraction = 0.0;
+  if (fraction > 1.0) fraction = 1.0;
+  gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(m_bar), fraction);
+}
+
+}  // namespace veskp8

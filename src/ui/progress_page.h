@@ -1,0 +1,34 @@
+// ProgressPage: the copying page. A status label at (10, 130) and a progress
+// bar of (bar width) x 20 at (10, 150); no image. The two status texts are
+// fixed at construction in the language current then.
+//
+// Ownership and threads as for WizardDialogPage (wizard_dialog_page.h).
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include "text/narrow_string.h"
+#include "ui/wizard_dialog_page.h"
+
+namespace veskp8 {
+
+class ProgressPage : public WizardDialogPage {
+ public:
+  // Status "Files being copied...", bar empty.
+  ProgressPage(GtkWidget* container, int bar_width);
+
+  // Status "Copying complete..." when `percent` is exactly 100, otherwise
+  // "Files being copied..."; the bar shows percent / 100.
+  void Update(int percent);
+
+  GtkWidget* status_label() const { return m_status; }
+  GtkWidget* bar() const { return m_bar; }
+
+ private:
+  GtkWidget* m_status;
+  GtkWidget* m_bar;
+  NarrowString m_startText;
+  NarrowString m_finishText;
+};
+
+}  // namespace veskp8
