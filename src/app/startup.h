@@ -1,0 +1,57 @@
+// What the installer starts with: the command line scanned for its options
+// ("usecwd" as the first argument, -L<code> / /L<code>, -S / /S) and the
+// language of the user-visible texts chosen from the -L option, the
+// environment's locale or English. No GTK here, so the choice can be tested
+// without a display.
+//
+// Only the main thread uses this, at start-up, before any other thread exists.
+#pragma once
+
+#include <functional>
+
+#include "text/narrow_string.h"
+#include "text/wide_string.h"
+
+namespace veskp8 {
+
+// The startup record and the values the entry routine hands to the installer
+// dialog. Lives on the entry routine's stack for the whole run; m_argv points
+// into the process arguments and is not owned.
+struct StartupRecord {
+  int m_argc = 0;
+  char** m_argv = nullptr;   // as received, unchanged
+  int m_languageIndex = 0;   // index into the language list; 0 until chosen
+  WideString m_windowTitle;  // empty until FetchWindowTitle
+
+  WideString m_languageCode = u"en";   // the code that selected the language
+  bool m_silent = false;               // an S option was given
+  bool m_useCurrentDirectory = false;  // argv[1] is exactly "usecwd"
+};
+
+// Sets the process locale from the environment and returns its name (the
+// result of setlocale(LC_ALL, "")), or nullptr when that fails.
+using EnvironmentLocale = std::function<const char*()>;
+
+// Scans the command line and chooses the language:
+// - m_useCurrentDirectory when argc >= 2 and argv[1] is exactly "usecwd"
+//   (case-sensitive, whole word); the option scan then starts at argv[2].
+// - Options begin with '-' or '/'; the letter after it decides:
+//   L or l: the rest of the argument, whole, is looked up as a language code
+//     (exact match); found, it chooses the language and becomes
+//     m_languageCode. Found or not, the scan ends with this argument.
+//   S or s: m_silent (anything after the letter is ignored).
+//   Other letters, a lone '-' or '/', and non-options are skipped.
+// - When no -L option chose a language, `environmentLocale` is called exactly
+//   once; its name, cut to its first two characters when it is three or more
+//   long ("ru_RU.UTF-8" -> "ru"), is looked up the same way. It is not called
+//   otherwise, so the process locale is left alone when -L chose the language.
+// - Otherwise English (index 5, code "en").
+// Never fails. m_windowTitle stays empty.
+StartupRecord ScanCommandLine(int argc, char** argv, const EnvironmentLocale& environmentLocale);
+
+// Makes record.m_languageIndex the current language of the resource table,
+// stores the text of IDR_MAINFRAME as record.m_windowTitle and returns it in
+// the locale's encoding, as GTK's window title wants it.
+NarrowString FetchWindowTitle(StartupRecord& record);
+
+}  // namespace veskp8

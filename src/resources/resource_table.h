@@ -1,0 +1,118 @@
+// The resource string table: every text the user sees, in each language of
+// the language list, named by a resource identifier such as
+// "IDS_WELCOME_TITLE" (the IDS_/IDR_ constants below).
+//
+// Language list: language index (1..23, ascending; 0 is never an index and
+// means "no language") -> two-letter code + text set. A text set maps each of
+// the 31 identifiers to its UTF-8 text. Index 9 holds the Greek texts under
+// the code "el"; index 22 ("ar") holds the English texts unchanged.
+//
+// Lifetime and threads: the table is built once during static initialisation,
+// before main, and is never changed afterwards; lookups may run on any thread
+// at the same time without a lock (also before main, from other static
+// initialisers: the first use builds it). The current language is written
+// once by the entry routine, before other threads exist, and read by every
+// lookup afterwards.
+#pragma once
+
+#include <array>
+#include <map>
+#include <string_view>
+
+#include "text/narrow_string.h"
+#include "text/wide_string.h"
+
+namespace veskp8 {
+
+// Resource identifiers, in the order in which every text set is written.
+inline constexpr char IDS_WIZARD_BACK[] = "IDS_WIZARD_BACK";
+inline constexpr char IDS_WIZARD_NEXT[] = "IDS_WIZARD_NEXT";
+inline constexpr char IDS_WIZARD_FINISH[] = "IDS_WIZARD_FINISH";
+inline constexpr char IDS_WIZARD_CANCEL[] = "IDS_WIZARD_CANCEL";
+inline constexpr char IDS_ACCEPT_CANCEL[] = "IDS_ACCEPT_CANCEL";
+inline constexpr char IDS_TITLE_INSTALLER[] = "IDS_TITLE_INSTALLER";
+inline constexpr char IDS_PREPARECOPY[] = "IDS_PREPARECOPY";
+inline constexpr char IDS_INSTALL_ERROR[] = "IDS_INSTALL_ERROR";
+inline constexpr char IDS_ERROR_NOSOURCE[] = "IDS_ERROR_NOSOURCE";
+inline constexpr char IDS_ERROR_NOTARGET[] = "IDS_ERROR_NOTARGET";
+inline constexpr char IDS_ERROR_NOSPACE[] = "IDS_ERROR_NOSPACE";
+inline constexpr char IDS_CHOOSEDIR_FOLDER[] = "IDS_CHOOSEDIR_FOLDER";
+inline constexpr char IDS_CHOOSEDIR_TITLE[] = "IDS_CHOOSEDIR_TITLE";
+inline constexpr char IDR_MAINFRAME[] = "IDR_MAINFRAME";
+inline constexpr char IDS_SETUP_EMPTYTARGET[] = "IDS_SETUP_EMPTYTARGET";
+inline constexpr char IDS_INSTALL_FINISH[] = "IDS_INSTALL_FINISH";
+inline constexpr char IDS_ERROR_DAMAGEDSOURCE[] = "IDS_ERROR_DAMAGEDSOURCE";
+inline constexpr char IDS_DEFPRODUCT[] = "IDS_DEFPRODUCT";
+inline constexpr char IDS_DEFPROVIDER[] = "IDS_DEFPROVIDER";
+inline constexpr char IDS_SUCCESS_FINISH[] = "IDS_SUCCESS_FINISH";
+inline constexpr char IDS_SUCCESS_OPENDESCR[] = "IDS_SUCCESS_OPENDESCR";
+inline constexpr char IDS_PROGRESS_START[] = "IDS_PROGRESS_START";
+inline constexpr char IDS_ERROR_FINISH[] = "IDS_ERROR_FINISH";
+inline constexpr char IDS_CANCEL_FINISH[] = "IDS_CANCEL_FINISH";
+inline constexpr char IDS_BROWSE_SELDIR[] = "IDS_BROWSE_SELDIR";
+inline constexpr char IDS_BROWSE_OK[] = "IDS_BROWSE_OK";
+inline constexpr char IDS_BROWSE_CANCEL[] = "IDS_BROWSE_CANCEL";
+inline constexpr char IDS_WELCOME_TITLE[] = "IDS_WELCOME_TITLE";
+inline constexpr char IDS_SETUP_EXISTEDTARGET[] = "IDS_SETUP_EXISTEDTARGET";
+inline constexpr char IDS_DESTINATION_PROMPT[] = "IDS_DESTINATION_PROMPT";
+inline constexpr char IDS_TEMPLATE_CATALOG[] = "IDS_TEMPLATE_CATALOG";
+
+inline constexpr std::array<const char*, 31> kResourceIdentifiers = {
+    IDS_WIZARD_BACK,         IDS_WIZARD_NEXT,        IDS_WIZARD_FINISH,     IDS_WIZARD_CANCEL,
+    IDS_ACCEPT_CANCEL,       IDS_TITLE_INSTALLER,    IDS_PREPARECOPY,       IDS_INSTALL_ERROR,
+    IDS_ERROR_NOSOURCE,      IDS_ERROR_NOTARGET,     IDS_ERROR_NOSPACE,     IDS_CHOOSEDIR_FOLDER,
+    IDS_CHOOSEDIR_TITLE,     IDR_MAINFRAME,          IDS_SETUP_EMPTYTARGET, IDS_INSTALL_FINISH,
+    IDS_ERROR_DAMAGEDSOURCE, IDS_DEFPRODUCT,         IDS_DEFPROVIDER,       IDS_SUCCESS_FINISH,
+    IDS_SUCCESS_OPENDESCR,   IDS_PROGRESS_START,     IDS_ERROR_FINISH,      IDS_CANCEL_FINISH,
+    IDS_BROWSE_SELDIR,       IDS_BROWSE_OK,          IDS_BROWSE_CANCEL,     IDS_WELCOME_TITLE,
+    IDS_SETUP_EXISTEDTARGET, IDS_DESTINATION_PROMPT, IDS_TEMPLATE_CATALOG,
+};
+
+// Language indexes that the program names itself.
+inline constexpr int kNoLanguage = 0;
+inline constexpr int kEnglishLanguage = 5;
+
+// Byte-wise ordering of identifiers; also accepts std::string_view keys, so a
+// lookup needs no NarrowString.
+struct ByteWiseLess {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const noexcept { return a < b; }
+  bool operator()(const NarrowString& a, const NarrowString& b) const noexcept {
+    return a.view() < b.view();
+  }
+  bool operator()(const NarrowString& a, std::string_view b) const noexcept { return a.view() < b; }
+  bool operator()(std::string_view a, const NarrowString& b) const noexcept { return a < b.view(); }
+};
+
+// Identifier -> UTF-8 text.
+using TextSet = std::map<NarrowString, NarrowString, ByteWiseLess>;
+
+struct LanguageEntry {
+  NarrowString m_code;  // two lower-case letters, e.g. "ru"
+  TextSet m_texts;
+};
+
+// Language index -> entry, ascending.
+using LanguageList = std::map<int, LanguageEntry>;
+
+// The whole table, for enumeration (tests, diagnostics). Never fails; the
+// reference stays valid until the process exits and must not be modified.
+const LanguageList& GetLanguageList();
+
+// The text of `identifier` in the current language, converted with
+// LocaleToWide on every call (texts come out right in UTF-8 locales; plain
+// ASCII texts in any locale). Empty when the identifier is unknown (exact,
+// case-sensitive match) or the current language has no entry. Any thread.
+WideString LoadResourceString(std::string_view identifier);
+
+// The lowest index whose code equals `code` exactly (same length and bytes,
+// case-sensitive, not cut or normalised); kNoLanguage (0) when none does.
+int FindLanguageByCode(std::string_view code);
+
+// The current language: process-wide, kEnglishLanguage (5) until set. Set once
+// by the entry routine before other threads start; an index without an entry
+// is accepted and makes every lookup empty.
+void SetCurrentLanguage(int languageIndex);
+int GetCurrentLanguage();
+
+}  // namespace veskp8

@@ -1,0 +1,52 @@
+// Azerbaijani texts of the resource table.
+#include "resources/strings/text_sets.h"
+
+namespace veskp8::resource_texts {
+namespace {
+
+constexpr TextPair kTexts[] = {
+    {IDS_WIZARD_BACK, "< Geri"},
+    {IDS_WIZARD_NEXT, "İrəli >"},
+    {IDS_WIZARD_FINISH, "Bitir"},
+    {IDS_WIZARD_CANCEL, "İmtina"},
+    {IDS_ACCEPT_CANCEL, "Quraşdırmanı həqiqətən ləğv etmək istəyirsiniz?"},
+    {IDS_TITLE_INSTALLER, "Konfiqurasiyanın quraşdırılması"},
+    {IDS_PREPARECOPY, "Köçürməyə hazırlıq..."},
+    {IDS_INSTALL_ERROR, "Quraşdırma xətası"},
+    {IDS_ERROR_NOSOURCE, "veskp8.efd paylama dəsti faylı tapılmadı."},
+    {IDS_ERROR_NOTARGET, "Şablonların cari qovluğa quraşdırılması dəstəklənmir."},
+    {IDS_ERROR_NOSPACE, "Temp qovluğunda kifayət qədər boş yer yoxdur."},
+    {IDS_CHOOSEDIR_FOLDER, "&Qovluq:"},
+    {IDS_CHOOSEDIR_TITLE, "Qovluq seçin"},
+    {IDR_MAINFRAME, "Konfiqurasiyanın quraşdırılması"},
+    {IDS_SETUP_EMPTYTARGET, "Şablon qovluğuna düzgün yolu göstərin."},
+    {IDS_INSTALL_FINISH, "Köçürmə başa çatdı..."},
+    {IDS_ERROR_DAMAGEDSOURCE,
+     "veskp8.efd paylama dəsti faylı zədələnib və ya bu quraşdırma proqramı üçün nəzərdə "
+     "tutulmayıb."},
+    {IDS_DEFPRODUCT, "<Məhsul>"},
+    {IDS_DEFPROVIDER, "<Təchizatçı>"},
+    {IDS_SUCCESS_FINISH, "Konfiqurasiya uğurla quraşdırıldı."},
+    {IDS_SUCCESS_OPENDESCR, "Paylama dəstinin təsvirini açın"},
+    {IDS_PROGRESS_START, "Fayllar köçürülür..."},
+    {IDS_ERROR_FINISH,
+     "Quraşdırma zamanı xəta baş verdi. Quraşdırma ləğv edildi. Şablon qovluğu dəyişdirilmədi."},
+    {IDS_CANCEL_FINISH, "Quraşdırma ləğv edildi. Şablon qovluğu dəyişdirilmədi."},
+    {IDS_BROWSE_SELDIR, "Seçilmiş qovluq:"},
+    {IDS_BROWSE_OK, "Seç"},
+    {IDS_BROWSE_CANCEL, "İmtina"},
+    {IDS_WELCOME_TITLE, "Məhsulun quraşdırma proqramına xoş gəlmisiniz"},
+    {IDS_SETUP_EXISTEDTARGET,
+     "Quraşdırma qovluğunda quraşdırma zamanı dəyişdirilə bilən fayllar var. Davam etmək "
+     "istəyirsiniz?"},
+    {IDS_DESTINATION_PROMPT,
+     "Şablon qovluğuna yolu göstərin. Quraşdırma proqramı şablonları və konfiqurasiya fayllarını "
+     "göstərilən qovluğa quraşdıracaq."},
+    {IDS_TEMPLATE_CATALOG, "Şablon qovluğu:"},
+};
+
+}  // namespace
+
+std::span<const TextPair> AzerbaijaniTexts() { return kTexts; }
+
+}  // namespace veskp8::resource_texts

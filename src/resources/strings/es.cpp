@@ -1,0 +1,53 @@
+// Spanish texts of the resource table.
+#include "resources/strings/text_sets.h"
+
+namespace veskp8::resource_texts {
+namespace {
+
+constexpr TextPair kTexts[] = {
+    {IDS_WIZARD_BACK, "< Atrás"},
+    {IDS_WIZARD_NEXT, "Siguiente >"},
+    {IDS_WIZARD_FINISH, "Finalizar"},
+    {IDS_WIZARD_CANCEL, "Cancelar"},
+    {IDS_ACCEPT_CANCEL, "¿Realmente desea cancelar la instalación?"},
+    {IDS_TITLE_INSTALLER, "Instalación de la configuración"},
+    {IDS_PREPARECOPY, "Preparando la copia..."},
+    {IDS_INSTALL_ERROR, "Error de instalación"},
+    {IDS_ERROR_NOSOURCE, "No se encontró el archivo del paquete de distribución veskp8.efd."},
+    {IDS_ERROR_NOTARGET, "No se admite la instalación de plantillas en el directorio actual."},
+    {IDS_ERROR_NOSPACE, "Espacio insuficiente en el directorio Temp."},
+    {IDS_CHOOSEDIR_FOLDER, "&Carpeta:"},
+    {IDS_CHOOSEDIR_TITLE, "Elegir directorio"},
+    {IDR_MAINFRAME, "Instalación de la configuración"},
+    {IDS_SETUP_EMPTYTARGET, "Especifique una ruta correcta al directorio de plantillas."},
+    {IDS_INSTALL_FINISH, "Copia completada..."},
+    {IDS_ERROR_DAMAGEDSOURCE,
+     "El archivo del paquete de distribución veskp8.efd está dañado o no está destinado a este "
+     "programa de instalación."},
+    {IDS_DEFPRODUCT, "<Producto>"},
+    {IDS_DEFPROVIDER, "<Proveedor>"},
+    {IDS_SUCCESS_FINISH, "La configuración se instaló correctamente."},
+    {IDS_SUCCESS_OPENDESCR, "Abrir la descripción del paquete de distribución"},
+    {IDS_PROGRESS_START, "Copiando archivos..."},
+    {IDS_ERROR_FINISH,
+     "Se produjo un error durante la instalación. Instalación cancelada. El directorio de "
+     "plantillas no se ha modificado."},
+    {IDS_CANCEL_FINISH, "Instalación cancelada. El directorio de plantillas no se ha modificado."},
+    {IDS_BROWSE_SELDIR, "Directorio seleccionado:"},
+    {IDS_BROWSE_OK, "Seleccionar"},
+    {IDS_BROWSE_CANCEL, "Cancelar"},
+    {IDS_WELCOME_TITLE, "Bienvenido al programa de instalación del producto"},
+    {IDS_SETUP_EXISTEDTARGET,
+     "El directorio de instalación contiene archivos que pueden modificarse durante la "
+     "instalación. ¿Desea continuar?"},
+    {IDS_DESTINATION_PROMPT,
+     "Especifique la ruta al directorio de plantillas. El programa de instalación instalará las "
+     "plantillas y los archivos de configuración en el directorio especificado."},
+    {IDS_TEMPLATE_CATALOG, "Directorio de plantillas:"},
+};
+
+}  // namespace
+
+std::span<const TextPair> SpanishTexts() { return kTexts; }
+
+}  // namespace veskp8::resource_texts

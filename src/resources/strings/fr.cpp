@@ -1,0 +1,55 @@
+// French texts of the resource table.
+#include "resources/strings/text_sets.h"
+
+namespace veskp8::resource_texts {
+namespace {
+
+constexpr TextPair kTexts[] = {
+    {IDS_WIZARD_BACK, "< Précédent"},
+    {IDS_WIZARD_NEXT, "Suivant >"},
+    {IDS_WIZARD_FINISH, "Terminer"},
+    {IDS_WIZARD_CANCEL, "Annuler"},
+    {IDS_ACCEPT_CANCEL, "Voulez-vous vraiment annuler l'installation ?"},
+    {IDS_TITLE_INSTALLER, "Installation de la configuration"},
+    {IDS_PREPARECOPY, "Préparation de la copie..."},
+    {IDS_INSTALL_ERROR, "Erreur d'installation"},
+    {IDS_ERROR_NOSOURCE, "Le fichier du kit de distribution veskp8.efd est introuvable."},
+    {IDS_ERROR_NOTARGET,
+     "L'installation des modèles dans le répertoire courant n'est pas prise en charge."},
+    {IDS_ERROR_NOSPACE, "Espace insuffisant dans le répertoire Temp."},
+    {IDS_CHOOSEDIR_FOLDER, "&Dossier :"},
+    {IDS_CHOOSEDIR_TITLE, "Choisir un répertoire"},
+    {IDR_MAINFRAME, "Installation de la configuration"},
+    {IDS_SETUP_EMPTYTARGET, "Indiquez un chemin correct vers le répertoire des modèles."},
+    {IDS_INSTALL_FINISH, "Copie terminée..."},
+    {IDS_ERROR_DAMAGEDSOURCE,
+     "Le fichier du kit de distribution veskp8.efd est endommagé ou n'est pas destiné à ce "
+     "programme d'installation."},
+    {IDS_DEFPRODUCT, "<Produit>"},
+    {IDS_DEFPROVIDER, "<Éditeur>"},
+    {IDS_SUCCESS_FINISH, "La configuration a été installée avec succès."},
+    {IDS_SUCCESS_OPENDESCR, "Ouvrir la description du kit de distribution"},
+    {IDS_PROGRESS_START, "Copie des fichiers en cours..."},
+    {IDS_ERROR_FINISH,
+     "Une erreur s'est produite pendant l'installation. L'installation a été annulée. Le "
+     "répertoire des modèles n'a pas été modifié."},
+    {IDS_CANCEL_FINISH,
+     "L'installation a été annulée. Le répertoire des modèles n'a pas été modifié."},
+    {IDS_BROWSE_SELDIR, "Répertoire sélectionné :"},
+    {IDS_BROWSE_OK, "Sélectionner"},
+    {IDS_BROWSE_CANCEL, "Annuler"},
+    {IDS_WELCOME_TITLE, "Bienvenue dans le programme d'installation du produit"},
+    {IDS_SETUP_EXISTEDTARGET,
+     "Le répertoire d'installation contient des fichiers qui peuvent être modifiés pendant "
+     "l'installation. Voulez-vous continuer ?"},
+    {IDS_DESTINATION_PROMPT,
+     "Indiquez le chemin du répertoire des modèles. Le programme d'installation installera les "
+     "modèles et les fichiers de configuration dans le répertoire indiqué."},
+    {IDS_TEMPLATE_CATALOG, "Répertoire des modèles :"},
+};
+
+}  // namespace
+
+std::span<const TextPair> FrenchTexts() { return kTexts; }
+
+}  // namespace veskp8::resource_texts

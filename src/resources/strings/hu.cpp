@@ -1,0 +1,51 @@
+// Hungarian texts of the resource table.
+#include "resources/strings/text_sets.h"
+
+namespace veskp8::resource_texts {
+namespace {
+
+constexpr TextPair kTexts[] = {
+    {IDS_WIZARD_BACK, "< Vissza"},
+    {IDS_WIZARD_NEXT, "Tovább >"},
+    {IDS_WIZARD_FINISH, "Befejezés"},
+    {IDS_WIZARD_CANCEL, "Mégse"},
+    {IDS_ACCEPT_CANCEL, "Biztosan meg akarja szakítani a telepítést?"},
+    {IDS_TITLE_INSTALLER, "Konfiguráció telepítése"},
+    {IDS_PREPARECOPY, "Másolás előkészítése..."},
+    {IDS_INSTALL_ERROR, "Telepítési hiba"},
+    {IDS_ERROR_NOSOURCE, "A veskp8.efd terjesztési csomagfájl nem található."},
+    {IDS_ERROR_NOTARGET, "A sablonok telepítése az aktuális könyvtárba nem támogatott."},
+    {IDS_ERROR_NOSPACE, "Nincs elég szabad hely a Temp könyvtárban."},
+    {IDS_CHOOSEDIR_FOLDER, "&Mappa:"},
+    {IDS_CHOOSEDIR_TITLE, "Könyvtár kiválasztása"},
+    {IDR_MAINFRAME, "Konfiguráció telepítése"},
+    {IDS_SETUP_EMPTYTARGET, "Adja meg a sablonkönyvtár helyes elérési útját."},
+    {IDS_INSTALL_FINISH, "A másolás befejeződött..."},
+    {IDS_ERROR_DAMAGEDSOURCE,
+     "A veskp8.efd terjesztési csomagfájl sérült, vagy nem ehhez a telepítőprogramhoz készült."},
+    {IDS_DEFPRODUCT, "<Termék>"},
+    {IDS_DEFPROVIDER, "<Szállító>"},
+    {IDS_SUCCESS_FINISH, "A konfiguráció telepítése sikeresen befejeződött."},
+    {IDS_SUCCESS_OPENDESCR, "A terjesztési csomag leírásának megnyitása"},
+    {IDS_PROGRESS_START, "Fájlok másolása folyamatban..."},
+    {IDS_ERROR_FINISH,
+     "Hiba történt a telepítés során. A telepítés megszakadt. A sablonkönyvtár nem változott."},
+    {IDS_CANCEL_FINISH, "A telepítés megszakadt. A sablonkönyvtár nem változott."},
+    {IDS_BROWSE_SELDIR, "Kiválasztott könyvtár:"},
+    {IDS_BROWSE_OK, "Kiválasztás"},
+    {IDS_BROWSE_CANCEL, "Mégse"},
+    {IDS_WELCOME_TITLE, "Üdvözli a termék telepítőprogramja"},
+    {IDS_SETUP_EXISTEDTARGET,
+     "A telepítési könyvtár olyan fájlokat tartalmaz, amelyek a telepítés során módosulhatnak. "
+     "Folytatja?"},
+    {IDS_DESTINATION_PROMPT,
+     "Adja meg a sablonkönyvtár elérési útját. A telepítőprogram a megadott könyvtárba telepíti a "
+     "sablonokat és a konfigurációs fájlokat."},
+    {IDS_TEMPLATE_CATALOG, "Sablonkönyvtár:"},
+};
+
+}  // namespace
+
+std::span<const TextPair> HungarianTexts() { return kTexts; }
+
+}  // namespace veskp8::resource_texts

@@ -1,0 +1,54 @@
+// Italian texts of the resource table.
+#include "resources/strings/text_sets.h"
+
+namespace veskp8::resource_texts {
+namespace {
+
+constexpr TextPair kTexts[] = {
+    {IDS_WIZARD_BACK, "< Indietro"},
+    {IDS_WIZARD_NEXT, "Avanti >"},
+    {IDS_WIZARD_FINISH, "Fine"},
+    {IDS_WIZARD_CANCEL, "Annulla"},
+    {IDS_ACCEPT_CANCEL, "Annullare davvero l'installazione?"},
+    {IDS_TITLE_INSTALLER, "Installazione della configurazione"},
+    {IDS_PREPARECOPY, "Preparazione della copia..."},
+    {IDS_INSTALL_ERROR, "Errore di installazione"},
+    {IDS_ERROR_NOSOURCE, "File del pacchetto di distribuzione veskp8.efd non trovato."},
+    {IDS_ERROR_NOTARGET, "L'installazione dei modelli nella directory corrente non è supportata."},
+    {IDS_ERROR_NOSPACE, "Spazio insufficiente nella directory Temp."},
+    {IDS_CHOOSEDIR_FOLDER, "&Cartella:"},
+    {IDS_CHOOSEDIR_TITLE, "Scegli directory"},
+    {IDR_MAINFRAME, "Installazione della configurazione"},
+    {IDS_SETUP_EMPTYTARGET, "Specificare un percorso corretto per la directory dei modelli."},
+    {IDS_INSTALL_FINISH, "Copia completata..."},
+    {IDS_ERROR_DAMAGEDSOURCE,
+     "Il file del pacchetto di distribuzione veskp8.efd è danneggiato o non è destinato a questo "
+     "programma di installazione."},
+    {IDS_DEFPRODUCT, "<Prodotto>"},
+    {IDS_DEFPROVIDER, "<Fornitore>"},
+    {IDS_SUCCESS_FINISH, "Configurazione installata correttamente."},
+    {IDS_SUCCESS_OPENDESCR, "Apri la descrizione del pacchetto di distribuzione"},
+    {IDS_PROGRESS_START, "Copia dei file in corso..."},
+    {IDS_ERROR_FINISH,
+     "Si è verificato un errore durante l'installazione. Installazione annullata. La directory dei "
+     "modelli non è stata modificata."},
+    {IDS_CANCEL_FINISH,
+     "Installazione annullata. La directory dei modelli non è stata modificata."},
+    {IDS_BROWSE_SELDIR, "Directory selezionata:"},
+    {IDS_BROWSE_OK, "Seleziona"},
+    {IDS_BROWSE_CANCEL, "Annulla"},
+    {IDS_WELCOME_TITLE, "Benvenuti nel programma di installazione del prodotto"},
+    {IDS_SETUP_EXISTEDTARGET,
+     "La directory di installazione contiene file che potrebbero essere modificati durante "
+     "l'installazione. Continuare?"},
+    {IDS_DESTINATION_PROMPT,
+     "Specificare il percorso della directory dei modelli. Il programma di installazione "
+     "installerà i modelli e i file di configurazione nella directory specificata."},
+    {IDS_TEMPLATE_CATALOG, "Directory dei modelli:"},
+};
+
+}  // namespace
+
+std::span<const TextPair> ItalianTexts() { return kTexts; }
+
+}  // namespace veskp8::resource_texts

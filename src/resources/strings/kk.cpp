@@ -1,0 +1,51 @@
+// Kazakh texts of the resource table.
+#include "resources/strings/text_sets.h"
+
+namespace veskp8::resource_texts {
+namespace {
+
+constexpr TextPair kTexts[] = {
+    {IDS_WIZARD_BACK, "< Артқа"},
+    {IDS_WIZARD_NEXT, "Келесі >"},
+    {IDS_WIZARD_FINISH, "Дайын"},
+    {IDS_WIZARD_CANCEL, "Болдырмау"},
+    {IDS_ACCEPT_CANCEL, "Орнатудан шынымен бас тартқыңыз келе ме?"},
+    {IDS_TITLE_INSTALLER, "Конфигурацияны орнату"},
+    {IDS_PREPARECOPY, "Көшіруге дайындалуда..."},
+    {IDS_INSTALL_ERROR, "Орнату қатесі"},
+    {IDS_ERROR_NOSOURCE, "veskp8.efd жеткізілім жинағының файлы табылмады."},
+    {IDS_ERROR_NOTARGET, "Үлгілерді ағымдағы каталогқа орнатуға қолдау көрсетілмейді."},
+    {IDS_ERROR_NOSPACE, "Temp каталогында бос орын жеткіліксіз."},
+    {IDS_CHOOSEDIR_FOLDER, "&Каталог:"},
+    {IDS_CHOOSEDIR_TITLE, "Каталогты таңдау"},
+    {IDR_MAINFRAME, "Конфигурацияны орнату"},
+    {IDS_SETUP_EMPTYTARGET, "Үлгілер каталогына дұрыс жолды көрсетіңіз."},
+    {IDS_INSTALL_FINISH, "Көшіру аяқталды..."},
+    {IDS_ERROR_DAMAGEDSOURCE,
+     "veskp8.efd жеткізілім жинағының файлы зақымдалған немесе осы орнату бағдарламасына "
+     "арналмаған."},
+    {IDS_DEFPRODUCT, "<Өнім>"},
+    {IDS_DEFPROVIDER, "<Жеткізуші>"},
+    {IDS_SUCCESS_FINISH, "Конфигурация сәтті орнатылды."},
+    {IDS_SUCCESS_OPENDESCR, "Жеткізілім жинағының сипаттамасын ашу"},
+    {IDS_PROGRESS_START, "Файлдар көшірілуде..."},
+    {IDS_ERROR_FINISH,
+     "Орнату барысында қате орын алды. Орнату тоқтатылды. Үлгілер каталогы өзгертілмеді."},
+    {IDS_CANCEL_FINISH, "Орнату тоқтатылды. Үлгілер каталогы өзгертілмеді."},
+    {IDS_BROWSE_SELDIR, "Таңдалған каталог:"},
+    {IDS_BROWSE_OK, "Таңдау"},
+    {IDS_BROWSE_CANCEL, "Болдырмау"},
+    {IDS_WELCOME_TITLE, "Өнімді орнату бағдарламасына қош келдіңіз"},
+    {IDS_SETUP_EXISTEDTARGET,
+     "Орнату каталогында орнату барысында өзгертілуі мүмкін файлдар бар. Жалғастырғыңыз келе ме?"},
+    {IDS_DESTINATION_PROMPT,
+     "Үлгілер каталогына жолды көрсетіңіз. Орнату бағдарламасы үлгілер мен конфигурация файлдарын "
+     "көрсетілген каталогқа орнатады."},
+    {IDS_TEMPLATE_CATALOG, "Үлгілер каталогы:"},
+};
+
+}  // namespace
+
+std::span<const TextPair> KazakhTexts() { return kTexts; }
+
+}  // namespace veskp8::resource_texts

@@ -1,0 +1,50 @@
+// Lithuanian texts of the resource table.
+#include "resources/strings/text_sets.h"
+
+namespace veskp8::resource_texts {
+namespace {
+
+constexpr TextPair kTexts[] = {
+    {IDS_WIZARD_BACK, "< Atgal"},
+    {IDS_WIZARD_NEXT, "Toliau >"},
+    {IDS_WIZARD_FINISH, "Baigti"},
+    {IDS_WIZARD_CANCEL, "Atšaukti"},
+    {IDS_ACCEPT_CANCEL, "Ar tikrai norite atšaukti diegimą?"},
+    {IDS_TITLE_INSTALLER, "Konfigūracijos diegimas"},
+    {IDS_PREPARECOPY, "Ruošiamasi kopijuoti..."},
+    {IDS_INSTALL_ERROR, "Diegimo klaida"},
+    {IDS_ERROR_NOSOURCE, "Platinimo rinkinio failas veskp8.efd nerastas."},
+    {IDS_ERROR_NOTARGET, "Šablonų diegimas į dabartinį katalogą nepalaikomas."},
+    {IDS_ERROR_NOSPACE, "Kataloge Temp nepakanka laisvos vietos."},
+    {IDS_CHOOSEDIR_FOLDER, "&Aplankas:"},
+    {IDS_CHOOSEDIR_TITLE, "Pasirinkite katalogą"},
+    {IDR_MAINFRAME, "Konfigūracijos diegimas"},
+    {IDS_SETUP_EMPTYTARGET, "Nurodykite teisingą kelią į šablonų katalogą."},
+    {IDS_INSTALL_FINISH, "Kopijavimas baigtas..."},
+    {IDS_ERROR_DAMAGEDSOURCE,
+     "Platinimo rinkinio failas veskp8.efd sugadintas arba neskirtas šiai diegimo programai."},
+    {IDS_DEFPRODUCT, "<Produktas>"},
+    {IDS_DEFPROVIDER, "<Tiekėjas>"},
+    {IDS_SUCCESS_FINISH, "Konfigūracija sėkmingai įdiegta."},
+    {IDS_SUCCESS_OPENDESCR, "Atverti platinimo rinkinio aprašą"},
+    {IDS_PROGRESS_START, "Kopijuojami failai..."},
+    {IDS_ERROR_FINISH,
+     "Diegimo metu įvyko klaida. Diegimas atšauktas. Šablonų katalogas nepakeistas."},
+    {IDS_CANCEL_FINISH, "Diegimas atšauktas. Šablonų katalogas nepakeistas."},
+    {IDS_BROWSE_SELDIR, "Pasirinktas katalogas:"},
+    {IDS_BROWSE_OK, "Pasirinkti"},
+    {IDS_BROWSE_CANCEL, "Atšaukti"},
+    {IDS_WELCOME_TITLE, "Sveiki atvykę į produkto diegimo programą"},
+    {IDS_SETUP_EXISTEDTARGET,
+     "Diegimo kataloge yra failų, kurie diegimo metu gali būti pakeisti. Ar norite tęsti?"},
+    {IDS_DESTINATION_PROMPT,
+     "Nurodykite kelią į šablonų katalogą. Diegimo programa įdiegs šablonus ir konfigūracijos "
+     "failus į nurodytą katalogą."},
+    {IDS_TEMPLATE_CATALOG, "Šablonų katalogas:"},
+};
+
+}  // namespace
+
+std::span<const TextPair> LithuanianTexts() { return kTexts; }
+
+}  // namespace veskp8::resource_texts

@@ -1,0 +1,52 @@
+// Latvian texts of the resource table.
+#include "resources/strings/text_sets.h"
+
+namespace veskp8::resource_texts {
+namespace {
+
+constexpr TextPair kTexts[] = {
+    {IDS_WIZARD_BACK, "< Atpakaļ"},
+    {IDS_WIZARD_NEXT, "Tālāk >"},
+    {IDS_WIZARD_FINISH, "Pabeigt"},
+    {IDS_WIZARD_CANCEL, "Atcelt"},
+    {IDS_ACCEPT_CANCEL, "Vai tiešām vēlaties atcelt instalēšanu?"},
+    {IDS_TITLE_INSTALLER, "Konfigurācijas instalēšana"},
+    {IDS_PREPARECOPY, "Gatavošanās kopēšanai..."},
+    {IDS_INSTALL_ERROR, "Instalēšanas kļūda"},
+    {IDS_ERROR_NOSOURCE, "Izplatīšanas komplekta fails veskp8.efd nav atrasts."},
+    {IDS_ERROR_NOTARGET, "Veidņu instalēšana pašreizējā direktorijā netiek atbalstīta."},
+    {IDS_ERROR_NOSPACE, "Direktorijā Temp nepietiek brīvas vietas."},
+    {IDS_CHOOSEDIR_FOLDER, "&Mape:"},
+    {IDS_CHOOSEDIR_TITLE, "Izvēlēties direktoriju"},
+    {IDR_MAINFRAME, "Konfigurācijas instalēšana"},
+    {IDS_SETUP_EMPTYTARGET, "Norādiet pareizu ceļu uz veidņu direktoriju."},
+    {IDS_INSTALL_FINISH, "Kopēšana pabeigta..."},
+    {IDS_ERROR_DAMAGEDSOURCE,
+     "Izplatīšanas komplekta fails veskp8.efd ir bojāts vai nav paredzēts šai instalēšanas "
+     "programmai."},
+    {IDS_DEFPRODUCT, "<Produkts>"},
+    {IDS_DEFPROVIDER, "<Piegādātājs>"},
+    {IDS_SUCCESS_FINISH, "Konfigurācija ir veiksmīgi instalēta."},
+    {IDS_SUCCESS_OPENDESCR, "Atvērt izplatīšanas komplekta aprakstu"},
+    {IDS_PROGRESS_START, "Notiek failu kopēšana..."},
+    {IDS_ERROR_FINISH,
+     "Instalēšanas laikā radās kļūda. Instalēšana atcelta. Veidņu direktorijs nav mainīts."},
+    {IDS_CANCEL_FINISH, "Instalēšana atcelta. Veidņu direktorijs nav mainīts."},
+    {IDS_BROWSE_SELDIR, "Izvēlētais direktorijs:"},
+    {IDS_BROWSE_OK, "Izvēlēties"},
+    {IDS_BROWSE_CANCEL, "Atcelt"},
+    {IDS_WELCOME_TITLE, "Laipni lūdzam produkta instalēšanas programmā"},
+    {IDS_SETUP_EXISTEDTARGET,
+     "Instalēšanas direktorijā ir faili, kas instalēšanas laikā var tikt mainīti. Vai vēlaties "
+     "turpināt?"},
+    {IDS_DESTINATION_PROMPT,
+     "Norādiet ceļu uz veidņu direktoriju. Instalēšanas programma instalēs veidnes un "
+     "konfigurācijas failus norādītajā direktorijā."},
+    {IDS_TEMPLATE_CATALOG, "Veidņu direktorijs:"},
+};
+
+}  // namespace
+
+std::span<const TextPair> LatvianTexts() { return kTexts; }
+
+}  // namespace veskp8::resource_texts

@@ -1,0 +1,53 @@
+// Polish texts of the resource table.
+#include "resources/strings/text_sets.h"
+
+namespace veskp8::resource_texts {
+namespace {
+
+constexpr TextPair kTexts[] = {
+    {IDS_WIZARD_BACK, "< Wstecz"},
+    {IDS_WIZARD_NEXT, "Dalej >"},
+    {IDS_WIZARD_FINISH, "Zakończ"},
+    {IDS_WIZARD_CANCEL, "Anuluj"},
+    {IDS_ACCEPT_CANCEL, "Czy na pewno chcesz anulować instalację?"},
+    {IDS_TITLE_INSTALLER, "Instalacja konfiguracji"},
+    {IDS_PREPARECOPY, "Przygotowanie do kopiowania..."},
+    {IDS_INSTALL_ERROR, "Błąd instalacji"},
+    {IDS_ERROR_NOSOURCE, "Nie znaleziono pliku pakietu dystrybucyjnego veskp8.efd."},
+    {IDS_ERROR_NOTARGET, "Instalacja szablonów w bieżącym katalogu nie jest obsługiwana."},
+    {IDS_ERROR_NOSPACE, "Za mało wolnego miejsca w katalogu Temp."},
+    {IDS_CHOOSEDIR_FOLDER, "&Katalog:"},
+    {IDS_CHOOSEDIR_TITLE, "Wybierz katalog"},
+    {IDR_MAINFRAME, "Instalacja konfiguracji"},
+    {IDS_SETUP_EMPTYTARGET, "Podaj prawidłową ścieżkę do katalogu szablonów."},
+    {IDS_INSTALL_FINISH, "Kopiowanie zakończone..."},
+    {IDS_ERROR_DAMAGEDSOURCE,
+     "Plik pakietu dystrybucyjnego veskp8.efd jest uszkodzony lub nie jest przeznaczony dla tego "
+     "programu instalacyjnego."},
+    {IDS_DEFPRODUCT, "<Produkt>"},
+    {IDS_DEFPROVIDER, "<Dostawca>"},
+    {IDS_SUCCESS_FINISH, "Konfiguracja została pomyślnie zainstalowana."},
+    {IDS_SUCCESS_OPENDESCR, "Otwórz opis pakietu dystrybucyjnego"},
+    {IDS_PROGRESS_START, "Trwa kopiowanie plików..."},
+    {IDS_ERROR_FINISH,
+     "Podczas instalacji wystąpił błąd. Instalacja została anulowana. Katalog szablonów nie został "
+     "zmieniony."},
+    {IDS_CANCEL_FINISH, "Instalacja została anulowana. Katalog szablonów nie został zmieniony."},
+    {IDS_BROWSE_SELDIR, "Wybrany katalog:"},
+    {IDS_BROWSE_OK, "Wybierz"},
+    {IDS_BROWSE_CANCEL, "Anuluj"},
+    {IDS_WELCOME_TITLE, "Witamy w programie instalacyjnym produktu"},
+    {IDS_SETUP_EXISTEDTARGET,
+     "Katalog instalacji zawiera pliki, które mogą zostać zmienione podczas instalacji. Czy chcesz "
+     "kontynuować?"},
+    {IDS_DESTINATION_PROMPT,
+     "Podaj ścieżkę do katalogu szablonów. Program instalacyjny zainstaluje szablony i pliki "
+     "konfiguracyjne w podanym katalogu."},
+    {IDS_TEMPLATE_CATALOG, "Katalog szablonów:"},
+};
+
+}  // namespace
+
+std::span<const TextPair> PolishTexts() { return kTexts; }
+
+}  // namespace veskp8::resource_texts

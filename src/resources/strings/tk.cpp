@@ -1,0 +1,52 @@
+// Turkmen texts of the resource table.
+#include "resources/strings/text_sets.h"
+
+namespace veskp8::resource_texts {
+namespace {
+
+constexpr TextPair kTexts[] = {
+    {IDS_WIZARD_BACK, "< Yza"},
+    {IDS_WIZARD_NEXT, "Indiki >"},
+    {IDS_WIZARD_FINISH, "Tamamla"},
+    {IDS_WIZARD_CANCEL, "Ýatyr"},
+    {IDS_ACCEPT_CANCEL, "Gurnamany hakykatdan hem ýatyrmak isleýärsiňizmi?"},
+    {IDS_TITLE_INSTALLER, "Konfigurasiýany gurnamak"},
+    {IDS_PREPARECOPY, "Göçürmäge taýýarlanylýar..."},
+    {IDS_INSTALL_ERROR, "Gurnama ýalňyşlygy"},
+    {IDS_ERROR_NOSOURCE, "veskp8.efd paýlama toplumynyň faýly tapylmady."},
+    {IDS_ERROR_NOTARGET, "Şablonlary häzirki kataloga gurnamak goldanylmaýar."},
+    {IDS_ERROR_NOSPACE, "Temp katalogynda ýeterlik boş ýer ýok."},
+    {IDS_CHOOSEDIR_FOLDER, "&Bukja:"},
+    {IDS_CHOOSEDIR_TITLE, "Katalogy saýlaň"},
+    {IDR_MAINFRAME, "Konfigurasiýany gurnamak"},
+    {IDS_SETUP_EMPTYTARGET, "Şablon katalogyna dogry ýoly görkeziň."},
+    {IDS_INSTALL_FINISH, "Göçürmek tamamlandy..."},
+    {IDS_ERROR_DAMAGEDSOURCE,
+     "veskp8.efd paýlama toplumynyň faýly zaýalanan ýa-da bu gurnama maksatnamasy üçin "
+     "niýetlenmedik."},
+    {IDS_DEFPRODUCT, "<Önüm>"},
+    {IDS_DEFPROVIDER, "<Üpjün ediji>"},
+    {IDS_SUCCESS_FINISH, "Konfigurasiýa üstünlikli gurnaldy."},
+    {IDS_SUCCESS_OPENDESCR, "Paýlama toplumynyň beýanyny aç"},
+    {IDS_PROGRESS_START, "Faýllar göçürilýär..."},
+    {IDS_ERROR_FINISH,
+     "Gurnama wagtynda ýalňyşlyk ýüze çykdy. Gurnama ýatyryldy. Şablon katalogy üýtgedilmedi."},
+    {IDS_CANCEL_FINISH, "Gurnama ýatyryldy. Şablon katalogy üýtgedilmedi."},
+    {IDS_BROWSE_SELDIR, "Saýlanan katalog:"},
+    {IDS_BROWSE_OK, "Saýla"},
+    {IDS_BROWSE_CANCEL, "Ýatyr"},
+    {IDS_WELCOME_TITLE, "Önümi gurnamak maksatnamasyna hoş geldiňiz"},
+    {IDS_SETUP_EXISTEDTARGET,
+     "Gurnama katalogynda gurnama wagtynda üýtgedilip bilinjek faýllar bar. Dowam etmek "
+     "isleýärsiňizmi?"},
+    {IDS_DESTINATION_PROMPT,
+     "Şablon katalogyna ýoly görkeziň. Gurnama maksatnamasy şablonlary we konfigurasiýa faýllaryny "
+     "görkezilen kataloga gurnar."},
+    {IDS_TEMPLATE_CATALOG, "Şablon katalogy:"},
+};
+
+}  // namespace
+
+std::span<const TextPair> TurkmenTexts() { return kTexts; }
+
+}  // namespace veskp8::resource_texts

@@ -1,0 +1,51 @@
+// Turkish texts of the resource table.
+#include "resources/strings/text_sets.h"
+
+namespace veskp8::resource_texts {
+namespace {
+
+constexpr TextPair kTexts[] = {
+    {IDS_WIZARD_BACK, "< Geri"},
+    {IDS_WIZARD_NEXT, "İleri >"},
+    {IDS_WIZARD_FINISH, "Son"},
+    {IDS_WIZARD_CANCEL, "İptal"},
+    {IDS_ACCEPT_CANCEL, "Kurulumu gerçekten iptal etmek istiyor musunuz?"},
+    {IDS_TITLE_INSTALLER, "Yapılandırma kuruluyor"},
+    {IDS_PREPARECOPY, "Kopyalamaya hazırlanılıyor..."},
+    {IDS_INSTALL_ERROR, "Kurulum hatası"},
+    {IDS_ERROR_NOSOURCE, "Dağıtım paketi dosyası veskp8.efd bulunamadı."},
+    {IDS_ERROR_NOTARGET, "Şablonların geçerli dizine kurulması desteklenmiyor."},
+    {IDS_ERROR_NOSPACE, "Temp dizininde yeterli boş alan yok."},
+    {IDS_CHOOSEDIR_FOLDER, "&Klasör:"},
+    {IDS_CHOOSEDIR_TITLE, "Dizin Seçin"},
+    {IDR_MAINFRAME, "Yapılandırma kuruluyor"},
+    {IDS_SETUP_EMPTYTARGET, "Şablon dizini için doğru yolu belirtin."},
+    {IDS_INSTALL_FINISH, "Kopyalama tamamlandı..."},
+    {IDS_ERROR_DAMAGEDSOURCE,
+     "Dağıtım paketi dosyası veskp8.efd bozuk veya bu kurulum programı için tasarlanmamış."},
+    {IDS_DEFPRODUCT, "<Ürün>"},
+    {IDS_DEFPROVIDER, "<Satıcı>"},
+    {IDS_SUCCESS_FINISH, "Yapılandırma başarıyla kuruldu."},
+    {IDS_SUCCESS_OPENDESCR, "Dağıtım paketinin açıklamasını aç"},
+    {IDS_PROGRESS_START, "Dosyalar kopyalanıyor..."},
+    {IDS_ERROR_FINISH,
+     "Kurulum sırasında bir hata oluştu. Kurulum iptal edildi. Şablon dizini değiştirilmedi."},
+    {IDS_CANCEL_FINISH, "Kurulum iptal edildi. Şablon dizini değiştirilmedi."},
+    {IDS_BROWSE_SELDIR, "Seçilen dizin:"},
+    {IDS_BROWSE_OK, "Seç"},
+    {IDS_BROWSE_CANCEL, "İptal"},
+    {IDS_WELCOME_TITLE, "Ürün kurulum programına hoş geldiniz"},
+    {IDS_SETUP_EXISTEDTARGET,
+     "Kurulum dizini, kurulum sırasında değiştirilebilecek dosyalar içeriyor. Devam etmek istiyor "
+     "musunuz?"},
+    {IDS_DESTINATION_PROMPT,
+     "Şablon dizininin yolunu belirtin. Kurulum programı şablonları ve yapılandırma dosyalarını "
+     "belirtilen dizine kuracaktır."},
+    {IDS_TEMPLATE_CATALOG, "Şablon dizini:"},
+};
+
+}  // namespace
+
+std::span<const TextPair> TurkishTexts() { return kTexts; }
+
+}  // namespace veskp8::resource_texts

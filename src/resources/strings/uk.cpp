@@ -1,0 +1,52 @@
+// Ukrainian texts of the resource table.
+#include "resources/strings/text_sets.h"
+
+namespace veskp8::resource_texts {
+namespace {
+
+constexpr TextPair kTexts[] = {
+    {IDS_WIZARD_BACK, "< Назад"},
+    {IDS_WIZARD_NEXT, "Далі >"},
+    {IDS_WIZARD_FINISH, "Готово"},
+    {IDS_WIZARD_CANCEL, "Скасувати"},
+    {IDS_ACCEPT_CANCEL, "Ви дійсно бажаєте скасувати встановлення?"},
+    {IDS_TITLE_INSTALLER, "Встановлення конфігурації"},
+    {IDS_PREPARECOPY, "Підготовка до копіювання..."},
+    {IDS_INSTALL_ERROR, "Помилка встановлення"},
+    {IDS_ERROR_NOSOURCE, "Файл комплекту постачання veskp8.efd не знайдено."},
+    {IDS_ERROR_NOTARGET, "Встановлення шаблонів у поточний каталог не підтримується."},
+    {IDS_ERROR_NOSPACE, "Недостатньо вільного місця в каталозі Temp."},
+    {IDS_CHOOSEDIR_FOLDER, "&Каталог:"},
+    {IDS_CHOOSEDIR_TITLE, "Вибір каталогу"},
+    {IDR_MAINFRAME, "Встановлення конфігурації"},
+    {IDS_SETUP_EMPTYTARGET, "Вкажіть правильний шлях до каталогу шаблонів."},
+    {IDS_INSTALL_FINISH, "Копіювання завершено..."},
+    {IDS_ERROR_DAMAGEDSOURCE,
+     "Файл комплекту постачання veskp8.efd пошкоджено або він не призначений для цієї програми "
+     "встановлення."},
+    {IDS_DEFPRODUCT, "<Продукт>"},
+    {IDS_DEFPROVIDER, "<Постачальник>"},
+    {IDS_SUCCESS_FINISH, "Конфігурацію успішно встановлено."},
+    {IDS_SUCCESS_OPENDESCR, "Відкрити опис комплекту постачання"},
+    {IDS_PROGRESS_START, "Копіювання файлів..."},
+    {IDS_ERROR_FINISH,
+     "Під час встановлення сталася помилка. Встановлення скасовано. Каталог шаблонів не змінено."},
+    {IDS_CANCEL_FINISH, "Встановлення скасовано. Каталог шаблонів не змінено."},
+    {IDS_BROWSE_SELDIR, "Вибрано каталог:"},
+    {IDS_BROWSE_OK, "Вибрати"},
+    {IDS_BROWSE_CANCEL, "Скасувати"},
+    {IDS_WELCOME_TITLE, "Вас вітає програма встановлення продукту"},
+    {IDS_SETUP_EXISTEDTARGET,
+     "Каталог встановлення містить файли, які можуть бути змінені під час встановлення. "
+     "Продовжити?"},
+    {IDS_DESTINATION_PROMPT,
+     "Вкажіть шлях до каталогу шаблонів. Програма встановлення встановить шаблони та файли "
+     "конфігурації до вказаного каталогу."},
+    {IDS_TEMPLATE_CATALOG, "Каталог шаблонів:"},
+};
+
+}  // namespace
+
+std::span<const TextPair> UkrainianTexts() { return kTexts; }
+
+}  // namespace veskp8::resource_texts

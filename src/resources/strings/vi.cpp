@@ -1,0 +1,51 @@
+// Vietnamese texts of the resource table.
+#include "resources/strings/text_sets.h"
+
+namespace veskp8::resource_texts {
+namespace {
+
+constexpr TextPair kTexts[] = {
+    {IDS_WIZARD_BACK, "< Quay lại"},
+    {IDS_WIZARD_NEXT, "Tiếp theo >"},
+    {IDS_WIZARD_FINISH, "Hoàn tất"},
+    {IDS_WIZARD_CANCEL, "Hủy"},
+    {IDS_ACCEPT_CANCEL, "Bạn có thực sự muốn hủy cài đặt không?"},
+    {IDS_TITLE_INSTALLER, "Cài đặt cấu hình"},
+    {IDS_PREPARECOPY, "Đang chuẩn bị sao chép..."},
+    {IDS_INSTALL_ERROR, "Lỗi cài đặt"},
+    {IDS_ERROR_NOSOURCE, "Không tìm thấy tệp gói phân phối veskp8.efd."},
+    {IDS_ERROR_NOTARGET, "Không hỗ trợ cài đặt mẫu vào thư mục hiện tại."},
+    {IDS_ERROR_NOSPACE, "Không đủ dung lượng trống trong thư mục Temp."},
+    {IDS_CHOOSEDIR_FOLDER, "&Thư mục:"},
+    {IDS_CHOOSEDIR_TITLE, "Chọn thư mục"},
+    {IDR_MAINFRAME, "Cài đặt cấu hình"},
+    {IDS_SETUP_EMPTYTARGET, "Hãy chỉ định đường dẫn đúng đến thư mục mẫu."},
+    {IDS_INSTALL_FINISH, "Sao chép hoàn tất..."},
+    {IDS_ERROR_DAMAGEDSOURCE,
+     "Tệp gói phân phối veskp8.efd bị hỏng hoặc không dành cho chương trình cài đặt này."},
+    {IDS_DEFPRODUCT, "<Sản phẩm>"},
+    {IDS_DEFPROVIDER, "<Nhà cung cấp>"},
+    {IDS_SUCCESS_FINISH, "Cấu hình đã được cài đặt thành công."},
+    {IDS_SUCCESS_OPENDESCR, "Mở mô tả của gói phân phối"},
+    {IDS_PROGRESS_START, "Đang sao chép tệp..."},
+    {IDS_ERROR_FINISH,
+     "Đã xảy ra lỗi trong quá trình cài đặt. Cài đặt đã bị hủy. Thư mục mẫu không bị thay đổi."},
+    {IDS_CANCEL_FINISH, "Cài đặt đã bị hủy. Thư mục mẫu không bị thay đổi."},
+    {IDS_BROWSE_SELDIR, "Thư mục đã chọn:"},
+    {IDS_BROWSE_OK, "Chọn"},
+    {IDS_BROWSE_CANCEL, "Hủy"},
+    {IDS_WELCOME_TITLE, "Chào mừng bạn đến với chương trình cài đặt sản phẩm"},
+    {IDS_SETUP_EXISTEDTARGET,
+     "Thư mục cài đặt chứa các tệp có thể bị thay đổi trong quá trình cài đặt. Bạn có muốn tiếp "
+     "tục không?"},
+    {IDS_DESTINATION_PROMPT,
+     "Hãy chỉ định đường dẫn đến thư mục mẫu. Chương trình cài đặt sẽ cài đặt các mẫu và tệp cấu "
+     "hình vào thư mục đã chỉ định."},
+    {IDS_TEMPLATE_CATALOG, "Thư mục mẫu:"},
+};
+
+}  // namespace
+
+std::span<const TextPair> VietnameseTexts() { return kTexts; }
+
+}  // namespace veskp8::resource_texts

@@ -1,0 +1,45 @@
+// Chinese texts of the resource table.
+#include "resources/strings/text_sets.h"
+
+namespace veskp8::resource_texts {
+namespace {
+
+constexpr TextPair kTexts[] = {
+    {IDS_WIZARD_BACK, "< 上一步"},
+    {IDS_WIZARD_NEXT, "下一步 >"},
+    {IDS_WIZARD_FINISH, "完成"},
+    {IDS_WIZARD_CANCEL, "取消"},
+    {IDS_ACCEPT_CANCEL, "确实要取消安装吗？"},
+    {IDS_TITLE_INSTALLER, "安装配置"},
+    {IDS_PREPARECOPY, "正在准备复制..."},
+    {IDS_INSTALL_ERROR, "安装错误"},
+    {IDS_ERROR_NOSOURCE, "未找到分发包文件 veskp8.efd。"},
+    {IDS_ERROR_NOTARGET, "不支持将模板安装到当前目录。"},
+    {IDS_ERROR_NOSPACE, "目录 Temp 中的可用空间不足。"},
+    {IDS_CHOOSEDIR_FOLDER, "文件夹(&F)："},
+    {IDS_CHOOSEDIR_TITLE, "选择目录"},
+    {IDR_MAINFRAME, "安装配置"},
+    {IDS_SETUP_EMPTYTARGET, "请指定正确的模板目录路径。"},
+    {IDS_INSTALL_FINISH, "复制完成..."},
+    {IDS_ERROR_DAMAGEDSOURCE, "分发包文件 veskp8.efd 已损坏或不适用于此安装程序。"},
+    {IDS_DEFPRODUCT, "<产品>"},
+    {IDS_DEFPROVIDER, "<供应商>"},
+    {IDS_SUCCESS_FINISH, "配置已成功安装。"},
+    {IDS_SUCCESS_OPENDESCR, "打开分发包说明"},
+    {IDS_PROGRESS_START, "正在复制文件..."},
+    {IDS_ERROR_FINISH, "安装过程中发生错误。安装已取消。模板目录未被更改。"},
+    {IDS_CANCEL_FINISH, "安装已取消。模板目录未被更改。"},
+    {IDS_BROWSE_SELDIR, "已选择的目录："},
+    {IDS_BROWSE_OK, "选择"},
+    {IDS_BROWSE_CANCEL, "取消"},
+    {IDS_WELCOME_TITLE, "欢迎使用产品安装程序"},
+    {IDS_SETUP_EXISTEDTARGET, "安装目录中包含可能在安装过程中被更改的文件。是否继续？"},
+    {IDS_DESTINATION_PROMPT, "请指定模板目录的路径。安装程序将把模板和配置文件安装到指定目录。"},
+    {IDS_TEMPLATE_CATALOG, "模板目录："},
+};
+
+}  // namespace
+
+std::span<const TextPair> ChineseTexts() { return kTexts; }
+
+}  // namespace veskp8::resource_texts
