@@ -1,7 +1,10 @@
 // FileFinder: listings with patterns and existence tests on real directories.
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -92,6 +95,22 @@ TEST_F(FileFinderTest, ExistenceTest) {
   EXPECT_TRUE(finder.FindFirst(Wide(dir.path() + "/fil?.txt")));
   EXPECT_TRUE(finder.FindFirst(Wide(dir.path() + "/[a].txt")));
   EXPECT_FALSE(finder.FindFirst(Wide(dir.path() + "/a.txt")));
+}
+
+TEST_F(FileFinderTest, OnlyDirectoriesCarryTheDirectoryAttribute) {
+  // A socket's and a block device's type bits share 0x4000 with a directory's.
+  const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(sock, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string path = dir / "sock";
+  ASSERT_LT(path.size(), sizeof address.sun_path);
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  close(sock);
+  const auto found = List(Wide(dir.path() + "/so*"));
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found.at("sock"), 0u);
 }
 
 TEST_F(FileFinderTest, DanglingLinkEndsTheListingThere) {

@@ -84,7 +84,7 @@ TEST(MovePathNativeTest, RenameWithinOneFileSystem) {
 class CrossDeviceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(shm.ok()) << "/dev/shm is needed";
+    if (!shm.ok()) GTEST_SKIP() << "no writable /dev/shm (tmpfs) on this machine";
     ASSERT_TRUE(work.ok());
     struct stat a {};
     struct stat b {};
