@@ -253,7 +253,13 @@ ResultCode ReadKitTables(KitArchive& kit, int imageHandle) {
   return kOk;
 }
 
-ResultCode LoadKitImage(KitArchive& kit) {
+ResultCode LoadKitImage(KitArchive& kit, const WideString& imagePath) {
+  if (kit.m_imagePath != imagePath) CloseKit(kit);  // releases an earlier image
+  if (kit.m_imageHandle != kNoFileHandle) {
+    (void)CloseFile(kit.m_imageHandle);
+    kit.m_imageHandle = kNoFileHandle;
+  }
+  kit.m_imagePath = imagePath;
   FileHandle handle = kNoFileHandle;
   const ResultCode rc =
       OpenFileHandle(kit.m_imagePath, kAccessReadWrite, 0, kOpenExisting, handle, 0x80);
@@ -273,7 +279,7 @@ ResultCode OpenKit(KitArchive& kit, const WideString& kitPath) {
     kit.m_imagePath = name;
     rc = InflateKit(kitPath, kit.m_imagePath);
   }
-  if (rc == kOk) rc = LoadKitImage(kit);
+  if (rc == kOk) rc = LoadKitImage(kit, name);
   if (rc != kOk) {
     kit.m_entries.clear();
     CloseKit(kit);

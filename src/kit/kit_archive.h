@@ -71,7 +71,7 @@ class KitArchive {
  private:
   friend ResultCode OpenKit(KitArchive&, const WideString&);
   friend void CloseKit(KitArchive&);
-  friend ResultCode LoadKitImage(KitArchive&);
+  friend ResultCode LoadKitImage(KitArchive&, const WideString&);
   friend ResultCode ReadKitTables(KitArchive&, int);
 
   std::vector<KitDescription> m_descriptions;
@@ -87,7 +87,7 @@ class KitArchive {
 //  1. creates an empty image file with the prefix "edf" in the temporary
 //     directory and stores its path in the kit;
 //  2. inflates the kit file into it (see kit_inflate.h);
-//  3. LoadKitImage: opens the image and reads the tables.
+//  3. opens the image and reads the tables (LoadKitImage).
 // Result 0: tables loaded, image open. Any other result: the code of the
 // failing step (the temporary-file code, 2 or 87 from the file layer, 13 for a
 // kit that does not inflate or whose tables are damaged); entries are then
@@ -100,12 +100,13 @@ class KitArchive {
 // and descriptions are left alone. Safe to call on a closed kit.
 void CloseKit(KitArchive& kit);
 
-// Steps after the inflate: opens the image file at kit.imagePath() (read and
-// write, existing file only; 2 when it is gone) and reads its tables with
+// Steps after the inflate: stores `imagePath` as the kit's image path (the kit
+// then owns the file and removes it when closed), opens it (read and write,
+// existing file only: 2 when it is gone) and reads its tables with
 // ReadKitTables. On failure the opened handle stays stored in the kit; the
 // caller closes the kit. Exposed so that tests can reach the seam between
 // inflating and opening.
-[[nodiscard]] ResultCode LoadKitImage(KitArchive& kit);
+[[nodiscard]] ResultCode LoadKitImage(KitArchive& kit, const WideString& imagePath);
 
 // Reads the tables of the kit image open on `imageHandle` (read from the
 // beginning; the handle's position afterwards is somewhere inside the image)
