@@ -30,6 +30,16 @@ bool IsAscii(const WideString& s) {
   return true;
 }
 
+char16_t AsciiLower(char16_t u) { return u >= u'A' && u <= u'Z' ? u + (u'a' - u'A') : u; }
+
+bool EqualAsciiCase(const WideString& a, const WideString& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
+
 // Adds the line [first, last) of `text` to the table: the first "=" ends the
 // key, the rest is the value; a line with neither key nor value adds nothing.
 void AddLine(ConfigTable& table, const WideString& text, std::size_t first, std::size_t last) {
@@ -190,9 +200,10 @@ void SetSaveFaultHook(SaveFaultHook hook) { g_fault_hook = hook; }
 
 bool EqualIgnoringCase(const WideString& a, const WideString& b) {
   if (a == b) return true;
-  // ASCII is one byte per unit in every locale encoding: texts of different
-  // lengths cannot match, and the conversions can be skipped.
-  if (a.size() != b.size() && IsAscii(a) && IsAscii(b)) return false;
+  // ASCII is one byte per unit in every locale encoding, and no locale folds
+  // two ASCII characters that differ beyond ASCII case into one: such texts
+  // cannot match, and the conversions can be skipped.
+  if (IsAscii(a) && IsAscii(b) && !EqualAsciiCase(a, b)) return false;
   return CompareNoCase(a, b) == 0;
 }
 
