@@ -1,11 +1,14 @@
 // Native moves and removals (also across file systems), path kinds, one-level
 // directory creation, no-follow listings, and running programs.
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -162,6 +165,23 @@ TEST_F(CrossDeviceTest, DirectoryIsMovedWhole) {
   ASSERT_EQ(MovePathNative(Wide(work / "d"), Wide(shm / "d")), kOk);
   EXPECT_FALSE(Exists(work / "d"));
   EXPECT_EQ(ReadText(shm / "d/e/f"), "deep");
+}
+
+TEST(FullFileSystemTest, FailedCopyLeavesSourceAndNothingBehind) {
+  ScratchDir work(".");
+  ScratchDir mountpoint;
+  ASSERT_TRUE(work.ok() && mountpoint.ok());
+  if (mount("tmpfs", mountpoint.path().c_str(), "tmpfs", 0, "size=1m") != 0) {
+    GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
+  }
+  const std::string big(3 << 20, 'b');
+  ASSERT_TRUE(WriteText(work / "big", big));
+  ASSERT_TRUE(WriteText(mountpoint / "old", "old"));
+  EXPECT_EQ(MovePathNative(Wide(work / "big"), Wide(mountpoint / "old")), kErrNotFound);
+  EXPECT_EQ(ReadText(work / "big"), big);
+  EXPECT_EQ(ReadText(mountpoint / "old"), "old");  // the destination is untouched
+  EXPECT_EQ(Names(mountpoint.path()), std::vector<std::string>{"old"});
+  ASSERT_EQ(umount2(mountpoint.path().c_str(), MNT_DETACH), 0);
 }
 
 TEST(RemovalTest, UnlinkRmdirAndTreesNeverFollowLinks) {
