@@ -51,9 +51,14 @@ class NarrowString {
   NarrowString& operator+=(const NarrowString& other) { return append(other); }
   NarrowString& operator+=(const char* text) { return append(text); }
   NarrowString& operator+=(char c) { return append(&c, 1); }
-  // Inserts `count` bytes before `pos` (at the end: append).
+  // Inserts `count` bytes before `pos` (at the end: append); the bytes may lie
+  // inside this string. std::out_of_range("basic_string") when pos > size().
   void insert(std::size_t pos, const char* text, std::size_t count);
+  // Length n; new positions are filled with `fill`. Exact growth.
   void resize(std::size_t n, char fill = 0);
+  // Length 0. A heap string keeps its block when it is the only holder
+  // (shortened strings stay on the heap); a shared block is let go instead of
+  // being copied, and the value becomes the inline empty string.
   void clear();
 
   // std::out_of_range("basic_string") when pos > size().
@@ -70,7 +75,8 @@ class NarrowString {
   }
 
   bool is_inline() const noexcept { return tag_ != kHeapTag; }
-  // Bytes from the start of the block, the 4-byte count included, NUL excluded.
+  // Bytes from the start of the block, the 4-byte count included, NUL excluded
+  // (inline: 19).
   std::size_t capacity() const noexcept;
   int use_count() const noexcept;
   const void* block() const noexcept;

@@ -69,6 +69,9 @@ class WideString {
   void resize(std::size_t n, Unit fill = 0);
   // std::length_error("basic_string") for n >= 2147483647.
   void reserve(std::size_t n);
+  // Length 0. A heap string keeps its block when it is the only holder
+  // (shortened strings stay on the heap); a shared block is let go instead of
+  // being copied, and the value becomes the inline empty string.
   void clear();
 
   // Editing in place (positions in units). Each makes a shared block unique

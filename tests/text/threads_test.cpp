@@ -5,6 +5,7 @@
 #include <atomic>
 #include <clocale>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -70,23 +71,31 @@ TEST(TextThreadsTest, CopiesOfOneHeapStringOnTwoThreads) {
   EXPECT_EQ(1, shared_narrow.use_count());
 }
 
-// One thread detaches its copy while the other drops the last other
-// reference: whichever decrement is last frees the block, nothing leaks
-// (LeakSanitizer) and nothing is freed twice (AddressSanitizer).
-TEST(TextThreadsTest, DetachRacingWithRelease) {
-  for (int round = 0; round < 2000; ++round) {
-    auto* original = new WideString(u"shared heap text number one");
-    WideString copy = *original;
+// Both holders of each shared block modify their value at the same moment:
+// each makes a private copy and lets go of the shared block, and whichever
+// decrement is last frees it. Nothing may leak (LeakSanitizer) or be freed
+// twice (AddressSanitizer).
+TEST(TextThreadsTest, ConcurrentDetachOfBothSharers) {
+  constexpr int kStrings = 64;
+  for (int round = 0; round < 300; ++round) {
+    std::vector<WideString> left(kStrings, WideString(u"shared heap text number one"));
+    for (WideString& s : left) s.mutable_data();  // one block per string
+    std::vector<WideString> right(left);
     std::atomic<bool> go{false};
-    std::thread releaser([&] {
+    auto detach_all = [&go](std::vector<WideString>& values, char16_t mark) {
       while (!go.load()) std::this_thread::yield();
-      delete original;
-    });
+      for (WideString& value : values) value.mutable_data()[0] = mark;
+    };
+    std::thread other(detach_all, std::ref(right), u'R');
     go = true;
-    copy.mutable_data()[0] = u'S';
-    releaser.join();
-    ASSERT_EQ(u'S', copy[0]);
-    ASSERT_EQ(1, copy.use_count());
+    detach_all(left, u'L');
+    other.join();
+    for (int i = 0; i < kStrings; ++i) {
+      ASSERT_EQ(u"Lhared heap text number one", left[i].view());
+      ASSERT_EQ(u"Rhared heap text number one", right[i].view());
+      ASSERT_EQ(1, left[i].use_count());
+      ASSERT_EQ(1, right[i].use_count());
+    }
   }
 }
 
