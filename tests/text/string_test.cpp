@@ -4,8 +4,11 @@
 
 #include <cstring>
 #include <new>
+#include <random>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "text/narrow_string.h"
 #include "text/wide_string.h"
@@ -375,6 +378,126 @@ TEST(WideStringTest, SearchHelpers) {
   EXPECT_FALSE(s.ends_with(u'/'));
   EXPECT_EQ(u"b\\c", s.substr(2, 3).view());
   EXPECT_THROW((void)s.substr(8), std::out_of_range);
+}
+
+}  // namespace
+}  // namespace veskp8
+
+namespace veskp8 {
+namespace {
+
+// Random edits checked against std::u16string, with sharing in between: the
+// copy-on-write storage must behave like a plain value, keep the terminator,
+// and never leave the heap except by assignment of a whole value or swap.
+TEST(WideStringTest, RandomEditsMatchAPlainString) {
+  std::mt19937 random(12345);
+  auto pick = [&random](std::size_t n) {
+    return static_cast<std::size_t>(std::uniform_int_distribution<std::size_t>(0, n)(random));
+  };
+  WideString s;
+  std::u16string model;
+  std::vector<std::pair<WideString, std::u16string>> saved;
+  for (int step = 0; step < 20000; ++step) {
+    const bool was_heap = !s.is_inline();
+    bool whole_value = false;
+    const std::size_t len = model.size();
+    std::u16string piece(pick(12), static_cast<char16_t>(u'a' + pick(25)));
+    switch (pick(11)) {
+      case 0:
+        s.append(piece.data(), piece.size());
+        model += piece;
+        break;
+      case 1: {  // a part of itself
+        const std::size_t pos = pick(len);
+        const std::size_t count = pick(len - pos);
+        s.append(s.c_str() + pos, count);
+        model += model.substr(pos, count);
+        break;
+      }
+      case 2: {
+        const std::size_t pos = pick(len);
+        const std::size_t count = pick(len - pos);
+        s.assign(s.c_str() + pos, count);
+        model = model.substr(pos, count);
+        break;
+      }
+      case 3: {
+        const std::size_t pos = pick(len);
+        s.insert(pos, piece.data(), piece.data() + piece.size());
+        model.insert(pos, piece);
+        if (pos != len) whole_value = true;  // built as a new value
+        break;
+      }
+      case 4: {
+        const std::size_t pos = pick(len);
+        const std::size_t count = pick(len - pos + 2);
+        s.erase(pos, count);
+        model.erase(pos, count);
+        break;
+      }
+      case 5: {
+        const std::size_t pos = pick(len);
+        const std::size_t count = pick(len - pos);
+        const std::size_t src = pick(len);
+        const std::size_t src_count = pick(len - src);
+        const std::u16string source = model.substr(src, src_count);
+        s.replace(pos, count, s.c_str() + src, s.c_str() + src + src_count);
+        model.replace(pos, count, source);
+        break;
+      }
+      case 6: {
+        const std::size_t n = pick(len + 15);
+        s.resize(n, u'#');
+        model.resize(n, u'#');
+        break;
+      }
+      case 7:
+        saved.emplace_back(s, model);  // share
+        if (saved.size() > 8) saved.erase(saved.begin());
+        break;
+      case 8:
+        if (!saved.empty()) {
+          const std::size_t i = pick(saved.size() - 1);
+          s = saved[i].first;
+          model = saved[i].second;
+          whole_value = true;
+        }
+        break;
+      case 9:
+        if (!saved.empty()) {
+          const std::size_t i = pick(saved.size() - 1);
+          s.swap(saved[i].first);
+          model.swap(saved[i].second);
+          whole_value = true;
+        }
+        break;
+      case 10:
+        s.reserve(pick(40));
+        break;
+      default:
+        s.push_back(u'z');
+        model.push_back(u'z');
+        break;
+    }
+    ASSERT_EQ(model, std::u16string(s.view())) << "step " << step;
+    ASSERT_EQ(u'\0', s.c_str()[s.size()]);
+    if (was_heap && !whole_value) {
+      ASSERT_FALSE(s.is_inline()) << "step " << step;
+    }
+    if (s.is_inline()) {
+      ASSERT_LE(s.size(), 9u);
+    } else {
+      ASSERT_GE(s.capacity(), s.size() + 2);
+    }
+    if (model.size() > 9) {
+      ASSERT_FALSE(s.is_inline());
+    }
+    if (model.size() > 30) {
+      s = WideString(u"reset");  // keep the texts short enough to hit both forms
+      model = u"reset";
+    }
+  }
+  for (const auto& [value, text] : saved) EXPECT_EQ(text, std::u16string(value.view()));
 }
 
 }  // namespace
