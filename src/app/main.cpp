@@ -6,6 +6,7 @@
 #include <clocale>
 
 #include "app/startup.h"
+#include "ui/installer_dlg.h"
 
 int main(int argc, char** argv) {
   gdk_threads_init();
@@ -13,6 +14,9 @@ int main(int argc, char** argv) {
   veskp8::StartupRecord record =
       veskp8::ScanCommandLine(argc, argv, [] { return std::setlocale(LC_ALL, ""); });
   const veskp8::NarrowString title = veskp8::FetchWindowTitle(record);
-  static_cast<void>(title);
+
+  veskp8::CInstallerDlg dialog(record.m_argc, record.m_argv, record.m_silent, title,
+                               record.m_languageCode, record.m_useCurrentDirectory);
+  dialog.Run();
   return 0;
 }

@@ -2,7 +2,7 @@
 
 #include <gdk/gdkkeysyms.h>
 
-#include <exception>
+#include <memory>
 
 #include "install/file_finder.h"
 #include "install/process.h"
@@ -60,8 +60,6 @@ CInstallerDlg::CInstallerDlg(int argc, char** argv, bool silent, const NarrowStr
   m_displayOpen = gtk_init_check(&m_argc, &m_argv) != FALSE;
   m_channel.Post(0, LoadResourceString(IDS_PREPARECOPY), 0);
 }
-
-CInstallerDlg::~CInstallerDlg() = default;
 
 WideString CInstallerDlg::GetTitle() { return LocaleToWide(m_title); }
 
@@ -147,7 +145,8 @@ void CInstallerDlg::ShowWelcomePage() {
   if (vendor.empty()) vendor = LoadResourceString(IDS_DEFPROVIDER);
   const WideString message =
       LoadResourceString(IDS_WELCOME_TITLE) + u" " + product + u" (" + vendor + u").";
-  if (m_welcomePage == nullptr) m_welcomePage = new MessagePage(m_fixed, m_pageImage, message);
+  if (m_welcomePage == nullptr)
+    m_welcomePage = std::make_unique<MessagePage>(m_fixed, m_pageImage, message);
 
   if (m_silent) {
     gtk_widget_set_visible(m_backButton, FALSE);
@@ -156,20 +155,21 @@ void CInstallerDlg::ShowWelcomePage() {
     gtk_widget_set_sensitive(m_backButton, FALSE);
   }
   m_state = PageWelcome;
-  SwitchPage(m_welcomePage);
+  SwitchPage(m_welcomePage.get());
 }
 
 void CInstallerDlg::ShowDirectoryPage() {
   m_state = PageDirectory;
-  if (m_dirPage == nullptr) m_dirPage = new DirSelectPage(m_fixed, m_pageImage);
+  if (m_dirPage == nullptr) m_dirPage = std::make_unique<DirSelectPage>(m_fixed, m_pageImage);
   m_dirPage->SetEntryText(m_targetDir);
   gtk_widget_set_sensitive(m_backButton, TRUE);
   gtk_widget_set_sensitive(m_nextButton, TRUE);
-  SwitchPage(m_dirPage);
+  SwitchPage(m_dirPage.get());
 }
 
 void CInstallerDlg::RunInstallation() {
-  if (m_progressPage == nullptr) m_progressPage = new ProgressPage(m_fixed, m_width - 20);
+  if (m_progressPage == nullptr)
+    m_progressPage = std::make_unique<ProgressPage>(m_fixed, m_width - 20);
 
   // An empty target would install relative to the current directory, without
   // a backup, and register an empty entry.
@@ -182,7 +182,7 @@ void CInstallerDlg::RunInstallation() {
   gtk_widget_set_sensitive(m_backButton, FALSE);
   gtk_widget_set_sensitive(m_nextButton, FALSE);
   m_channel.Start(&m_kit, m_targetDir);
-  SwitchPage(m_progressPage);
+  SwitchPage(m_progressPage.get());
   m_state = PageCopying;
 
   m_worker.Launch(&m_channel);
@@ -197,7 +197,13 @@ void CInstallerDlg::RunInstallation() {
   // the main thread sleeps between two looks at the status.
   m_copyLoop = g_main_loop_new(nullptr, FALSE);
   g_timeout_add(kPollIntervalMs, &CInstallerDlg::OnPollTimer, this);
+  // Inside a button handler GDK's thread lock is held (event dispatch takes
+  // it): give it back while waiting, as gtk_dialog_run does, so that the
+  // window's events can be dispatched. In silent mode nothing holds it.
+  const bool insideEventHandler = !m_silent;
+  if (insideEventHandler) gdk_threads_leave();
   g_main_loop_run(m_copyLoop);
+  if (insideEventHandler) gdk_threads_enter();
   g_main_loop_unref(m_copyLoop);
   m_copyLoop = nullptr;
 
@@ -237,20 +243,21 @@ void CInstallerDlg::RegisterTargetDirectory() {
 void CInstallerDlg::ShowSuccessPage() {
   m_state = PageSuccess;
   if (m_successPage == nullptr) {
-    m_successPage =
-        new SuccessFinalPage(m_fixed, m_pageImage, LoadResourceString(IDS_SUCCESS_FINISH));
+    m_successPage = std::make_unique<SuccessFinalPage>(m_fixed, m_pageImage,
+                                                       LoadResourceString(IDS_SUCCESS_FINISH));
   }
   SetFinalButtons();
-  SwitchPage(m_successPage);
+  SwitchPage(m_successPage.get());
 }
 
 void CInstallerDlg::ShowErrorPage() {
   if (m_errorPage == nullptr) {
-    m_errorPage = new MessagePage(m_fixed, m_pageImage, LoadResourceString(IDS_ERROR_FINISH));
+    m_errorPage =
+        std::make_unique<MessagePage>(m_fixed, m_pageImage, LoadResourceString(IDS_ERROR_FINISH));
   }
   m_state = PageError;
   SetFinalButtons();
-  SwitchPage(m_errorPage);
+  SwitchPage(m_errorPage.get());
 }
 
 void CInstallerDlg::SetFinalButtons() {

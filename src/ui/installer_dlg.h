@@ -21,6 +21,7 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtk/gtk.h>
 
+#include <memory>
 #include <vector>
 
 #include "install/progress_channel.h"
@@ -28,15 +29,13 @@
 #include "kit/kit_archive.h"
 #include "text/narrow_string.h"
 #include "text/wide_string.h"
+#include "ui/dir_select_page.h"
 #include "ui/message_box.h"
+#include "ui/message_page.h"
+#include "ui/progress_page.h"
+#include "ui/success_final_page.h"
 
 namespace veskp8 {
-
-class DirSelectPage;
-class MessagePage;
-class ProgressPage;
-class SuccessFinalPage;
-class WizardDialogPage;
 
 class CInstallerDlg : public CWnd {
  public:
@@ -54,7 +53,9 @@ class CInstallerDlg : public CWnd {
   // there) and posts the first status, "Preparing to copy...".
   CInstallerDlg(int argc, char** argv, bool silent, const NarrowString& title,
                 const WideString& language, bool useCwd);
-  ~CInstallerDlg();
+  // Releases the kit (its image file is removed), the strings and the page
+  // objects. The worker has been joined by Run.
+  ~CInstallerDlg() = default;
   CInstallerDlg(const CInstallerDlg&) = delete;
   CInstallerDlg& operator=(const CInstallerDlg&) = delete;
 
@@ -100,12 +101,14 @@ class CInstallerDlg : public CWnd {
   KitArchive m_kit;
   WideString m_language;
   int m_state = PageNone;
-  MessagePage* m_welcomePage = nullptr;
-  DirSelectPage* m_dirPage = nullptr;
-  WizardDialogPage* m_currentPage = nullptr;
-  ProgressPage* m_progressPage = nullptr;
-  SuccessFinalPage* m_successPage = nullptr;
-  MessagePage* m_errorPage = nullptr;
+  // The page objects are the dialog's; their widgets belong to GTK and stay
+  // until the process ends.
+  std::unique_ptr<MessagePage> m_welcomePage;
+  std::unique_ptr<DirSelectPage> m_dirPage;
+  WizardDialogPage* m_currentPage = nullptr;  // one of the pages above, not owned
+  std::unique_ptr<ProgressPage> m_progressPage;
+  std::unique_ptr<SuccessFinalPage> m_successPage;
+  std::unique_ptr<MessagePage> m_errorPage;
   bool m_useCwd;
   GdkPixbuf* m_pageImage = nullptr;
   GtkWidget* m_backButton = nullptr;

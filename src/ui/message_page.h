@@ -25,8 +25,6 @@ class MessagePage : public WizardDialogPage {
   GtkWidget* text_label() const { return m_text; }
 
  protected:
-  ~MessagePage() = default;
-
   GtkWidget* m_image;
   GtkWidget* m_text;
 };

@@ -5,9 +5,10 @@
 // order so that the dialog can hide one page and show another by walking the
 // lists.
 //
-// Ownership: the widgets belong to the container; pages are created by the
-// installer dialog and live until the process ends (no virtual destructor,
-// never deleted through the base). Threads: main (GTK) thread only.
+// Ownership: the widgets belong to the container and live until the process
+// ends; the page objects belong to the installer dialog, which deletes each
+// through its own class (no virtual destructor, never deleted through the
+// base). Threads: main (GTK) thread only.
 #pragma once
 
 #include <gtk/gtk.h>

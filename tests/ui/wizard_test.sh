@@ -1,0 +1,571 @@
+#!/usr/bin/env bash
+# Drives the real installer in a private X server (Xvfb) with xdotool.
+#
+#   wizard_test.sh SCENARIO
+#
+# Needs VESKP8_BIN_DIR (veskp8-setup, veskp8-kit, ui_probe) and
+# VESKP8_SOURCE_DIR. Every scenario runs in its own scratch directory with
+# its own HOME and TMPDIR, and its own display. With VESKP8_SCREENSHOTS set to
+# a directory, the pages are also saved there as PNG files.
+# Exit status: 0 pass, 1 fail, 77 skipped.
+set -uo pipefail
+
+scenario=${1:?scenario}
+bin=${VESKP8_BIN_DIR:?}
+src=${VESKP8_SOURCE_DIR:?}
+TITLE_EN="Installing configuration"
+
+scratch=$(mktemp -d /tmp/veskp8-ui-XXXXXX)
+app="$scratch/app"
+mkdir -p "$scratch/home" "$scratch/tmp" "$app" "$scratch/bin" "$scratch/tree"
+export HOME="$scratch/home" TMPDIR="$scratch/tmp"
+export LANG=C.UTF-8 LC_ALL=
+unset LANGUAGE
+export LSAN_OPTIONS="suppressions=$src/tests/lsan.supp:print_suppressions=0"
+# Keep GTK away from the user's settings and accessibility bus.
+export NO_AT_BRIDGE=1 GTK2_RC_FILES=/dev/null
+xvfb_pid=
+app_pid=
+
+fail() {
+  echo "FAIL [$scenario]: $*" >&2
+  if [ -n "${DISPLAY:-}" ]; then
+    import -display "$DISPLAY" -window root "$scratch/failure.png" 2>/dev/null &&
+      echo "screen at failure: $scratch/failure.png" >&2
+  fi
+  [ -s "$scratch/stderr" ] && { echo "installer stderr:" >&2; cat "$scratch/stderr" >&2; }
+  keep=1
+  exit 1
+}
+skip() { echo "SKIP [$scenario]: $*"; exit 77; }
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+  for m in $(cat "$scratch/mounts" 2>/dev/null); do umount "$m" 2>/dev/null; done
+  [ -z "${keep:-}" ] && rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+start_x() {
+  exec 5>"$scratch/displayfd"
+  Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  exec 5>&-
+  for _ in $(seq 100); do
+    [ -s "$scratch/displayfd" ] && break
+    sleep 0.1
+  done
+  [ -s "$scratch/displayfd" ] || fail "Xvfb did not start"
+  export DISPLAY=":$(head -n1 "$scratch/displayfd")"
+}
+
+# make_kit DIR [packer args...]: packs the tree into $app/veskp8.efd.
+make_kit() {
+  local tree=$1
+  shift
+  "$bin/veskp8-kit" create -o "$app/veskp8.efd" "$tree" "$@" >/dev/null ||
+    fail "packing the kit failed"
+}
+
+default_tree() {
+  mkdir -p "$scratch/tree/Trade/docs" "$scratch/tree/Trade/forms"
+  echo "configuration" >"$scratch/tree/Trade/trade.cf"
+  echo "readme" >"$scratch/tree/Trade/docs/readme.txt"
+  echo "form" >"$scratch/tree/Trade/forms/invoice.st"
+  touch -d '2024-03-01 12:00:00 UTC' "$scratch/tree/Trade/trade.cf"
+  touch -d '2024-03-02 08:30:00 UTC' "$scratch/tree/Trade/docs/readme.txt"
+  make_kit "$scratch/tree" --desc en "Trade Management" "Vesk Software" 'Trade\docs\readme.txt'
+}
+
+# A kit that takes a few seconds to copy: one large, well-compressing file.
+slow_tree() {
+  default_tree
+  head -c 1500000000 /dev/zero >"$scratch/tree/Trade/big.bin"
+  make_kit "$scratch/tree" --desc en "Trade Management" "Vesk Software" 'Trade\docs\readme.txt'
+  rm -f "$scratch/tree/Trade/big.bin"
+}
+
+# A recording xdg-open first in PATH.
+fake_xdg_open() {
+  cat >"$scratch/bin/xdg-open" <<SH
+#!/bin/sh
+printf '%s\n' "\$#" "\$@" >"$scratch/xdg-open.log"
+echo "noise on stderr" >&2
+SH
+  chmod +x "$scratch/bin/xdg-open"
+  export PATH="$scratch/bin:$PATH"
+}
+
+start_app() {
+  cp "$bin/veskp8-setup" "$app/veskp8-setup"
+  (cd "$app" && exec ./veskp8-setup "$@" >"$scratch/stdout" 2>"$scratch/stderr") &
+  app_pid=$!
+}
+
+# Waits for the process to end; checks exit status 0 and silence.
+expect_exit() {
+  local i
+  for i in $(seq 300); do
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$app_pid" 2>/dev/null && fail "installer still running"
+  wait "$app_pid"
+  local rc=$?
+  app_pid=
+  [ "$rc" = 0 ] || fail "exit status $rc"
+  [ -s "$scratch/stdout" ] && fail "installer wrote to stdout: $(cat "$scratch/stdout")"
+  [ -s "$scratch/stderr" ] && fail "installer wrote to stderr"
+  return 0
+}
+
+running() { kill -0 "$app_pid" 2>/dev/null; }
+
+# Visible top-level windows of the installer, by title.
+windows() { xdotool search --onlyvisible --name "^${1:-$TITLE_EN}\$" 2>/dev/null; }
+
+wait_main() {
+  local title=${1:-$TITLE_EN} i w
+  for i in $(seq 200); do
+    for w in $(windows "$title"); do
+      if [ "$(width_of "$w")" = 500 ]; then
+        main=$w
+        eval "$(xdotool getwindowgeometry --shell "$main")"
+        wx=$X wy=$Y
+        return 0
+      fi
+    done
+    running || fail "installer ended before its window appeared"
+    sleep 0.1
+  done
+  fail "no wizard window titled '$title'"
+}
+
+width_of() { xdotool getwindowgeometry --shell "$1" | sed -n 's/^WIDTH=//p'; }
+
+# The message box: a visible window with the title that is not the wizard.
+box=
+wait_box() {
+  local i w
+  for i in $(seq 200); do
+    for w in $(windows "${1:-$TITLE_EN}"); do
+      if [ "$w" != "${main:-}" ] && [ "$(width_of "$w")" != 500 ]; then
+        box=$w
+        sleep 0.3
+        return 0
+      fi
+    done
+    running || fail "installer ended without a message box"
+    sleep 0.1
+  done
+  fail "no message box"
+}
+no_box() {
+  local w
+  for w in $(windows); do
+    [ "$w" != "${main:-}" ] && fail "unexpected message box"
+  done
+  return 0
+}
+box_count() {
+  local n=0 w
+  for w in $(windows "${1:-$TITLE_EN}"); do [ "$w" != "${main:-}" ] && n=$((n + 1)); done
+  echo $n
+}
+# Answers the box with a key (Return = OK, alt+y / alt+n) and waits until it is gone.
+answer_box() {
+  xdotool windowfocus "$box" 2>/dev/null
+  sleep 0.2
+  xdotool key --clearmodifiers "$1"
+  local i
+  for i in $(seq 100); do
+    xdotool getwindowname "$box" >/dev/null 2>&1 || { box=; sleep 0.2; return 0; }
+    windows | grep -qx "$box" || { box=; sleep 0.2; return 0; }
+    sleep 0.1
+  done
+  fail "message box did not close after $1"
+}
+
+click() { # x y inside the wizard
+  xdotool mousemove --sync $((wx + $1)) $((wy + $2)) click 1
+  sleep 0.4
+}
+click_next() { click 350 335; }
+click_back() { click 270 335; }
+click_cancel() { click 450 335; }
+key_main() {
+  xdotool windowfocus "$main" 2>/dev/null
+  sleep 0.1
+  xdotool key --clearmodifiers "$@"
+  sleep 0.4
+}
+
+# Colour of a pixel inside the wizard as "R G B".
+pixel() {
+  import -display "$DISPLAY" -window root -crop "1x1+$((wx + $1))+$((wy + $2))" -depth 8 txt:- |
+    sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p'
+}
+# The page image sits at (0, 0) on the welcome, directory, success and error pages.
+has_page_image() { local r g b; read -r r g b < <(pixel 20 20); [ "$b" -gt $((r + 40)) ]; }
+# The entry's white field at (175, 290) is there only on the directory page.
+has_entry() { local r g b; read -r r g b < <(pixel 176 298); [ "$r" -ge 250 ] && [ "$g" -ge 250 ]; }
+
+expect_page() {
+  local page=$1 i
+  for i in $(seq 50); do
+    case $page in
+      welcome | final) has_page_image && ! has_entry && return 0 ;;
+      directory) has_page_image && has_entry && return 0 ;;
+      copying) ! has_page_image && return 0 ;;
+    esac
+    sleep 0.1
+  done
+  fail "expected the $page page"
+}
+
+entry_text() {
+  click 300 290
+  key_main ctrl+a ctrl+c
+  "$bin/ui_probe" clipboard
+}
+set_entry() {
+  click 300 290
+  key_main ctrl+a BackSpace
+  xdotool type --delay 5 "$1"
+  sleep 0.3
+}
+
+shot() { # name [x y w h], relative to the wizard
+  [ -n "${VESKP8_SCREENSHOTS:-}" ] || return 0
+  mkdir -p "$VESKP8_SCREENSHOTS"
+  sleep 0.3
+  import -display "$DISPLAY" -window root -crop "500x360+$wx+$wy" +repage \
+    "$VESKP8_SCREENSHOTS/$1.png"
+}
+
+tick_seconds() { stat -c %Y "$1"; }
+
+proposal="$scratch/home/.veskp8/Vesk/veskp8/tmplts/"
+cfg0="$scratch/home/.Vesk/vesklaunch/vesklaunch.cfg"
+cfg1="$scratch/home/.Vesk/vesklauncht/vesklaunch.cfg"
+
+case $scenario in
+  happy_path)
+    start_x
+    default_tree
+    fake_xdg_open
+    start_app
+    wait_main
+    expect_page welcome
+    shot 01-welcome
+    click_next
+    expect_page directory
+    [ "$(entry_text)" = "$proposal" ] || fail "entry shows '$(entry_text)', not the proposal"
+    target="$scratch/my templates"
+    set_entry "$target"
+    shot 02-directory
+    click_next
+    expect_page final
+    shot 04-success
+    [ -f "$target/Trade/trade.cf" ] || fail "trade.cf not installed"
+    [ "$(cat "$target/Trade/forms/invoice.st")" = form ] || fail "invoice.st content"
+    [ "$(tick_seconds "$target/Trade/trade.cf")" = "$(date -d '2024-03-01 12:00:00 UTC' +%s)" ] ||
+      fail "modification time of trade.cf not kept"
+    [ "$(cat "$cfg0")" = "ConfigurationTemplatesLocation=$target" ] ||
+      fail "launcher file: $(cat "$cfg0")"
+    click_next # Finish
+    expect_exit
+    [ "$(cat "$scratch/xdg-open.log")" = "$(printf '1\n%s' "$target/Trade/docs/readme.txt")" ] ||
+      fail "xdg-open called with: $(cat "$scratch/xdg-open.log" 2>/dev/null)"
+    ;;
+
+  description_unticked)
+    start_x
+    default_tree
+    fake_xdg_open
+    start_app
+    wait_main
+    click_next
+    set_entry "$scratch/t"
+    click_next
+    expect_page final
+    click 177 180 # the check button
+    click_next
+    expect_exit
+    [ -e "$scratch/xdg-open.log" ] && fail "xdg-open ran although the box was cleared"
+    [ -f "$scratch/t/Trade/trade.cf" ] || fail "not installed"
+    ;;
+
+  back_resets_entry)
+    start_x
+    default_tree
+    start_app
+    wait_main
+    click_next
+    set_entry "/somewhere/else"
+    click_back
+    expect_page welcome
+    click_next
+    expect_page directory
+    [ "$(entry_text)" = "$proposal" ] || fail "entry not reset: '$(entry_text)'"
+    key_main Escape
+    wait_box
+    answer_box alt+y
+    expect_exit
+    ;;
+
+  empty_entry)
+    start_x
+    default_tree
+    start_app
+    wait_main
+    click_next
+    set_entry ""
+    click_next
+    wait_box
+    [ "$(box_count)" = 1 ] || fail "more than one box"
+    if [ -n "${VESKP8_SCREENSHOTS:-}" ]; then shot 06-box-empty-target; fi
+    answer_box Return
+    expect_page directory
+    running || fail "installer ended"
+    [ -e "$proposal" ] && fail "something was installed"
+    key_main Escape
+    wait_box
+    answer_box alt+y
+    expect_exit
+    ;;
+
+  cancel_and_escape)
+    start_x
+    default_tree
+    start_app
+    wait_main
+    key_main Escape
+    wait_box
+    shot 07-box-cancel-question
+    answer_box alt+n
+    running || fail "No ended the wizard"
+    expect_page welcome
+    click_next
+    click_cancel
+    wait_box
+    answer_box Escape # closing the question is not a Yes
+    running || fail "closing the question ended the wizard"
+    expect_page directory
+    click_cancel
+    wait_box
+    answer_box alt+y
+    expect_exit
+    [ -e "$cfg0" ] && fail "launcher file written"
+    ;;
+
+  cancel_while_copying)
+    start_x
+    slow_tree
+    start_app
+    wait_main
+    click_next
+    set_entry "$scratch/t"
+    click_next
+    expect_page copying
+    shot 03-copying
+    click_cancel
+    [ "$(box_count)" = 0 ] || fail "Cancel while copying asked a question"
+    key_main Escape
+    [ "$(box_count)" = 0 ] || fail "Escape while copying asked a question"
+    "$bin/ui_probe" close "$main" || fail "could not send the close request"
+    sleep 0.5
+    running || fail "window closed while copying"
+    windows | grep -qx "$main" || fail "wizard window gone while copying"
+    expect_page copying
+    # The copy goes on to its end.
+    for _ in $(seq 600); do has_page_image && break; sleep 0.1; done
+    expect_page final
+    [ -f "$scratch/t/Trade/trade.cf" ] || fail "copy did not complete"
+    [ "$(stat -c %s "$scratch/t/Trade/big.bin")" = 1500000000 ] || fail "big.bin incomplete"
+    click_next
+    expect_exit
+    ;;
+
+  window_close)
+    # Outside copying the window manager's close ends the wizard without a question.
+    start_x
+    default_tree
+    start_app
+    wait_main
+    click_next
+    "$bin/ui_probe" close "$main" || fail "could not send the close request"
+    expect_exit
+    ;;
+
+  silent_scopes)
+    start_x
+    default_tree
+    run_silent() {
+      start_app -S
+      expect_exit
+    }
+    # No launcher file: the per-user default, then a new scope 0 file.
+    run_silent
+    [ -f "$proposal/Trade/trade.cf" ] || fail "none: not installed into the default"
+    [ "$(cat "$cfg0")" = "ConfigurationTemplatesLocation=${proposal%/}" ] ||
+      fail "none: scope 0 file: $(cat "$cfg0")"
+    [ -e "$cfg1" ] && fail "none: scope 1 file written"
+
+    # Scope 0 only, listing a directory: installed there, listed first.
+    rm -rf "$scratch/home" && mkdir -p "$scratch/home/.Vesk/vesklaunch"
+    printf 'Other=1\r\nConfigurationTemplatesLocation=%s\r\n' "$scratch/s0" >"$cfg0"
+    run_silent
+    [ -f "$scratch/s0/Trade/trade.cf" ] || fail "scope 0: not installed into the listed directory"
+    grep -q "^Other=1" "$cfg0" || fail "scope 0: other key lost"
+    [ "$(grep -c "ConfigurationTemplatesLocation=$scratch/s0\$" "$cfg0")" = 1 ] ||
+      fail "scope 0: $(cat "$cfg0")"
+
+    # Scope 1 only, with a list: only the scope 1 file is written.
+    rm -rf "$scratch/home" && mkdir -p "$scratch/home/.Vesk/vesklauncht"
+    printf 'ConfigurationTemplatesLocation=%s\n' "$scratch/s1" >"$cfg1"
+    run_silent
+    [ -f "$scratch/s1/Trade/trade.cf" ] || fail "scope 1: not installed"
+    [ -e "$cfg0" ] && fail "scope 1: scope 0 file written"
+    grep -q "ConfigurationTemplatesLocation=$scratch/s1" "$cfg1" || fail "scope 1 file"
+
+    # Scope 1 only, empty list: the default, written to both files.
+    rm -rf "$scratch/home" && mkdir -p "$scratch/home/.Vesk/vesklauncht"
+    printf 'Other=2\n' >"$cfg1"
+    run_silent
+    [ -f "$proposal/Trade/trade.cf" ] || fail "scope 1 empty: not installed into the default"
+    grep -q "ConfigurationTemplatesLocation=${proposal%/}" "$cfg0" || fail "scope 1 empty: scope 0"
+    grep -q "ConfigurationTemplatesLocation=${proposal%/}" "$cfg1" || fail "scope 1 empty: scope 1"
+    grep -q "^Other=2" "$cfg1" || fail "scope 1 empty: other key lost"
+
+    # Both files: the list of scope 0, written to both.
+    rm -rf "$scratch/home" && mkdir -p "$scratch/home/.Vesk/vesklaunch" "$scratch/home/.Vesk/vesklauncht"
+    printf 'ConfigurationTemplatesLocation=%s\n' "$scratch/b0" >"$cfg0"
+    printf 'ConfigurationTemplatesLocation=%s\n' "$scratch/b1" >"$cfg1"
+    run_silent
+    [ -f "$scratch/b0/Trade/trade.cf" ] || fail "both: not installed into the scope 0 directory"
+    [ -e "$scratch/b1" ] && fail "both: installed into the scope 1 directory"
+    grep -q "ConfigurationTemplatesLocation=$scratch/b0" "$cfg1" || fail "both: scope 1 not written"
+
+    # A remote proposal empties the target: error box, nothing installed.
+    rm -rf "$scratch/home" && mkdir -p "$scratch/home/.Vesk/vesklaunch"
+    printf 'ConfigurationTemplatesLocation=http://server/templates\n' >"$cfg0"
+    cp "$cfg0" "$scratch/cfg0.before"
+    start_app -S
+    main=
+    wait_box
+    shot 08-box-no-target
+    answer_box Return
+    expect_exit
+    cmp -s "$cfg0" "$scratch/cfg0.before" || fail "remote: launcher file changed"
+    [ -e "$app/Trade" ] && fail "remote: installed into the current directory"
+    ;;
+
+  language)
+    start_x
+    default_tree
+    start_app -Lde
+    wait_main "Konfiguration wird installiert"
+    key_main Escape
+    wait_box "Konfiguration wird installiert"
+    answer_box Escape
+    key_main Escape
+    wait_box "Konfiguration wird installiert"
+    answer_box alt+j
+    expect_exit
+    LC_ALL=ru_RU.UTF-8 start_app
+    wait_main "Установка конфигурации"
+    "$bin/ui_probe" close "$main"
+    expect_exit
+    # An unknown -L code falls through to the locale, then English.
+    LC_ALL=de_DE.UTF-8 start_app -Lxx
+    wait_main "Konfiguration wird installiert"
+    "$bin/ui_probe" close "$main"
+    expect_exit
+    LC_ALL=C start_app -Lpt
+    wait_main "$TITLE_EN"
+    "$bin/ui_probe" close "$main"
+    expect_exit
+    ;;
+
+  no_kit)
+    start_x
+    start_app
+    main=
+    wait_box
+    [ "$(box_count)" = 1 ] || fail "more than one window"
+    shot_box() { :; }
+    if [ -n "${VESKP8_SCREENSHOTS:-}" ]; then
+      eval "$(xdotool getwindowgeometry --shell "$box")"
+      import -display "$DISPLAY" -window root -crop "$((WIDTH + 40))x$((HEIGHT + 40))+$((X - 20))+$((Y - 20))" +repage \
+        "$VESKP8_SCREENSHOTS/09-box-no-kit.png"
+    fi
+    answer_box Return
+    expect_exit
+    ;;
+
+  damaged_kit)
+    start_x
+    head -c 5000 /dev/urandom >"$app/veskp8.efd"
+    start_app
+    main=
+    wait_box
+    [ "$(box_count)" = 1 ] || fail "more than one window"
+    answer_box Return
+    expect_exit
+    ls "$scratch/tmp" | grep -q '^edf' && fail "inflated image left behind"
+    ;;
+
+  no_space)
+    mkdir -p "$scratch/small"
+    mount -t tmpfs -o size=1m tmpfs "$scratch/small" 2>/dev/null || skip "cannot mount a tmpfs here"
+    echo "$scratch/small" >>"$scratch/mounts"
+    export TMPDIR="$scratch/small"
+    start_x
+    head -c 600000 /dev/urandom >"$scratch/tree/random.bin"
+    make_kit "$scratch/tree" --desc en "P" "V" ""
+    start_app
+    main=
+    wait_box
+    [ "$(box_count)" = 1 ] || fail "more than one window"
+    answer_box Return
+    expect_exit
+    [ -z "$(ls "$scratch/small")" ] || fail "files left in the temporary directory"
+    ;;
+
+  copy_failure)
+    start_x
+    mkdir -p "$scratch/tree/a" "$scratch/tree/b"
+    echo new >"$scratch/tree/a/x.txt"
+    echo new >"$scratch/tree/b/y.txt"
+    make_kit "$scratch/tree" --desc en "P" "V" ""
+    target="$scratch/target"
+    mkdir -p "$target/a"
+    echo old >"$target/a/x.txt"
+    touch -d '2001-01-01' "$target/a/x.txt"
+    echo "not a directory" >"$target/b" # creating b/ fails
+    (cd "$target" && find . -printf '%p %s %T@\n' | sort; cat a/x.txt b) >"$scratch/before"
+    start_app
+    wait_main
+    click_next
+    set_entry "$target"
+    click_next
+    wait_box
+    shot 10-box-install-error
+    answer_box Return
+    expect_page final
+    shot 05-error
+    (cd "$target" && find . -printf '%p %s %T@\n' | sort; cat a/x.txt b) >"$scratch/after"
+    cmp -s "$scratch/before" "$scratch/after" || fail "template directory changed: $(diff "$scratch/before" "$scratch/after")"
+    [ -e "$cfg0" ] && fail "registered after a failure"
+    click_next
+    expect_exit
+    ;;
+
+  *)
+    echo "unknown scenario $scenario" >&2
+    exit 2
+    ;;
+esac
+echo "PASS [$scenario]"
