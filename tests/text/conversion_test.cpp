@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdint>
 #include <cstdlib>
+#include <random>
 #include <string>
 
 #include "text/conversion_locale.h"
@@ -98,6 +100,49 @@ TEST(ConversionTest, InvalidBytesRoundTripAsEscapes) {
   for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
   ASSERT_TRUE(WideToLocaleChecked(LocaleToWide(NarrowString(all)), back));
   EXPECT_EQ(all, Bytes(back));
+}
+
+// Any byte string (without NUL) survives locale -> wide -> locale in every
+// encoding the tests know, and the checked conversion accepts the result.
+TEST(ConversionTest, RandomBytesRoundTripInEveryLocale) {
+  std::mt19937 random(2026);
+  std::uniform_int_distribution<int> byte(1, 255);
+  std::uniform_int_distribution<int> length(0, 40);
+  for (const char* name : {"en_US.UTF-8", "ru_RU.UTF-8", "ru_RU.KOI8-R", "C"}) {
+    EnvLocale locale(name);
+    for (int i = 0; i < 2000; ++i) {
+      std::string raw(static_cast<std::size_t>(length(random)), ' ');
+      for (char& c : raw) c = static_cast<char>(byte(random));
+      const WideString wide = LocaleToWide(NarrowString(raw));
+      NarrowString back;
+      ASSERT_TRUE(WideToLocaleChecked(wide, back)) << name;
+      ASSERT_EQ(raw, Bytes(back)) << name;
+    }
+  }
+}
+
+// Valid UTF-16 (BMP characters and surrogate pairs) survives wide -> UTF-8 ->
+// wide unchanged.
+TEST(ConversionTest, RandomUtf16RoundTripInUtf8) {
+  EnvLocale locale("en_US.UTF-8");
+  std::mt19937 random(7);
+  std::uniform_int_distribution<std::uint32_t> code(1, 0x10FFFF);
+  for (int i = 0; i < 2000; ++i) {
+    std::u16string text;
+    for (int n = 0; n < 12; ++n) {
+      std::uint32_t cp = code(random);
+      if (cp >= 0xD800 && cp <= 0xDFFF) cp = u'?';
+      if (cp > 0xFFFF) {
+        text.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+        text.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+      } else {
+        text.push_back(static_cast<char16_t>(cp));
+      }
+    }
+    NarrowString narrow;
+    ASSERT_TRUE(WideToLocaleChecked(WideString(text), narrow));
+    ASSERT_EQ(text, std::u16string(LocaleToWide(narrow).view()));
+  }
 }
 
 TEST(ConversionTest, LoneSurrogatesAreReported) {
