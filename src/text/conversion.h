@@ -5,12 +5,21 @@
 // LC_CTYPE / LANG as the environment sets them), never change the process
 // locale, and may run on any thread at the same time.
 //
+// The locale is built once from the environment (see conversion_locale.h);
+// a process that changes its environment's locale afterwards keeps converting
+// with the first one.
+//
 // They are lossless for everything the system handles:
 // - a byte that is not valid in the locale's encoding becomes the unit
 //   U+DC00 + byte, and LocaleToWide/WideToLocale turn it back into the same
-//   byte, so every file name and file content round-trips byte for byte;
+//   byte, so every file name and file content round-trips byte for byte.
+//   Bytes below 0x80 are valid in every encoding in use, so the escapes are
+//   U+DC80..U+DCFF; the wide-to-locale direction writes such a unit as its
+//   byte wherever it stands, and treats U+DC00..U+DC7F as lone surrogates.
+//   (In the "C" locale every byte from 0x80 on is such an escape.)
 // - characters above U+FFFF become surrogate pairs, and pairs are recombined;
 // - both stop at the first NUL (byte or unit); empty in, empty out.
+// Failures: none besides std::bad_alloc; the results are new values.
 #pragma once
 
 #include "text/narrow_string.h"

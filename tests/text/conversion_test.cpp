@@ -191,6 +191,25 @@ TEST(ConversionTest, MissingLocaleFallsBackToC) {
   EXPECT_EQ(0xDCC3, LocaleToWide("\xC3\xA9")[0]);
 }
 
+// A missing locale in one category must not cost the text encoding.
+TEST(ConversionTest, MissingCategoryKeepsTheEncoding) {
+  EnvLocale locale("");
+  const char* lang = std::getenv("LANG");
+  const std::string saved_lang = lang != nullptr ? lang : "";
+  unsetenv("LC_ALL");
+  unsetenv("LC_CTYPE");
+  setenv("LANG", "ru_RU.UTF-8", 1);
+  setenv("LC_MESSAGES", "xx_YY.NOPE", 1);
+  text_internal::ReloadConversionLocaleForTesting();
+  EXPECT_EQ(u"\u0414", LocaleToWide("\xD0\x94").view());
+  unsetenv("LC_MESSAGES");
+  if (lang != nullptr) {
+    setenv("LANG", saved_lang.c_str(), 1);
+  } else {
+    unsetenv("LANG");
+  }
+}
+
 TEST(ConversionTest, ProcessLocaleIsLeftAlone) {
   const std::string before = std::setlocale(LC_ALL, nullptr);
   {
