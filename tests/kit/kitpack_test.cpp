@@ -1,5 +1,6 @@
 // The kit packer veskp8-kit, run as a program: create, list, verify, their
 // errors, determinism and the whole-second cut of times.
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -194,6 +195,46 @@ TEST_F(KitPackTest, ErrorsExitNonZeroAndLeaveNoPartialKit) {
   EXPECT_EQ(Tool({"list"}).status, 2);
   EXPECT_EQ(Tool({"verify", kit, kit}).status, 2);
   EXPECT_EQ(ReadWholeFile(kit), "previous");
+}
+
+TEST_F(KitPackTest, AFileThatChangesWhilePackingIsAnError) {
+  // Files of /proc report size 0 and then deliver content: the listed size no
+  // longer holds when the file is read.
+  AddFile("ok.txt", "fine");
+  if (symlink("/proc/self/status", (tree_ + "/status").c_str()) != 0) GTEST_SKIP() << "no /proc";
+  const std::string kit = dir_ + "/kit.efd";
+  const ToolRun run = Tool({"create", "-o", kit, tree_});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("changed while packing"), std::string::npos) << run.err;
+  EXPECT_NE(access(kit.c_str(), F_OK), 0);
+  EXPECT_TRUE(Leftovers("kit.efd").empty());
+}
+
+TEST_F(KitPackTest, AnInterruptedPackLeavesNothing) {
+  std::string noise(8 << 20, '\0');
+  unsigned state = 1;
+  for (char& c : noise) c = static_cast<char>((state = state * 1103515245 + 12345) >> 16);
+  for (int i = 0; i < 6; ++i) AddFile("n" + std::to_string(i), noise);
+  const std::string kit = dir_ + "/kit.efd";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, 2);
+    execl(tool_.c_str(), tool_.c_str(), "create", "-o", kit.c_str(), tree_.c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  usleep(300 * 1000);
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (WIFEXITED(status)) {
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "finished before the signal";
+  } else {
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    EXPECT_NE(access(kit.c_str(), F_OK), 0);
+  }
+  EXPECT_TRUE(Leftovers("kit.efd").empty());
 }
 
 TEST_F(KitPackTest, HelpForEachCommand) {
