@@ -21,6 +21,7 @@
 #include <functional>
 #include <new>
 #include <stdexcept>
+#include <string>
 
 namespace veskp8::text_internal {
 
@@ -265,11 +266,8 @@ class StringCore {
     const std::size_t tail = len - pos - count;
     if (inside) {
       // Work from a private copy of the source: moving the tail would shift it.
-      Unit small[kAreaUnits];
-      Unit* copy = n <= kAreaUnits ? small : static_cast<Unit*>(::operator new(n * sizeof(Unit)));
-      std::memcpy(copy, Data() + offset, n * sizeof(Unit));
-      ReplaceFrom(pos, count, copy, n, new_len, tail, appending);
-      if (copy != small) ::operator delete(copy);
+      const std::basic_string<Unit> copy(Data() + offset, n);
+      ReplaceFrom(pos, count, copy.data(), n, new_len, tail, appending);
       return;
     }
     ReplaceFrom(pos, count, text, n, new_len, tail, appending);
