@@ -83,9 +83,12 @@ class KitArchive {
   std::unique_ptr<unsigned char[]> m_copyBuffer;
 };
 
-// Opens the kit file at `kitPath` into `kit`, which should be closed.
-//  1. creates an empty image file with the prefix "edf" in the temporary
-//     directory and stores its path in the kit;
+// Opens the kit file at `kitPath` into `kit`. An image the kit held before is
+// closed and removed first.
+//  1. creates a new, empty image file (mode 0600) with the prefix "edf" in the
+//     temporary directory (CreateTempFile) and stores its path in the kit; a
+//     name that CreateTempFile reports without having created it is not stored
+//     (that file is not ours to remove);
 //  2. inflates the kit file into it (see kit_inflate.h);
 //  3. opens the image and reads the tables (LoadKitImage).
 // Result 0: tables loaded, image open. Any other result: the code of the
@@ -109,13 +112,15 @@ void CloseKit(KitArchive& kit);
 [[nodiscard]] ResultCode LoadKitImage(KitArchive& kit, const WideString& imagePath);
 
 // Reads the tables of the kit image open on `imageHandle` (read from the
-// beginning; the handle's position afterwards is somewhere inside the image)
+// beginning; the handle's position afterwards is unspecified, at most the end)
 // into `kit`, replacing its descriptions and entries and its image size; the
 // handle itself is not stored. 0 when every table is complete and consistent:
 // every length stays inside its record and the image, every entry's data range
 // lies inside the image, every entry name passes IsSafeEntryName, and the
-// image is below 4 GiB. Otherwise 13 (2 or 87 when reading fails), with the
-// entries discarded. Memory: a small read buffer plus the tables themselves.
+// image is below 4 GiB. Otherwise 13 (2, 6 or 87 when seeking or reading
+// fails), with the entries discarded. Memory: a 64 KiB read buffer plus the
+// tables themselves; no length is allocated before the image is known to hold
+// that many bytes.
 [[nodiscard]] ResultCode ReadKitTables(KitArchive& kit, int imageHandle);
 
 }  // namespace veskp8

@@ -34,6 +34,8 @@ class HandleGuard {
 
 class InflateStream {
  public:
+  // Raw deflate (window bits -15). The macro passes the version of the zlib
+  // headers built against to inflateInit2_, which checks it against the library.
   InflateStream() : m_ok(inflateInit2(&m_z, -15) == Z_OK) {}
   ~InflateStream() {
     if (m_ok) inflateEnd(&m_z);
