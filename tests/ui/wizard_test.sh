@@ -40,6 +40,7 @@ fail() {
 skip() { echo "SKIP [$scenario]: $*"; exit 77; }
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+  [ -n "${wm_pid:-}" ] && kill "$wm_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   wait 2>/dev/null
   for m in $(cat "$scratch/mounts" 2>/dev/null); do umount "$m" 2>/dev/null; done
@@ -58,6 +59,12 @@ start_x() {
   done
   [ -s "$scratch/displayfd" ] || fail "Xvfb did not start"
   export DISPLAY=":$(head -n1 "$scratch/displayfd")"
+  # Screenshots show the windows with a window manager's frames and titles.
+  if [ -n "${VESKP8_SCREENSHOTS:-}" ] && command -v openbox >/dev/null; then
+    openbox --sm-disable >/dev/null 2>&1 &
+    wm_pid=$!
+    sleep 1
+  fi
 }
 
 # make_kit DIR [packer args...]: packs the tree into $app/veskp8.efd.
@@ -78,12 +85,14 @@ default_tree() {
   make_kit "$scratch/tree" --desc en "Trade Management" "Vesk Software" 'Trade\docs\readme.txt'
 }
 
-# A kit that takes a few seconds to copy: one large, well-compressing file.
+# A kit that takes several seconds to copy: large, well-compressing files
+# (several, so that the bar moves from one to the next).
 slow_tree() {
   default_tree
-  head -c 1500000000 /dev/zero >"$scratch/tree/Trade/big.bin"
+  mkdir -p "$scratch/tree/Trade/data"
+  for i in 1 2 3 4 5 6; do head -c 250000000 /dev/zero >"$scratch/tree/Trade/data/part$i.bin"; done
   make_kit "$scratch/tree" --desc en "Trade Management" "Vesk Software" 'Trade\docs\readme.txt'
-  rm -f "$scratch/tree/Trade/big.bin"
+  rm -rf "$scratch/tree/Trade/data"
 }
 
 # A recording xdg-open first in PATH.
@@ -131,8 +140,7 @@ wait_main() {
     for w in $(windows "$title"); do
       if [ "$(width_of "$w")" = 500 ]; then
         main=$w
-        eval "$(xdotool getwindowgeometry --shell "$main")"
-        wx=$X wy=$Y
+        locate
         return 0
       fi
     done
@@ -142,7 +150,7 @@ wait_main() {
   fail "no wizard window titled '$title'"
 }
 
-width_of() { xdotool getwindowgeometry --shell "$1" | sed -n 's/^WIDTH=//p'; }
+width_of() { xwininfo -id "$1" 2>/dev/null | sed -n 's/.*Width: *//p'; }
 
 # The message box: a visible window with the title that is not the wizard.
 box=
@@ -187,7 +195,22 @@ answer_box() {
   fail "message box did not close after $1"
 }
 
+# The wizard's client position (a window manager may move it after mapping).
+# (xwininfo: xdotool's geometry counts a frame's offset twice.)
+geometry_of() { # sets X Y WIDTH HEIGHT of a client window, in root coordinates
+  local info
+  info=$(xwininfo -id "$1")
+  X=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
+  Y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
+  WIDTH=$(sed -n 's/.*Width: *//p' <<<"$info")
+  HEIGHT=$(sed -n 's/.*Height: *//p' <<<"$info")
+}
+locate() {
+  geometry_of "$main"
+  wx=$X wy=$Y
+}
 click() { # x y inside the wizard
+  locate
   xdotool mousemove --sync $((wx + $1)) $((wy + $2)) click 1
   sleep 0.4
 }
@@ -203,6 +226,7 @@ key_main() {
 
 # Colour of a pixel inside the wizard as "R G B".
 pixel() {
+  locate
   import -display "$DISPLAY" -window root -crop "1x1+$((wx + $1))+$((wy + $2))" -depth 8 txt:- |
     sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p'
 }
@@ -236,11 +260,23 @@ set_entry() {
   sleep 0.3
 }
 
-shot() { # name [x y w h], relative to the wizard
+# frame_geometry WINDOW: WxH+X+Y of the window with its frame (if any).
+frame_geometry() {
+  local l=0 r=0 t=0 b=0 extents
+  geometry_of "$1"
+  extents=$(xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.* = //p' | tr -d ' ')
+  [ -n "$extents" ] && IFS=, read -r l r t b <<<"$extents"
+  echo "$((WIDTH + l + r))x$((HEIGHT + t + b))+$((X - l))+$((Y - t))"
+}
+
+# shot NAME: the wizard (with a message box over it, if one is open), or the
+# message box alone when there is no wizard.
+shot() {
   [ -n "${VESKP8_SCREENSHOTS:-}" ] || return 0
   mkdir -p "$VESKP8_SCREENSHOTS"
-  sleep 0.3
-  import -display "$DISPLAY" -window root -crop "500x360+$wx+$wy" +repage \
+  sleep 0.5
+  local window=${main:-$box}
+  import -display "$DISPLAY" -window root -crop "$(frame_geometry "$window")" +repage \
     "$VESKP8_SCREENSHOTS/$1.png"
 }
 
@@ -369,7 +405,15 @@ case $scenario in
     set_entry "$scratch/t"
     click_next
     expect_page copying
-    shot 03-copying
+    # The main thread waits between two looks at the status: it uses little
+    # processor time while the worker copies.
+    main_ticks() { awk '{print $14 + $15}' "/proc/$app_pid/task/$app_pid/stat"; }
+    t0=$(main_ticks)
+    sleep 2
+    t1=$(main_ticks)
+    has_page_image && fail "the copy ended too soon to measure"
+    echo "main thread while copying: $((t1 - t0)) ticks of $(getconf CLK_TCK) per second over 2 s"
+    [ $((t1 - t0)) -le $(($(getconf CLK_TCK) * 2 / 10)) ] || fail "main thread busy while copying"
     click_cancel
     [ "$(box_count)" = 0 ] || fail "Cancel while copying asked a question"
     key_main Escape
@@ -379,11 +423,20 @@ case $scenario in
     running || fail "window closed while copying"
     windows | grep -qx "$main" || fail "wizard window gone while copying"
     expect_page copying
+    if [ -n "${VESKP8_SCREENSHOTS:-}" ]; then
+      # Show the bar moving.
+      for _ in $(seq 100); do
+        read -r r g b < <(pixel 14 160)
+        [ "$b" -gt $((r + 20)) ] && break
+        sleep 0.1
+      done
+      shot 03-copying
+    fi
     # The copy goes on to its end.
     for _ in $(seq 600); do has_page_image && break; sleep 0.1; done
     expect_page final
     [ -f "$scratch/t/Trade/trade.cf" ] || fail "copy did not complete"
-    [ "$(stat -c %s "$scratch/t/Trade/big.bin")" = 1500000000 ] || fail "big.bin incomplete"
+    [ "$(stat -c %s "$scratch/t/Trade/data/part6.bin")" = 250000000 ] || fail "part6.bin incomplete"
     click_next
     expect_exit
     ;;
@@ -472,7 +525,7 @@ case $scenario in
     answer_box Escape
     key_main Escape
     wait_box "Konfiguration wird installiert"
-    answer_box alt+j
+    answer_box alt+y # GTK's own button labels follow the process locale
     expect_exit
     LC_ALL=ru_RU.UTF-8 start_app
     wait_main "Установка конфигурации"
@@ -495,12 +548,7 @@ case $scenario in
     main=
     wait_box
     [ "$(box_count)" = 1 ] || fail "more than one window"
-    shot_box() { :; }
-    if [ -n "${VESKP8_SCREENSHOTS:-}" ]; then
-      eval "$(xdotool getwindowgeometry --shell "$box")"
-      import -display "$DISPLAY" -window root -crop "$((WIDTH + 40))x$((HEIGHT + 40))+$((X - 20))+$((Y - 20))" +repage \
-        "$VESKP8_SCREENSHOTS/09-box-no-kit.png"
-    fi
+    shot 09-box-no-kit
     answer_box Return
     expect_exit
     ;;
@@ -545,7 +593,8 @@ case $scenario in
     echo old >"$target/a/x.txt"
     touch -d '2001-01-01' "$target/a/x.txt"
     echo "not a directory" >"$target/b" # creating b/ fails
-    (cd "$target" && find . -printf '%p %s %T@\n' | sort; cat a/x.txt b) >"$scratch/before"
+    snapshot() { (cd "$target" && find . -type f -printf '%p %s %T@\n' && find . -type d) | sort; cat "$target/a/x.txt" "$target/b"; }
+    snapshot >"$scratch/before"
     start_app
     wait_main
     click_next
@@ -556,7 +605,7 @@ case $scenario in
     answer_box Return
     expect_page final
     shot 05-error
-    (cd "$target" && find . -printf '%p %s %T@\n' | sort; cat a/x.txt b) >"$scratch/after"
+    snapshot >"$scratch/after"
     cmp -s "$scratch/before" "$scratch/after" || fail "template directory changed: $(diff "$scratch/before" "$scratch/after")"
     [ -e "$cfg0" ] && fail "registered after a failure"
     click_next
