@@ -612,6 +612,25 @@ case $scenario in
     expect_exit
     ;;
 
+  thread_failure)
+    start_x
+    default_tree
+    export LD_PRELOAD="$bin/fail_worker_thread.so" ASAN_OPTIONS="verify_asan_link_order=0"
+    start_app
+    unset LD_PRELOAD
+    wait_main
+    click_next
+    set_entry "$scratch/t"
+    click_next
+    wait_box
+    answer_box Return
+    expect_page final
+    [ -e "$scratch/t" ] && fail "something was installed"
+    [ -e "$cfg0" ] && fail "registered although nothing was installed"
+    click_next
+    expect_exit
+    ;;
+
   *)
     echo "unknown scenario $scenario" >&2
     exit 2
