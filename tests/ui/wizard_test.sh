@@ -612,6 +612,16 @@ case $scenario in
     expect_exit
     ;;
 
+  no_display)
+    # Without a display the installer cannot show anything: it ends at once,
+    # prints nothing and installs nothing.
+    default_tree
+    unset DISPLAY
+    start_app -S
+    expect_exit
+    [ -e "$proposal" ] && fail "installed without a display"
+    ;;
+
   thread_failure)
     start_x
     default_tree
