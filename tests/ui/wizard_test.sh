@@ -625,7 +625,7 @@ case $scenario in
   thread_failure)
     start_x
     default_tree
-    export LD_PRELOAD="$bin/fail_worker_thread.so" ASAN_OPTIONS="verify_asan_link_order=0"
+    export LD_PRELOAD="$bin/fail_worker_thread.so" ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0"
     start_app
     unset LD_PRELOAD
     wait_main
