@@ -35,25 +35,35 @@ class XServer : public ::testing::Environment {
  public:
   void SetUp() override {
     if (std::getenv("DISPLAY") == nullptr || *std::getenv("DISPLAY") == '\0') {
-      int fds[2];
-      ASSERT_EQ(pipe(fds), 0);
-      pid_ = fork();
-      if (pid_ == 0) {
-        close(fds[0]);
-        const std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-               "tcp", static_cast<char*>(nullptr));
-        _exit(127);
+      // A display number of our own, at random from a high range (Xvfb's
+      // -displayfd reuses the lowest free number, which a server ending
+      // elsewhere may still clean up under the new one).
+      std::srand(static_cast<unsigned>(getpid()));
+      for (int attempt = 0; attempt < 30 && pid_ <= 0; ++attempt) {
+        const std::string display = ":" + std::to_string(100 + std::rand() % 900);
+        const std::string socket = "/tmp/.X11-unix/X" + display.substr(1);
+        if (access(socket.c_str(), F_OK) == 0) continue;
+        const pid_t pid = fork();
+        if (pid == 0) {
+          execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                 static_cast<char*>(nullptr));
+          _exit(127);
+        }
+        for (int i = 0; i < 100; ++i) {
+          if (waitpid(pid, nullptr, WNOHANG) == pid) break;  // it gave up
+          if (access(socket.c_str(), F_OK) == 0) {
+            pid_ = pid;
+            setenv("DISPLAY", display.c_str(), 1);
+            break;
+          }
+          usleep(100000);
+        }
+        if (pid_ != pid) {
+          kill(pid, SIGTERM);
+          waitpid(pid, nullptr, 0);
+        }
       }
-      close(fds[1]);
-      // Xvfb writes the number and the line end separately: read the whole
-      // line before closing the pipe.
-      std::string number;
-      char c;
-      while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-      close(fds[0]);
-      ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-      setenv("DISPLAY", (":" + number).c_str(), 1);
+      ASSERT_GT(pid_, 0) << "Xvfb did not start";
     }
     setenv("NO_AT_BRIDGE", "1", 1);
     ASSERT_TRUE(gtk_init_check(nullptr, nullptr));

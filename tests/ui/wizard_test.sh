@@ -49,16 +49,28 @@ cleanup() {
 trap cleanup EXIT
 
 start_x() {
-  exec 5>"$scratch/displayfd"
-  Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  exec 5>&-
-  for _ in $(seq 100); do
-    [ -s "$scratch/displayfd" ] && break
-    sleep 0.1
+  # A display number of our own, picked at random from a high range: Xvfb's
+  # -displayfd reuses the lowest free number, and a server that is just
+  # ending elsewhere can then remove the new server's socket.
+  local attempt n
+  for attempt in $(seq 30); do
+    n=$((RANDOM % 900 + 100))
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      if xdpyinfo -display ":$n" >/dev/null 2>&1; then
+        export DISPLAY=":$n"
+        break 2
+      fi
+      sleep 0.1
+    done
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+    xvfb_pid=
   done
-  [ -s "$scratch/displayfd" ] || fail "Xvfb did not start"
-  export DISPLAY=":$(head -n1 "$scratch/displayfd")"
+  [ -n "$xvfb_pid" ] || fail "Xvfb did not start"
   # Screenshots show the windows with a window manager's frames and titles.
   if [ -n "${VESKP8_SCREENSHOTS:-}" ] && command -v openbox >/dev/null; then
     openbox --sm-disable >/dev/null 2>&1 &
@@ -211,7 +223,9 @@ locate() {
 }
 click() { # x y inside the wizard
   locate
-  xdotool mousemove --sync $((wx + $1)) $((wy + $2)) click 1
+  # (No --sync: it waits for a motion event that never comes when the pointer
+  # is already there.)
+  xdotool mousemove $((wx + $1)) $((wy + $2)) sleep 0.1 click 1
   sleep 0.4
 }
 click_next() { click 350 335; }
