@@ -14,7 +14,7 @@
 
 namespace veskp8 {
 
-class DirSelectPage : public WizardDialogPage {
+class DirSelectPage final : public WizardDialogPage {
  public:
   DirSelectPage(GtkWidget* container, GdkPixbuf* image);
 

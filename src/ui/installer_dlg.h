@@ -37,7 +37,7 @@
 
 namespace veskp8 {
 
-class CInstallerDlg : public CWnd {
+class CInstallerDlg final : public CWnd {
  public:
   enum PageState {
     PageNone = 0,

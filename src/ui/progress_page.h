@@ -12,7 +12,7 @@
 
 namespace veskp8 {
 
-class ProgressPage : public WizardDialogPage {
+class ProgressPage final : public WizardDialogPage {
  public:
   // Status "Files being copied...", bar empty.
   ProgressPage(GtkWidget* container, int bar_width);

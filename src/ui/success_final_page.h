@@ -9,7 +9,7 @@
 
 namespace veskp8 {
 
-class SuccessFinalPage : public MessagePage {
+class SuccessFinalPage final : public MessagePage {
  public:
   // The message page, plus the check button at (170, 170), active.
   SuccessFinalPage(GtkWidget* container, GdkPixbuf* image, const WideString& text);
