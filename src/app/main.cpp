@@ -2,13 +2,27 @@
 // veskp8.efd that lies beside it (or in the current directory with "usecwd").
 // Prints nothing; every report is shown in the window. Exit status 0.
 #include <gdk/gdk.h>
+#include <glib.h>
 
 #include <clocale>
 
 #include "app/startup.h"
 #include "ui/installer_dlg.h"
 
+namespace {
+
+// The installer reports only through its window. Diagnostics of the libraries
+// below it (GLib, GDK, GTK, e.g. a locale the C library lacks) are dropped
+// instead of being written to the terminal; fatal errors still abort.
+void DropLogMessage(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+void DropText(const gchar*) {}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  g_log_set_default_handler(DropLogMessage, nullptr);
+  g_set_printerr_handler(DropText);
+  g_set_print_handler(DropText);
   gdk_threads_init();
 
   veskp8::StartupRecord record =

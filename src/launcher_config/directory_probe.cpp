@@ -22,12 +22,14 @@ void StripTrailingSlashes(std::string& path) {
 // Creates and removes a probe file inside the existing directory `path`.
 bool ProbeDirectory(const std::string& path) {
   static std::atomic<unsigned> counter{0};
-  const std::string prefix = path == "/" ? path : path + "/";
+  std::string prefix = path;
+  if (prefix != "/") prefix.push_back('/');
   for (int attempt = 0; attempt < 100; ++attempt) {
     char name[64];
     std::snprintf(name, sizeof name, ".veskp8-probe-%ld-%u", static_cast<long>(::getpid()),
                   counter.fetch_add(1));
-    const std::string probe = prefix + name;
+    std::string probe = prefix;
+    probe.append(name);
     int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
       if (errno == EEXIST) continue;
@@ -57,7 +59,7 @@ bool IsDirectoryWritable(const WideString& directory) {
     if (path == "." || path == "/") return false;
     std::size_t slash = path.rfind('/');
     if (slash == std::string::npos) {
-      path = ".";
+      path.assign(1, '.');
     } else {
       path.resize(slash == 0 ? 1 : slash);
       StripTrailingSlashes(path);
