@@ -74,4 +74,9 @@ std::uint32_t FileFinder::GetAttributes() const noexcept {
   return S_ISDIR(m_status.st_mode) ? kAttributeDirectory : 0;
 }
 
+bool PathExists(const WideString& path) {
+  FileFinder finder;
+  return finder.FindFirst(path);
+}
+
 }  // namespace veskp8

@@ -82,4 +82,8 @@ class FileFinder {
   struct stat m_status {};
 };
 
+// The existence test of one path (a FileFinder search without "*"): true when
+// something can be examined at `path`, links followed. Any thread.
+[[nodiscard]] bool PathExists(const WideString& path);
+
 }  // namespace veskp8

@@ -8,15 +8,6 @@
 #include "launcher_config/template_locations.h"
 
 namespace veskp8 {
-namespace {
-
-bool PathExists(const WideString& path) {
-  FileFinder finder;
-  return finder.FindFirst(path);
-}
-
-}  // namespace
-
 PreinstallServices DefaultPreinstallServices() {
   PreinstallServices services;
   services.pathExists = PathExists;

@@ -16,11 +16,6 @@ WideString ComparisonForm(const WideString& value) {
   return value + u"/";
 }
 
-bool PathExists(const WideString& path) {
-  FileFinder finder;
-  return finder.FindFirst(path);
-}
-
 // The text before the last "/" or "\" of `path` (empty when there is none).
 WideString DirectoryOf(const WideString& path) {
   for (std::size_t i = path.size(); i > 0; --i) {

@@ -6,15 +6,6 @@
 #include "launcher_config/template_locations.h"
 
 namespace veskp8 {
-namespace {
-
-bool PathExists(const WideString& path) {
-  FileFinder finder;
-  return finder.FindFirst(path);
-}
-
-}  // namespace
-
 void ReadRegisteredTemplates(TemplateRegistration& reg) {
   reg.m_templateDirs.clear();
   reg.m_targetDir.clear();

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "install/file_time.h"
+#include "install/fs_test_support.h"
 #include "install/install_engine.h"
 #include "install/progress_channel.h"
 #include "kit/kit_archive.h"
@@ -34,7 +35,6 @@
 
 namespace veskp8::test {
 
-inline WideString Wide(const std::string& narrow) { return LocaleToWide(narrow.c_str()); }
 inline std::string Narrow(const WideString& wide) { return std::string(WideToLocale(wide).view()); }
 
 constexpr std::int64_t kOld = 1'500'000'000;  // 2017: older than every kit entry
@@ -55,46 +55,10 @@ inline void RemoveAll(const std::string& path) {
   std::filesystem::remove_all(path, ec);
 }
 
-// A fresh directory below `parent`, removed with everything below it.
-class ScratchDir {
- public:
-  explicit ScratchDir(const std::string& parent = "/tmp") {
-    std::string pattern = parent + "/veskp8-engine-XXXXXX";
-    if (mkdtemp(pattern.data()) != nullptr) m_path = pattern;
-  }
-  ~ScratchDir() {
-    if (!m_path.empty()) RemoveAll(m_path);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  bool ok() const { return !m_path.empty(); }
-  const std::string& path() const { return m_path; }
-  std::string operator/(const std::string& name) const { return m_path + "/" + name; }
-
- private:
-  std::string m_path;
-};
-
 // Sets TMPDIR for the scope, restoring the previous value afterwards.
-class ScopedTmpdir {
+class ScopedTmpdir : public ScopedEnv {
  public:
-  explicit ScopedTmpdir(const std::string& value) {
-    if (const char* old = getenv("TMPDIR")) m_old = old, m_had = true;
-    setenv("TMPDIR", value.c_str(), 1);
-  }
-  ~ScopedTmpdir() {
-    if (m_had) {
-      setenv("TMPDIR", m_old.c_str(), 1);
-    } else {
-      unsetenv("TMPDIR");
-    }
-  }
-  ScopedTmpdir(const ScopedTmpdir&) = delete;
-  ScopedTmpdir& operator=(const ScopedTmpdir&) = delete;
-
- private:
-  std::string m_old;
-  bool m_had = false;
+  explicit ScopedTmpdir(const std::string& value) : ScopedEnv("TMPDIR", value) {}
 };
 
 inline void SetTimes(const std::string& path, std::int64_t seconds, long nanoseconds = 0) {
@@ -118,11 +82,6 @@ inline std::string ReadAll(const std::string& path) {
   std::ostringstream out;
   out << in.rdbuf();
   return out.str();
-}
-
-inline bool Exists(const std::string& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0;
 }
 
 // One name of a snapshot: everything a user could notice.
