@@ -64,20 +64,7 @@ TEST(ProgressChannelTest, ReaderAlwaysSeesOneWholeStatus) {
   EXPECT_EQ(channel.ReadStatus().code, 20000);
 }
 
-class WorkerTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(m_base.ok());
-    m_tmp = m_base / "tmp";
-    mkdir(m_tmp.c_str(), 0700);
-    m_tmpdir = std::make_unique<ScopedTmpdir>(m_tmp);
-    m_t = m_base / "tpl";
-    mkdir(m_t.c_str(), 0755);
-  }
-  ScratchDir m_base{"/var/tmp"};
-  std::string m_tmp, m_t;
-  std::unique_ptr<ScopedTmpdir> m_tmpdir;
-};
+class WorkerTest : public ScratchTemplateTest {};
 
 TEST_F(WorkerTest, StatusesInOrderAndFinalStatusStaysForASecond) {
   auto kit = OpenTestKit(m_base / "kit.efd", {{"a", "1"}, {"b\\c", "2"}, {"d", "3"}, {"e", "4"}});

@@ -14,22 +14,11 @@
 namespace veskp8::test {
 namespace {
 
-class EngineEdgeTest : public ::testing::Test {
+class EngineEdgeTest : public ScratchTemplateTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(m_base.ok());
-    m_tmp = m_base / "tmp";
-    mkdir(m_tmp.c_str(), 0700);
-    m_tmpdir = std::make_unique<ScopedTmpdir>(m_tmp);
-    m_t = m_base / "tpl";
-    mkdir(m_t.c_str(), 0755);
-  }
   std::unique_ptr<KitArchive> Kit(const std::vector<EntrySpec>& entries) {
     return OpenTestKit(m_base / "kit.efd", entries);
   }
-  ScratchDir m_base{"/var/tmp"};
-  std::string m_tmp, m_t;
-  std::unique_ptr<ScopedTmpdir> m_tmpdir;
 };
 
 // Runs with a hook that records the status posted before each entry.

@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "install/file_time.h"
 #include "install/fs_test_support.h"
 #include "install/install_engine.h"
@@ -230,5 +232,22 @@ inline RunResult RunInstall(KitArchive& kit, const std::string& target,
   result.status = channel.ReadStatus();
   return result;
 }
+
+// A private scratch area for one test: "tmp" (made TMPDIR for the test, so
+// backups and kit images land there) and an empty template directory "tpl".
+class ScratchTemplateTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_base.ok());
+    m_tmp = m_base / "tmp";
+    mkdir(m_tmp.c_str(), 0700);
+    m_tmpdir = std::make_unique<ScopedTmpdir>(m_tmp);
+    m_t = m_base / "tpl";
+    mkdir(m_t.c_str(), 0755);
+  }
+  ScratchDir m_base{"/var/tmp"};
+  std::string m_tmp, m_t;
+  std::unique_ptr<ScopedTmpdir> m_tmpdir;
+};
 
 }  // namespace veskp8::test
