@@ -244,7 +244,8 @@ has_entry() { local r g b; read -r r g b < <(pixel 176 298); [ "$r" -ge 250 ] &&
 
 expect_page() {
   local page=$1 i
-  for i in $(seq 50); do
+  # Up to 20 s: a loaded machine (sanitizer builds, CI) can be slow to redraw.
+  for i in $(seq 200); do
     case $page in
       welcome | final) has_page_image && ! has_entry && return 0 ;;
       directory) has_page_image && has_entry && return 0 ;;
