@@ -69,8 +69,8 @@ struct InstallJobOptions {
   unsigned pauseMilliseconds = 1000;
   // Test seam, empty in the installer. Called at each step of each entry with
   // the entry's index and destination path; a non-zero result is treated as
-  // a failure of that step with that code. A hook may also change the file
-  // system (remove a file, change permissions) to make a real fault happen
+  // a failure of that step with that code. A hook may also change files on
+  // disk (remove a file, change permissions) to make a real fault happen
   // at a precise moment.
   std::function<ResultCode(InstallStep step, std::size_t index, const WideString& destination)>
       stepHook;

@@ -23,8 +23,8 @@ namespace veskp8 {
 // Returns the wait status as waitpid reports it (WIFEXITED/WEXITSTATUS apply:
 // an exit code c gives c << 8, a signal s gives s), or -1 when the program
 // could not be started at all (empty argv, not found in PATH, not
-// executable, no process could be made): the value the C library's system()
-// gives when it cannot run the shell.
+// executable, no process could be made), as a shell that cannot be started
+// would report.
 [[nodiscard]] int RunProgram(const std::vector<NarrowString>& argv, bool stderr_to_null);
 
 }  // namespace veskp8
