@@ -345,8 +345,7 @@ void CInstallerDlg::OpenDescription() {
   path += name;
   ReplaceAll(path, ForeignSeparator(), PathSeparator());
 
-  FileFinder finder;
-  if (!finder.FindFirst(path) || !m_successPage->IsOpenDescriptionChecked()) return;
+  if (!PathExists(path) || !m_successPage->IsOpenDescriptionChecked()) return;
   NarrowString localPath;
   if (!WideToLocaleChecked(path, localPath)) return;
   // No shell: the path is one literal argument whatever it holds.
