@@ -96,6 +96,22 @@ NarrowString SiblingTemplate(const NarrowString& destination) {
   return name;
 }
 
+// Renames the finished copy `temporary` to `destination`, then removes
+// `source`. When the source cannot be removed the copy is removed again, so
+// that the file exists once; either failure gives 2.
+ResultCode PutCopyInPlace(const NarrowString& temporary, const NarrowString& destination,
+                          const NarrowString& source) {
+  if (rename(temporary.c_str(), destination.c_str()) != 0) {
+    unlink(temporary.c_str());
+    return kErrNotFound;
+  }
+  if (unlink(source.c_str()) != 0) {
+    unlink(destination.c_str());
+    return kErrNotFound;
+  }
+  return kOk;
+}
+
 // Copies the regular file `source` (status `st`) beside `destination`,
 // keeping content, permission bits, owner when allowed and times, renames the
 // copy to `destination` (replacing a non-directory there) and unlinks the
@@ -115,16 +131,11 @@ ResultCode CopyFileThenUnlink(const NarrowString& source, const struct stat& st,
     ok = fchmod(out.get(), st.st_mode & 07777) == 0 && futimens(out.get(), times) == 0;
   }
   ok = out.Close() && ok;
-  if (!ok || rename(temporary.c_str(), destination.c_str()) != 0) {
+  if (!ok) {
     unlink(temporary.c_str());
     return kErrNotFound;
   }
-  if (unlink(source.c_str()) != 0) {
-    // The source stays: undo the copy so that the file exists once.
-    unlink(destination.c_str());
-    return kErrNotFound;
-  }
-  return kOk;
+  return PutCopyInPlace(temporary, destination, source);
 }
 
 // The same for a symbolic link: the link itself is recreated with its times.
@@ -147,15 +158,7 @@ ResultCode CopyLinkThenUnlink(const NarrowString& source, const struct stat& st,
   const struct timespec times[2] = {st.st_atim, st.st_mtim};
   (void)!utimensat(AT_FDCWD, temporary.c_str(), times, AT_SYMLINK_NOFOLLOW);
   (void)!lchown(temporary.c_str(), st.st_uid, st.st_gid);
-  if (rename(temporary.c_str(), destination.c_str()) != 0) {
-    unlink(temporary.c_str());
-    return kErrNotFound;
-  }
-  if (unlink(source.c_str()) != 0) {
-    unlink(destination.c_str());
-    return kErrNotFound;
-  }
-  return kOk;
+  return PutCopyInPlace(temporary, destination, source);
 }
 
 int RemoveOne(const char* path, const struct stat* /*st*/, int type, struct FTW* /*ftw*/) {

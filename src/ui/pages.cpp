@@ -77,18 +77,13 @@ DirSelectPage::DirSelectPage(GtkWidget* container, GdkPixbuf* image) : WizardDia
   gtk_label_set_text(GTK_LABEL(m_prompt), ResourceLabel("IDS_DESTINATION_PROMPT").c_str());
 
   m_caption = gtk_label_new(ResourceLabel("IDS_TEMPLATE_CATALOG").c_str());
-  AddWidget(m_caption);
-  gtk_fixed_put(GTK_FIXED(container), m_caption, kTextX, kCaptionY);
+  PutWidget(m_caption, kTextX, kCaptionY);
 
   m_entry = gtk_entry_new();
-  AddWidget(m_entry);
-  gtk_widget_set_size_request(m_entry, kEntryWidth, kEntryHeight);
-  gtk_fixed_put(GTK_FIXED(container), m_entry, kTextX, kEntryY);
+  PutWidget(m_entry, kTextX, kEntryY, kEntryWidth, kEntryHeight);
 
   m_browseButton = gtk_button_new_with_label("...");
-  AddWidget(m_browseButton);
-  gtk_widget_set_size_request(m_browseButton, kBrowseSize, kBrowseSize);
-  gtk_fixed_put(GTK_FIXED(container), m_browseButton, kBrowseX, kEntryY);
+  PutWidget(m_browseButton, kBrowseX, kEntryY, kBrowseSize, kBrowseSize);
   g_signal_connect(m_browseButton, "clicked", G_CALLBACK(&DirSelectPage::OnBrowse), this);
 }
 
@@ -121,13 +116,10 @@ void DirSelectPage::OnBrowse(GtkWidget* /*button*/, gpointer data) {
 
 ProgressPage::ProgressPage(GtkWidget* container, int bar_width) : WizardDialogPage(container) {
   m_status = gtk_label_new(nullptr);
-  AddWidget(m_status);
-  gtk_fixed_put(GTK_FIXED(container), m_status, kStatusX, kStatusY);
+  PutWidget(m_status, kStatusX, kStatusY);
 
   m_bar = gtk_progress_bar_new();
-  AddWidget(m_bar);
-  gtk_widget_set_size_request(m_bar, bar_width, kBarHeight);
-  gtk_fixed_put(GTK_FIXED(container), m_bar, kStatusX, kBarY);
+  PutWidget(m_bar, kStatusX, kBarY, bar_width, kBarHeight);
 
   m_startText = ResourceLabel("IDS_PROGRESS_START");
   m_finishText = ResourceLabel("IDS_INSTALL_FINISH");

@@ -34,6 +34,13 @@ class WizardDialogPage {
  protected:
   ~WizardDialogPage() = default;
   void AddWidget(GtkWidget* widget) { m_widgets.push_back(widget); }
+  // Lists `widget` and puts it at (x, y) in the container, with a size
+  // request when a width and height are given (natural size otherwise).
+  void PutWidget(GtkWidget* widget, int x, int y, int width = -1, int height = -1) {
+    AddWidget(widget);
+    if (width >= 0 && height >= 0) gtk_widget_set_size_request(widget, width, height);
+    gtk_fixed_put(GTK_FIXED(m_container), widget, x, y);
+  }
 
   GtkWidget* m_container;
   std::vector<GtkWidget*> m_widgets;

@@ -50,23 +50,30 @@ Bytes SmallKitImage() {
                    "hellosecond!");
 }
 
+// `input` compressed in one deflate call: window bits 31 give gzip framing,
+// -15 a raw stream; Z_FINISH ends the stream, Z_FULL_FLUSH leaves it open.
+// Empty when zlib refuses.
+Bytes Deflate(const Bytes& input, int windowBits, int flush) {
+  Bytes out(4096);
+  z_stream z{};
+  if (deflateInit2(&z, 6, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY) != Z_OK) return {};
+  z.next_in = const_cast<unsigned char*>(input.data());
+  z.avail_in = static_cast<uInt>(input.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  const int status = deflate(&z, flush);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  const bool done = flush == Z_FINISH ? status == Z_STREAM_END : status == Z_OK;
+  return done ? out : Bytes{};
+}
+
 using KitDamageTest = KitTest;
 
 TEST_F(KitDamageTest, ForeignFilesDoNotInflate) {
   // gzip framing: the first byte 0x1f reads as a final block of the reserved type.
-  Bytes gzipped(256);
-  {
-    z_stream z{};
-    ASSERT_EQ(deflateInit2(&z, 6, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY), Z_OK);
-    const Bytes image = SmallKitImage();
-    z.next_in = const_cast<unsigned char*>(image.data());
-    z.avail_in = static_cast<uInt>(image.size());
-    z.next_out = gzipped.data();
-    z.avail_out = static_cast<uInt>(gzipped.size());
-    ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-    gzipped.resize(z.total_out);
-    deflateEnd(&z);
-  }
+  const Bytes gzipped = Deflate(SmallKitImage(), 31, Z_FINISH);
+  ASSERT_FALSE(gzipped.empty());
   KitArchive kit;
   EXPECT_EQ(OpenBytes(kit, gzipped), kErrInvalidData);
   // A zip archive holding one stored file.
@@ -96,18 +103,9 @@ TEST_F(KitDamageTest, EmptyKitInflatesToAnEmptyImageAndIsRefused) {
 }
 
 TEST_F(KitDamageTest, StreamWithoutItsFinalBlockIsRefused) {
-  const Bytes image = SmallKitImage();
-  Bytes flushed(4096);
-  z_stream z{};
-  ASSERT_EQ(deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
-  z.next_in = const_cast<unsigned char*>(image.data());
-  z.avail_in = static_cast<uInt>(image.size());
-  z.next_out = flushed.data();
-  z.avail_out = static_cast<uInt>(flushed.size());
   // Everything decodes, but the stream never ends.
-  ASSERT_EQ(deflate(&z, Z_FULL_FLUSH), Z_OK);
-  flushed.resize(z.total_out);
-  deflateEnd(&z);
+  const Bytes flushed = Deflate(SmallKitImage(), -15, Z_FULL_FLUSH);
+  ASSERT_FALSE(flushed.empty());
   KitArchive kit;
   EXPECT_EQ(OpenBytes(kit, flushed), kErrInvalidData);
 }
