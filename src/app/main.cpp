@@ -5,6 +5,7 @@
 #include <glib.h>
 
 #include <clocale>
+#include <cstdlib>
 
 #include "app/startup.h"
 #include "ui/installer_dlg.h"
@@ -28,6 +29,9 @@ int main(int argc, char** argv) {
   veskp8::StartupRecord record =
       veskp8::ScanCommandLine(argc, argv, [] { return std::setlocale(LC_ALL, ""); });
   const veskp8::NarrowString title = veskp8::FetchWindowTitle(record);
+  // Before GTK starts (the dialog starts it), so that its own texts follow
+  // the installer's language, -L included, instead of the desktop's.
+  setenv("LANGUAGE", veskp8::ToolkitLanguage(record).c_str(), 1);
 
   veskp8::CInstallerDlg dialog(record.m_argc, record.m_argv, record.m_silent, title,
                                record.m_languageCode, record.m_useCurrentDirectory);

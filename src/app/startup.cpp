@@ -5,6 +5,7 @@
 
 #include "resources/resource_table.h"
 #include "text/conversion.h"
+#include "text/utf8.h"
 
 namespace veskp8 {
 namespace {
@@ -70,7 +71,17 @@ StartupRecord ScanCommandLine(int argc, char** argv, const EnvironmentLocale& en
 NarrowString FetchWindowTitle(StartupRecord& record) {
   SetCurrentLanguage(record.m_languageIndex);
   record.m_windowTitle = LoadResourceString(IDR_MAINFRAME);
-  return WideToLocale(record.m_windowTitle);
+  return WideToUtf8(record.m_windowTitle);
+}
+
+NarrowString ToolkitLanguage(const StartupRecord& record) {
+  const LanguageList& languages = GetLanguageList();
+  const auto language = languages.find(record.m_languageIndex);
+  if (language == languages.end()) return NarrowString("en");
+  const std::string_view code = language->second.m_code.view();
+  if (code == "zh") return NarrowString("zh_CN");
+  if (code == "ar") return NarrowString("en");  // its texts are the English ones
+  return language->second.m_code;
 }
 
 }  // namespace veskp8

@@ -50,8 +50,16 @@ using EnvironmentLocale = std::function<const char*()>;
 StartupRecord ScanCommandLine(int argc, char** argv, const EnvironmentLocale& environmentLocale);
 
 // Makes record.m_languageIndex the current language of the resource table,
-// stores the text of IDR_MAINFRAME as record.m_windowTitle and returns it in
-// the locale's encoding, as GTK's window title wants it.
+// stores the text of IDR_MAINFRAME as record.m_windowTitle and returns it as
+// UTF-8, the encoding GTK wants in every locale.
 NarrowString FetchWindowTitle(StartupRecord& record);
+
+// The value for LANGUAGE that makes GTK's own texts (its stock buttons such
+// as OK, Yes and No, the folder chooser) speak the language of the resource
+// texts, for the entry routine to set before GTK starts: the language's code,
+// "zh_CN" for "zh" (GTK's catalogue is for simplified Chinese under that
+// name), and "en" for "ar" and every language without an entry, whose
+// resource texts are English. Reads the record's language index only.
+NarrowString ToolkitLanguage(const StartupRecord& record);
 
 }  // namespace veskp8

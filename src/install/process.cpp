@@ -41,9 +41,19 @@ class SpawnSetup {
   posix_spawnattr_t m_attributes;
 };
 
+int Run(const std::vector<NarrowString>& argv, bool stdout_to_null, bool stderr_to_null);
+
 }  // namespace
 
 int RunProgram(const std::vector<NarrowString>& argv, bool stderr_to_null) {
+  return Run(argv, false, stderr_to_null);
+}
+
+int RunProgramQuietly(const std::vector<NarrowString>& argv) { return Run(argv, true, true); }
+
+namespace {
+
+int Run(const std::vector<NarrowString>& argv, bool stdout_to_null, bool stderr_to_null) {
   if (argv.empty() || argv.front().empty()) return -1;
 
   std::vector<char*> args;
@@ -53,6 +63,10 @@ int RunProgram(const std::vector<NarrowString>& argv, bool stderr_to_null) {
 
   SpawnSetup setup;
   if (!setup.ok()) return -1;
+  if (stdout_to_null && posix_spawn_file_actions_addopen(setup.actions(), STDOUT_FILENO,
+                                                         "/dev/null", O_WRONLY, 0) != 0) {
+    return -1;
+  }
   if (stderr_to_null && posix_spawn_file_actions_addopen(setup.actions(), STDERR_FILENO,
                                                          "/dev/null", O_WRONLY, 0) != 0) {
     return -1;
@@ -84,4 +98,5 @@ int RunProgram(const std::vector<NarrowString>& argv, bool stderr_to_null) {
   return status;
 }
 
+}  // namespace
 }  // namespace veskp8

@@ -27,4 +27,9 @@ namespace veskp8 {
 // would report.
 [[nodiscard]] int RunProgram(const std::vector<NarrowString>& argv, bool stderr_to_null);
 
+// RunProgram with both standard output and standard error sent to /dev/null
+// (standard input inherited): for programs whose chatter must not reach the
+// installer's terminal. Same result and blocking as RunProgram.
+[[nodiscard]] int RunProgramQuietly(const std::vector<NarrowString>& argv);
+
 }  // namespace veskp8

@@ -4,7 +4,7 @@
 #include <span>
 
 #include "resources/strings/text_sets.h"
-#include "text/conversion.h"
+#include "text/utf8.h"
 
 namespace veskp8 {
 namespace {
@@ -76,7 +76,8 @@ WideString LoadResourceString(std::string_view identifier) {
   if (text == language->second.m_texts.end()) {
     return WideString();
   }
-  return LocaleToWide(text->second);
+  // The texts are UTF-8 whatever the locale says.
+  return Utf8ToWide(text->second.view());
 }
 
 int FindLanguageByCode(std::string_view code) {

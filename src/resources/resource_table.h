@@ -99,9 +99,10 @@ using LanguageList = std::map<int, LanguageEntry>;
 // reference stays valid until the process exits and must not be modified.
 const LanguageList& GetLanguageList();
 
-// The text of `identifier` in the current language, converted with
-// LocaleToWide on every call (texts come out right in UTF-8 locales; plain
-// ASCII texts in any locale). Empty when the identifier is unknown (exact,
+// The text of `identifier` in the current language, decoded from its UTF-8
+// on every call (Utf8ToWide, text/utf8.h), so it comes out right in every
+// locale (C and KOI8-R included); converting it for the console or GTK is the
+// caller's business. Empty when the identifier is unknown (exact,
 // case-sensitive match) or the current language has no entry. Any thread.
 WideString LoadResourceString(std::string_view identifier);
 

@@ -9,6 +9,7 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtk/gtk.h>
 
+#include "text/narrow_string.h"
 #include "text/wide_string.h"
 #include "ui/wizard_dialog_page.h"
 
@@ -21,14 +22,18 @@ class DirSelectPage final : public WizardDialogPage {
   // Does nothing.
   void Activate() override {}
 
-  // The entry's text as a wide string (empty for an empty entry).
+  // The entry's text as a wide string (empty for an empty entry). While the
+  // entry still shows what SetEntryText put there, that exact text, also
+  // when parts of it have no UTF-8 form (shown as U+FFFD); after an edit, the
+  // entry's UTF-8 text decoded.
   WideString GetEntryText() const;
-  // Replaces the entry's text.
+  // Replaces the entry's text (shown as UTF-8) and remembers it exactly.
   void SetEntryText(const WideString& text);
 
   // The browse button's "clicked" handler (`page` is the DirSelectPage; does
-  // nothing when null): a modal folder chooser; on Open the chosen folder, as
-  // GTK gives it, replaces the entry's text; on Cancel the entry is unchanged.
+  // nothing when null): a modal folder chooser; on Open the chosen folder
+  // (its on-disk name, decoded with the locale like every path) replaces the
+  // entry's text as SetEntryText does; on Cancel the entry is unchanged.
   static void OnBrowse(GtkWidget* button, gpointer page);
 
   GtkWidget* entry() const { return m_entry; }
@@ -39,6 +44,8 @@ class DirSelectPage final : public WizardDialogPage {
   GtkWidget* m_prompt;
   GtkWidget* m_caption;
   GtkWidget* m_browseButton;
+  WideString m_entryPath;    // the text SetEntryText set, exactly
+  NarrowString m_entryShown;  // ... and how the entry shows it
 };
 
 }  // namespace veskp8

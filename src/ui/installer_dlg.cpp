@@ -2,6 +2,9 @@
 
 #include <gdk/gdkkeysyms.h>
 
+#include <clocale>
+#include <cstring>
+
 #include <memory>
 
 #include "install/file_finder.h"
@@ -13,11 +16,13 @@
 #include "resources/resource_table.h"
 #include "text/conversion.h"
 #include "text/string_ops.h"
+#include "text/utf8.h"
 #include "ui/dir_select_page.h"
 #include "ui/message_page.h"
 #include "ui/progress_page.h"
 #include "ui/success_final_page.h"
 #include "ui/ui_text.h"
+#include "ui/wizard_buttons.h"
 
 namespace veskp8 {
 namespace {
@@ -26,21 +31,8 @@ namespace {
 // smooth bar, long enough to leave the main thread idle in between.
 constexpr guint kPollIntervalMs = 40;
 
-// Layout of the frame around the pages.
+// Layout of the frame around the pages (the buttons: ui/wizard_buttons.h).
 constexpr int kSeparatorY = 310;
-constexpr int kButtonY = 320;
-constexpr int kButtonWidth = 80;
-constexpr int kButtonHeight = 30;
-constexpr int kBackX = 230;
-constexpr int kNextX = 310;
-constexpr int kCancelX = 410;
-
-GtkWidget* PutButton(GtkWidget* fixed, const char* id, int x) {
-  GtkWidget* button = gtk_button_new_with_label(ResourceLabel(id).c_str());
-  gtk_widget_set_size_request(button, kButtonWidth, kButtonHeight);
-  gtk_fixed_put(GTK_FIXED(fixed), button, x, kButtonY);
-  return button;
-}
 
 bool EndsWithSeparator(const WideString& s) { return s.ends_with(u'/') || s.ends_with(u'\\'); }
 
@@ -58,10 +50,19 @@ CInstallerDlg::CInstallerDlg(int argc, char** argv, bool silent, const NarrowStr
   // gtk_init would print to stderr and exit without a display; with
   // gtk_init_check the installer stays silent and Run does nothing.
   m_displayOpen = gtk_init_check(&m_argc, &m_argv) != FALSE;
+  // GTK's own texts (its stock buttons, the folder chooser) come from its
+  // message catalogues in the language that LANGUAGE names; the entry routine
+  // sets it to the installer's language. gettext ignores LANGUAGE while the
+  // messages locale is "C" (LANG=C over SSH, in cron jobs): take C's UTF-8
+  // twin there, which has the same messages and honours LANGUAGE.
+  if (const char* messages = std::setlocale(LC_MESSAGES, nullptr);
+      messages != nullptr && (std::strcmp(messages, "C") == 0 || std::strcmp(messages, "POSIX") == 0)) {
+    std::setlocale(LC_MESSAGES, "C.UTF-8");
+  }
   m_channel.Post(0, LoadResourceString(IDS_PREPARECOPY), 0);
 }
 
-WideString CInstallerDlg::GetTitle() { return LocaleToWide(m_title); }
+WideString CInstallerDlg::GetTitle() { return Utf8ToWide(m_title.view()); }
 
 void CInstallerDlg::Run() {
   if (!m_displayOpen) return;
@@ -113,11 +114,10 @@ void CInstallerDlg::BuildWindow() {
   gtk_widget_set_size_request(separator, m_width - 20, 5);
   gtk_fixed_put(GTK_FIXED(m_fixed), separator, 10, kSeparatorY);
 
-  m_backButton = PutButton(m_fixed, IDS_WIZARD_BACK, kBackX);
-  m_nextButton = PutButton(m_fixed, IDS_WIZARD_NEXT, kNextX);
-  gtk_widget_set_can_default(m_nextButton, TRUE);
+  m_backButton = CreateNavigationButton(m_fixed, NavigationButton::kBack);
+  m_nextButton = CreateNavigationButton(m_fixed, NavigationButton::kNext);
   gtk_window_set_default(GTK_WINDOW(m_window), m_nextButton);
-  m_cancelButton = PutButton(m_fixed, IDS_WIZARD_CANCEL, kCancelX);
+  m_cancelButton = CreateNavigationButton(m_fixed, NavigationButton::kCancel);
 
   g_signal_connect(m_backButton, "clicked", G_CALLBACK(&CInstallerDlg::OnBack), this);
   g_signal_connect(m_nextButton, "clicked", G_CALLBACK(&CInstallerDlg::OnNext), this);
@@ -348,8 +348,10 @@ void CInstallerDlg::OpenDescription() {
   if (!PathExists(path) || !m_successPage->IsOpenDescriptionChecked()) return;
   NarrowString localPath;
   if (!WideToLocaleChecked(path, localPath)) return;
-  // No shell: the path is one literal argument whatever it holds.
-  (void)RunProgram({NarrowString("xdg-open"), localPath}, true);
+  // No shell: the path is one literal argument whatever it holds. Whatever
+  // xdg-open or the viewer it starts prints goes to /dev/null: the installer
+  // prints nothing.
+  (void)RunProgramQuietly({NarrowString("xdg-open"), localPath});
 }
 
 }  // namespace veskp8

@@ -48,6 +48,7 @@ class CInstallerDlg final : public CWnd {
     PageError = 5,
   };
 
+  // `title` is the window title as UTF-8 (GTK's encoding in every locale).
   // Copies the arguments, allocates the kit's copy buffer, calls gtk_init with
   // the addresses of its own copies of argc/argv (GTK may remove its options
   // there) and posts the first status, "Preparing to copy...".
@@ -119,7 +120,7 @@ class CInstallerDlg final : public CWnd {
   char** m_argv;
   int m_width = 500;
   int m_height = 360;
-  NarrowString m_title;
+  NarrowString m_title;  // UTF-8
   GtkWidget* m_window = nullptr;
   GtkWidget* m_fixed = nullptr;
   GdkPixbuf* m_icon = nullptr;

@@ -8,6 +8,8 @@
 // Threads: main (GTK) thread only, after gtk_init.
 #pragma once
 
+#include <gtk/gtk.h>
+
 #include "text/wide_string.h"
 
 namespace veskp8 {
@@ -53,6 +55,14 @@ inline constexpr int kMessageResultOk = 3;
 // answer: 1 Yes, 2 No, 3 OK, 0 for anything else (the box closed by the window
 // manager included). The box is destroyed before the call returns.
 int ShowMessageBox(CWnd* owner, const WideString& text, int flags);
+
+// The widest a message box gets, in pixels (the wizard's width): a longer
+// text wraps, and a word longer than a line is broken.
+inline constexpr int kMessageBoxMaxWidth = 500;
+
+// The box ShowMessageBox shows, built but neither shown nor run; the caller
+// owns it (gtk_widget_destroy). The text and title reach GTK as UTF-8.
+GtkWidget* CreateMessageBox(CWnd* owner, const WideString& text, int flags);
 
 // The mapping from a GTK response id to the result above.
 int MessageBoxResult(int gtk_response);

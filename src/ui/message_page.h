@@ -19,7 +19,7 @@ class MessagePage : public WizardDialogPage {
   // sets the text.
   MessagePage(GtkWidget* container, GdkPixbuf* image, const WideString& text);
 
-  // Replaces the label's text (converted to the locale's encoding).
+  // Replaces the label's text.
   void SetText(const WideString& text);
 
   GtkWidget* text_label() const { return m_text; }

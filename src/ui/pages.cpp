@@ -3,10 +3,12 @@
 #include <gtk/gtk.h>
 
 #include "text/conversion.h"
+#include "ui/wizard_buttons.h"
 #include "ui/dir_select_page.h"
 #include "ui/message_page.h"
 #include "ui/progress_page.h"
 #include "ui/success_final_page.h"
+#include "resources/resource_table.h"
 #include "ui/ui_text.h"
 
 namespace veskp8 {
@@ -29,12 +31,20 @@ constexpr int kStatusY = 130;
 constexpr int kBarY = 150;
 constexpr int kBarHeight = 20;
 
+// The navigation buttons below the separator.
+constexpr int kButtonY = 320;
+constexpr int kButtonWidth = 80;
+constexpr int kButtonHeight = 30;
+
 }  // namespace
 
 GtkWidget* CreateTextLabel(GtkWidget* container) {
   GtkWidget* label = gtk_label_new(nullptr);
   gtk_widget_set_size_request(label, kTextWidth, kTextHeight);
   gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
+  // A word longer than a line (a long product name or path) is broken
+  // between characters instead of running past the window's edge.
+  gtk_label_set_line_wrap_mode(GTK_LABEL(label), PANGO_WRAP_WORD_CHAR);
   gtk_misc_set_alignment(GTK_MISC(label), 0, 0);
   gtk_fixed_put(GTK_FIXED(container), label, kTextX, kTextY);
   return label;
@@ -51,7 +61,7 @@ MessagePage::MessagePage(GtkWidget* container, GdkPixbuf* image, const WideStrin
 }
 
 void MessagePage::SetText(const WideString& text) {
-  gtk_label_set_text(GTK_LABEL(m_text), WideToLocale(text).c_str());
+  gtk_label_set_text(GTK_LABEL(m_text), GtkText(text).c_str());
 }
 
 SuccessFinalPage::SuccessFinalPage(GtkWidget* container, GdkPixbuf* image, const WideString& text)
@@ -90,11 +100,16 @@ DirSelectPage::DirSelectPage(GtkWidget* container, GdkPixbuf* image) : WizardDia
 WideString DirSelectPage::GetEntryText() const {
   const gchar* text = gtk_entry_get_text(GTK_ENTRY(m_entry));
   if (text == nullptr) return WideString();
-  return LocaleToWide(text);
+  // Unchanged since SetEntryText: the exact path, even where it has no UTF-8
+  // form (a file name's bytes that the locale cannot decode).
+  if (m_entryShown == text) return m_entryPath;
+  return FromGtkText(text);
 }
 
 void DirSelectPage::SetEntryText(const WideString& text) {
-  gtk_entry_set_text(GTK_ENTRY(m_entry), WideToLocale(text).c_str());
+  m_entryPath = text;
+  m_entryShown = GtkText(text);
+  gtk_entry_set_text(GTK_ENTRY(m_entry), m_entryShown.c_str());
 }
 
 void DirSelectPage::OnBrowse(GtkWidget* /*button*/, gpointer data) {
@@ -107,7 +122,8 @@ void DirSelectPage::OnBrowse(GtkWidget* /*button*/, gpointer data) {
   if (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
     gchar* folder = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser));
     if (folder != nullptr) {
-      gtk_entry_set_text(GTK_ENTRY(page->m_entry), folder);
+      // The chooser gives the name as it is on disk, in the locale's encoding.
+      page->SetEntryText(LocaleToWide(folder));
       g_free(folder);
     }
   }
@@ -135,6 +151,23 @@ void ProgressPage::Update(int percent) {
   if (fraction < 0.0) fraction = 0.0;
   if (fraction > 1.0) fraction = 1.0;
   gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(m_bar), fraction);
+}
+
+}  // namespace veskp8
+
+namespace veskp8 {
+
+GtkWidget* CreateNavigationButton(GtkWidget* container, NavigationButton which) {
+  const char* id = IDS_WIZARD_BACK;
+  int x = 230;
+  if (which == NavigationButton::kNext) id = IDS_WIZARD_NEXT, x = 310;
+  if (which == NavigationButton::kCancel) id = IDS_WIZARD_CANCEL, x = 410;
+  GtkWidget* button = gtk_button_new_with_label(ResourceLabel(id).c_str());
+  gtk_widget_set_size_request(button, kButtonWidth, kButtonHeight);
+  // The default button draws a frame inside its size: set before measuring.
+  if (which == NavigationButton::kNext) gtk_widget_set_can_default(button, TRUE);
+  gtk_fixed_put(GTK_FIXED(container), button, x, kButtonY);
+  return button;
 }
 
 }  // namespace veskp8

@@ -27,8 +27,8 @@ class ProgressPage final : public WizardDialogPage {
  private:
   GtkWidget* m_status;
   GtkWidget* m_bar;
-  NarrowString m_startText;
-  NarrowString m_finishText;
+  NarrowString m_startText;   // UTF-8, for GTK
+  NarrowString m_finishText;  // UTF-8, for GTK
 };
 
 }  // namespace veskp8

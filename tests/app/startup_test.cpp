@@ -189,8 +189,8 @@ TEST(FetchWindowTitle, SetsTheCurrentLanguageAndKeepsTheTitle) {
     const NarrowString title = FetchWindowTitle(record);
     EXPECT_EQ(GetCurrentLanguage(), 17);
     const NarrowString& russian = GetLanguageList().at(17).m_texts.at(IDR_MAINFRAME);
-    EXPECT_EQ(record.m_windowTitle, LocaleToWide(russian));
-    EXPECT_EQ(title, WideToLocale(LocaleToWide(russian)));
+    EXPECT_EQ(record.m_windowTitle, u"Установка конфигурации");
+    EXPECT_EQ(title, russian);  // UTF-8 for GTK, whatever the locale
     EXPECT_NE(record.m_windowTitle, u"Installing configuration");
   }
   {
@@ -200,6 +200,27 @@ TEST(FetchWindowTitle, SetsTheCurrentLanguageAndKeepsTheTitle) {
     EXPECT_EQ(GetCurrentLanguage(), kEnglishLanguage);
   }
   SetCurrentLanguage(saved);
+}
+
+}  // namespace
+}  // namespace veskp8
+
+namespace veskp8 {
+namespace {
+
+TEST(ToolkitLanguage, GtkSpeaksTheInstallersLanguage) {
+  struct Case {
+    int index;
+    const char* expected;
+  } cases[] = {{8, "de"}, {17, "ru"}, {9, "el"}, {4, "zh_CN"}, {22, "en"}, {5, "en"}, {0, "en"}};
+  for (const Case& c : cases) {
+    StartupRecord record;
+    record.m_languageIndex = c.index;
+    EXPECT_EQ(ToolkitLanguage(record), c.expected) << c.index;
+  }
+  // The chosen language, not the desktop's: -Lde under a Russian locale.
+  CommandLine line({"-Lde"}, "ru_RU.UTF-8");
+  EXPECT_EQ(ToolkitLanguage(line.Scan()), "de");
 }
 
 }  // namespace
