@@ -5,8 +5,8 @@ namespace veskp8::resource_texts {
 namespace {
 
 constexpr TextPair kTexts[] = {
-    {IDS_WIZARD_BACK, "< Назад"},
-    {IDS_WIZARD_NEXT, "Напред >"},
+    {IDS_WIZARD_BACK, "Назад"},
+    {IDS_WIZARD_NEXT, "Напред"},
     {IDS_WIZARD_FINISH, "Край"},
     {IDS_WIZARD_CANCEL, "Отказ"},
     {IDS_ACCEPT_CANCEL, "Наистина ли искате да прекратите инсталирането?"},
@@ -27,7 +27,7 @@ constexpr TextPair kTexts[] = {
     {IDS_DEFPRODUCT, "<Продукт>"},
     {IDS_DEFPROVIDER, "<Доставчик>"},
     {IDS_SUCCESS_FINISH, "Конфигурацията е инсталирана успешно."},
-    {IDS_SUCCESS_OPENDESCR, "Отваряне на описанието на дистрибуционния пакет"},
+    {IDS_SUCCESS_OPENDESCR, "Отваряне на описанието на пакета"},
     {IDS_PROGRESS_START, "Файловете се копират..."},
     {IDS_ERROR_FINISH,
      "По време на инсталирането възникна грешка. Инсталирането е прекратено. Директорията с "

@@ -7,8 +7,8 @@ namespace {
 constexpr TextPair kTexts[] = {
     {IDS_WIZARD_BACK, "< Zurück"},
     {IDS_WIZARD_NEXT, "Weiter >"},
-    {IDS_WIZARD_FINISH, "Fertig stellen"},
-    {IDS_WIZARD_CANCEL, "Abbrechen"},
+    {IDS_WIZARD_FINISH, "Fertig"},
+    {IDS_WIZARD_CANCEL, "Abbruch"},
     {IDS_ACCEPT_CANCEL, "Möchten Sie die Installation wirklich abbrechen?"},
     {IDS_TITLE_INSTALLER, "Konfiguration wird installiert"},
     {IDS_PREPARECOPY, "Kopiervorgang wird vorbereitet..."},
@@ -28,7 +28,7 @@ constexpr TextPair kTexts[] = {
     {IDS_DEFPRODUCT, "<Produkt>"},
     {IDS_DEFPROVIDER, "<Anbieter>"},
     {IDS_SUCCESS_FINISH, "Die Konfiguration wurde erfolgreich installiert."},
-    {IDS_SUCCESS_OPENDESCR, "Beschreibung des Distributionspakets öffnen"},
+    {IDS_SUCCESS_OPENDESCR, "Paketbeschreibung öffnen"},
     {IDS_PROGRESS_START, "Dateien werden kopiert..."},
     {IDS_ERROR_FINISH,
      "Während der Installation ist ein Fehler aufgetreten. Die Installation wurde abgebrochen. Das "

@@ -5,8 +5,8 @@ namespace veskp8::resource_texts {
 namespace {
 
 constexpr TextPair kTexts[] = {
-    {IDS_WIZARD_BACK, "< Πίσω"},
-    {IDS_WIZARD_NEXT, "Επόμενο >"},
+    {IDS_WIZARD_BACK, "Πίσω"},
+    {IDS_WIZARD_NEXT, "Επόμενο"},
     {IDS_WIZARD_FINISH, "Τέλος"},
     {IDS_WIZARD_CANCEL, "Άκυρο"},
     {IDS_ACCEPT_CANCEL, "Θέλετε πραγματικά να ακυρώσετε την εγκατάσταση;"},

@@ -5,8 +5,8 @@ namespace veskp8::resource_texts {
 namespace {
 
 constexpr TextPair kTexts[] = {
-    {IDS_WIZARD_BACK, "< Atrás"},
-    {IDS_WIZARD_NEXT, "Siguiente >"},
+    {IDS_WIZARD_BACK, "Atrás"},
+    {IDS_WIZARD_NEXT, "Siguiente"},
     {IDS_WIZARD_FINISH, "Finalizar"},
     {IDS_WIZARD_CANCEL, "Cancelar"},
     {IDS_ACCEPT_CANCEL, "¿Realmente desea cancelar la instalación?"},
@@ -27,7 +27,7 @@ constexpr TextPair kTexts[] = {
     {IDS_DEFPRODUCT, "<Producto>"},
     {IDS_DEFPROVIDER, "<Proveedor>"},
     {IDS_SUCCESS_FINISH, "La configuración se instaló correctamente."},
-    {IDS_SUCCESS_OPENDESCR, "Abrir la descripción del paquete de distribución"},
+    {IDS_SUCCESS_OPENDESCR, "Abrir la descripción del paquete"},
     {IDS_PROGRESS_START, "Copiando archivos..."},
     {IDS_ERROR_FINISH,
      "Se produjo un error durante la instalación. Instalación cancelada. El directorio de "

@@ -5,8 +5,8 @@ namespace veskp8::resource_texts {
 namespace {
 
 constexpr TextPair kTexts[] = {
-    {IDS_WIZARD_BACK, "< Précédent"},
-    {IDS_WIZARD_NEXT, "Suivant >"},
+    {IDS_WIZARD_BACK, "Retour"},
+    {IDS_WIZARD_NEXT, "Suivant"},
     {IDS_WIZARD_FINISH, "Terminer"},
     {IDS_WIZARD_CANCEL, "Annuler"},
     {IDS_ACCEPT_CANCEL, "Voulez-vous vraiment annuler l'installation ?"},

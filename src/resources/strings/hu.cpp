@@ -7,7 +7,7 @@ namespace {
 constexpr TextPair kTexts[] = {
     {IDS_WIZARD_BACK, "< Vissza"},
     {IDS_WIZARD_NEXT, "Tovább >"},
-    {IDS_WIZARD_FINISH, "Befejezés"},
+    {IDS_WIZARD_FINISH, "Kész"},
     {IDS_WIZARD_CANCEL, "Mégse"},
     {IDS_ACCEPT_CANCEL, "Biztosan meg akarja szakítani a telepítést?"},
     {IDS_TITLE_INSTALLER, "Konfiguráció telepítése"},
@@ -26,7 +26,7 @@ constexpr TextPair kTexts[] = {
     {IDS_DEFPRODUCT, "<Termék>"},
     {IDS_DEFPROVIDER, "<Szállító>"},
     {IDS_SUCCESS_FINISH, "A konfiguráció telepítése sikeresen befejeződött."},
-    {IDS_SUCCESS_OPENDESCR, "A terjesztési csomag leírásának megnyitása"},
+    {IDS_SUCCESS_OPENDESCR, "A telepítőcsomag leírásának megnyitása"},
     {IDS_PROGRESS_START, "Fájlok másolása folyamatban..."},
     {IDS_ERROR_FINISH,
      "Hiba történt a telepítés során. A telepítés megszakadt. A sablonkönyvtár nem változott."},

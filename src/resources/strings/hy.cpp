@@ -7,8 +7,8 @@ namespace {
 constexpr TextPair kTexts[] = {
     {IDS_WIZARD_BACK, "< Հետ"},
     {IDS_WIZARD_NEXT, "Առաջ >"},
-    {IDS_WIZARD_FINISH, "Ավարտել"},
-    {IDS_WIZARD_CANCEL, "Չեղարկել"},
+    {IDS_WIZARD_FINISH, "Ավարտ"},
+    {IDS_WIZARD_CANCEL, "Ելք"},
     {IDS_ACCEPT_CANCEL, "Իսկապե՞ս ցանկանում եք չեղարկել տեղադրումը։"},
     {IDS_TITLE_INSTALLER, "Կոնֆիգուրացիայի տեղադրում"},
     {IDS_PREPARECOPY, "Պատճենման նախապատրաստում..."},
@@ -26,7 +26,7 @@ constexpr TextPair kTexts[] = {
     {IDS_DEFPRODUCT, "<Արտադրանք>"},
     {IDS_DEFPROVIDER, "<Մատակարար>"},
     {IDS_SUCCESS_FINISH, "Կոնֆիգուրացիան հաջողությամբ տեղադրվեց։"},
-    {IDS_SUCCESS_OPENDESCR, "Բացել բաշխման փաթեթի նկարագրությունը"},
+    {IDS_SUCCESS_OPENDESCR, "Բացել փաթեթի նկարագրությունը"},
     {IDS_PROGRESS_START, "Ֆայլերը պատճենվում են..."},
     {IDS_ERROR_FINISH,
      "Տեղադրման ընթացքում սխալ է տեղի ունեցել։ Տեղադրումը չեղարկվել է։ Կաղապարների թղթապանակը չի "

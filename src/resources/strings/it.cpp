@@ -27,7 +27,7 @@ constexpr TextPair kTexts[] = {
     {IDS_DEFPRODUCT, "<Prodotto>"},
     {IDS_DEFPROVIDER, "<Fornitore>"},
     {IDS_SUCCESS_FINISH, "Configurazione installata correttamente."},
-    {IDS_SUCCESS_OPENDESCR, "Apri la descrizione del pacchetto di distribuzione"},
+    {IDS_SUCCESS_OPENDESCR, "Apri la descrizione del pacchetto"},
     {IDS_PROGRESS_START, "Copia dei file in corso..."},
     {IDS_ERROR_FINISH,
      "Si è verificato un errore durante l'installazione. Installazione annullata. La directory dei "

@@ -7,7 +7,7 @@ namespace {
 constexpr TextPair kTexts[] = {
     {IDS_WIZARD_BACK, "< Înapoi"},
     {IDS_WIZARD_NEXT, "Înainte >"},
-    {IDS_WIZARD_FINISH, "Terminare"},
+    {IDS_WIZARD_FINISH, "Gata"},
     {IDS_WIZARD_CANCEL, "Anulare"},
     {IDS_ACCEPT_CANCEL, "Sigur doriți să anulați instalarea?"},
     {IDS_TITLE_INSTALLER, "Instalarea configurației"},
@@ -27,7 +27,7 @@ constexpr TextPair kTexts[] = {
     {IDS_DEFPRODUCT, "<Produs>"},
     {IDS_DEFPROVIDER, "<Furnizor>"},
     {IDS_SUCCESS_FINISH, "Configurația a fost instalată cu succes."},
-    {IDS_SUCCESS_OPENDESCR, "Deschideți descrierea pachetului de distribuție"},
+    {IDS_SUCCESS_OPENDESCR, "Deschideți descrierea pachetului"},
     {IDS_PROGRESS_START, "Se copiază fișierele..."},
     {IDS_ERROR_FINISH,
      "A apărut o eroare în timpul instalării. Instalarea a fost anulată. Directorul de șabloane nu "

@@ -8,7 +8,7 @@ constexpr TextPair kTexts[] = {
     {IDS_WIZARD_BACK, "< Назад"},
     {IDS_WIZARD_NEXT, "Далі >"},
     {IDS_WIZARD_FINISH, "Готово"},
-    {IDS_WIZARD_CANCEL, "Скасувати"},
+    {IDS_WIZARD_CANCEL, "Відміна"},
     {IDS_ACCEPT_CANCEL, "Ви дійсно бажаєте скасувати встановлення?"},
     {IDS_TITLE_INSTALLER, "Встановлення конфігурації"},
     {IDS_PREPARECOPY, "Підготовка до копіювання..."},

@@ -5,8 +5,8 @@ namespace veskp8::resource_texts {
 namespace {
 
 constexpr TextPair kTexts[] = {
-    {IDS_WIZARD_BACK, "< Quay lại"},
-    {IDS_WIZARD_NEXT, "Tiếp theo >"},
+    {IDS_WIZARD_BACK, "< Trở lại"},
+    {IDS_WIZARD_NEXT, "Tiếp >"},
     {IDS_WIZARD_FINISH, "Hoàn tất"},
     {IDS_WIZARD_CANCEL, "Hủy"},
     {IDS_ACCEPT_CANCEL, "Bạn có thực sự muốn hủy cài đặt không?"},
