@@ -22,8 +22,9 @@ export HOME="$scratch/home" TMPDIR="$scratch/tmp"
 export LANG=C.UTF-8 LC_ALL=
 unset LANGUAGE
 export LSAN_OPTIONS="suppressions=$src/tests/lsan.supp:print_suppressions=0"
-# Keep GTK away from the user's settings and accessibility bus.
-export NO_AT_BRIDGE=1 GTK2_RC_FILES=/dev/null
+# Keep GTK away from the user's settings and accessibility bus; the look of
+# the fit test (DejaVu Sans 10 on a 100 dpi server), which the screenshots show.
+export NO_AT_BRIDGE=1 GTK2_RC_FILES="$src/tests/ui/fit.gtkrc"
 xvfb_pid=
 app_pid=
 
@@ -56,7 +57,7 @@ start_x() {
   for attempt in $(seq 30); do
     n=$((RANDOM % 900 + 100))
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 1024x768x24 -dpi 100 -nolisten tcp >/dev/null 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do
       kill -0 "$xvfb_pid" 2>/dev/null || break
@@ -112,6 +113,7 @@ fake_xdg_open() {
   cat >"$scratch/bin/xdg-open" <<SH
 #!/bin/sh
 printf '%s\n' "\$#" "\$@" >"$scratch/xdg-open.log"
+echo "noise on stdout"
 echo "noise on stderr" >&2
 SH
   chmod +x "$scratch/bin/xdg-open"
@@ -160,6 +162,27 @@ wait_main() {
     sleep 0.1
   done
   fail "no wizard window titled '$title'"
+}
+
+# wait_wizard [TITLE]: like wait_main, but reads the title from _NET_WM_NAME
+# (UTF-8), which GTK always sets; xdotool matches WM_NAME, which GTK leaves
+# out when the locale cannot encode the title (Cyrillic under LANG=C).
+wait_wizard() {
+  local i w
+  for i in $(seq 200); do
+    for w in $(xdotool search --onlyvisible --classname '^veskp8-setup$' 2>/dev/null); do
+      [ "$(width_of "$w")" = 500 ] || continue
+      if [ -n "${1:-}" ] && [ "$(xprop -id "$w" _NET_WM_NAME | sed -n 's/^[^"]*"\(.*\)"$/\1/p')" != "$1" ]; then
+        fail "wizard titled '$(xprop -id "$w" _NET_WM_NAME)', not '$1'"
+      fi
+      main=$w
+      locate
+      return 0
+    done
+    running || fail "installer ended before its window appeared"
+    sleep 0.1
+  done
+  fail "no wizard window"
 }
 
 width_of() { xwininfo -id "$1" 2>/dev/null | sed -n 's/.*Width: *//p'; }
@@ -533,7 +556,9 @@ case $scenario in
     answer_box Escape
     key_main Escape
     wait_box "Konfiguration wird installiert"
-    answer_box alt+y # GTK's own button labels follow the process locale
+    # GTK's own buttons speak the installer's language, not the environment's
+    # (English here): the question's Yes is "_Ja".
+    answer_box alt+j
     expect_exit
     LC_ALL=ru_RU.UTF-8 start_app
     wait_main "Установка конфигурации"
@@ -548,6 +573,92 @@ case $scenario in
     wait_main "$TITLE_EN"
     "$bin/ui_probe" close "$main"
     expect_exit
+    ;;
+
+  c_locale)
+    # LANG=C, as over SSH or in a cron job: GTK gets UTF-8 all the same. With
+    # -Lru and a kit with Cyrillic names the welcome text looks exactly as in
+    # a Russian UTF-8 locale.
+    start_x
+    default_tree
+    make_kit "$scratch/tree" --desc ru "Управление торговлей" "Веск Софт" 'Trade\docs\readme.txt'
+    text_area() { # the page text's area, as a PNG
+      locate
+      import -display "$DISPLAY" -window root -crop "330x250+$((wx + 170))+$((wy + 10))" +repage "$1"
+    }
+    LC_ALL=ru_RU.UTF-8 start_app -Lru
+    wait_wizard "Установка конфигурации"
+    expect_page welcome
+    text_area "$scratch/utf8.png"
+    "$bin/ui_probe" close "$main"
+    expect_exit
+    # The home directory's name holds a byte that no locale decodes here: the
+    # proposal shows it as a replacement character, and Next without an edit
+    # installs into exactly that directory.
+    export HOME="$scratch/h$(printf '\xf6')me"
+    mkdir -p "$HOME"
+    LANG=C LC_ALL=C start_app -Lru
+    wait_wizard "Установка конфигурации"
+    expect_page welcome
+    text_area "$scratch/c.png"
+    differ=$(compare -metric AE "$scratch/c.png" "$scratch/utf8.png" null: 2>&1)
+    [ "$differ" = 0 ] || fail "welcome text under LANG=C differs from UTF-8 in $differ pixels"
+    dark=$(convert "$scratch/c.png" -threshold 50% -format "%[fx:round((1-mean)*w*h)]" info:)
+    [ "$dark" -gt 500 ] || fail "no welcome text to compare ($dark dark pixels)"
+    click_next
+    expect_page directory
+    click_next
+    expect_page final
+    [ -f "$HOME/.veskp8/Vesk/veskp8/tmplts/Trade/trade.cf" ] || fail "not installed into the proposal"
+    click_next
+    expect_exit
+    ;;
+
+  koi8r_entry)
+    # A KOI8-R locale: the directory typed into the entry (UTF-8 in GTK) is
+    # created under its KOI8-R name, as every other file name of the locale.
+    start_x
+    default_tree
+    LC_ALL=ru_RU.KOI8-R start_app
+    wait_wizard "Установка конфигурации"
+    click_next
+    expect_page directory
+    target="$scratch/шаблоны"
+    set_entry "$target"
+    [ "$(entry_text)" = "$target" ] || fail "entry shows '$(entry_text)'"
+    click_next
+    expect_page final
+    koi8=$(printf '%s' "$target" | iconv -f UTF-8 -t KOI8-R)
+    [ -f "$koi8/Trade/trade.cf" ] || fail "not installed under the KOI8-R name: $(ls "$scratch")"
+    [ -e "$target" ] && fail "installed under the UTF-8 name"
+    click_next
+    expect_exit
+    ;;
+
+  localized_pages)
+    # The welcome, directory and success pages in German, French and Russian
+    # (the screenshots beside the English ones).
+    start_x
+    default_tree
+    for lang in de fr ru; do
+      rm -rf "$scratch/home" "$scratch/$lang"
+      mkdir -p "$scratch/home"
+      make_kit "$scratch/tree" --desc "$lang" "Trade Management" "Vesk Software" 'Trade\docs\readme.txt'
+      start_app "-L$lang"
+      wait_wizard
+      expect_page welcome
+      shot "01-welcome-$lang"
+      click_next
+      expect_page directory
+      set_entry "$scratch/$lang"
+      shot "02-directory-$lang"
+      click_next
+      expect_page final
+      shot "04-success-$lang"
+      [ -f "$scratch/$lang/Trade/trade.cf" ] || fail "$lang: not installed"
+      "$bin/ui_probe" close "$main"
+      expect_exit
+    done
     ;;
 
   no_kit)
