@@ -157,9 +157,20 @@ TEST(Pages, DirectoryPageLayoutAndEntry) {
   EXPECT_EQ(std::string(gtk_button_get_label(GTK_BUTTON(w[4]))), "...");
 
   EXPECT_TRUE(page.GetEntryText().empty());
-  const WideString path = LocaleToWide("/home/u/my tmpl/Шаблоны");
+  const WideString path = u"/home/u/my tmpl/Шаблоны";
   page.SetEntryText(path);
   EXPECT_EQ(page.GetEntryText(), path);
+  EXPECT_EQ(std::string(gtk_entry_get_text(GTK_ENTRY(page.entry()))),
+            "/home/u/my tmpl/Шаблоны");  // UTF-8 for GTK, whatever the locale
+  // A byte that the locale could not decode (kept as the unit 0xDCF6) has
+  // no UTF-8 form: the entry shows U+FFFD, and while it is unchanged the
+  // page gives back the exact path; an edited entry gives the edited text.
+  const WideString odd = u"/home/h\xDCF6me/t";
+  page.SetEntryText(odd);
+  EXPECT_EQ(std::string(gtk_entry_get_text(GTK_ENTRY(page.entry()))), "/home/h\uFFFDme/t");
+  EXPECT_EQ(page.GetEntryText(), odd);
+  gtk_entry_set_text(GTK_ENTRY(page.entry()), "/home/h\uFFFDme/t2");
+  EXPECT_EQ(page.GetEntryText(), WideString(u"/home/h\uFFFDme/t2"));
   // The browse handler ignores a null page.
   DirSelectPage::OnBrowse(w[4], nullptr);
 }
