@@ -44,7 +44,7 @@ class DirSelectPage final : public WizardDialogPage {
   GtkWidget* m_prompt;
   GtkWidget* m_caption;
   GtkWidget* m_browseButton;
-  WideString m_entryPath;    // the text SetEntryText set, exactly
+  WideString m_entryPath;     // the text SetEntryText set, exactly
   NarrowString m_entryShown;  // ... and how the entry shows it
 };
 

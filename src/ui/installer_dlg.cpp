@@ -4,7 +4,6 @@
 
 #include <clocale>
 #include <cstring>
-
 #include <memory>
 
 #include "install/file_finder.h"
@@ -56,7 +55,8 @@ CInstallerDlg::CInstallerDlg(int argc, char** argv, bool silent, const NarrowStr
   // messages locale is "C" (LANG=C over SSH, in cron jobs): take C's UTF-8
   // twin there, which has the same messages and honours LANGUAGE.
   if (const char* messages = std::setlocale(LC_MESSAGES, nullptr);
-      messages != nullptr && (std::strcmp(messages, "C") == 0 || std::strcmp(messages, "POSIX") == 0)) {
+      messages != nullptr &&
+      (std::strcmp(messages, "C") == 0 || std::strcmp(messages, "POSIX") == 0)) {
     std::setlocale(LC_MESSAGES, "C.UTF-8");
   }
   m_channel.Post(0, LoadResourceString(IDS_PREPARECOPY), 0);

@@ -54,8 +54,7 @@ GtkWidget* CreateMessageBox(CWnd* owner, const WideString& text, int flags) {
   if (boxSize.width > kMessageBoxMaxWidth) {
     GtkRequisition labelSize = {};
     gtk_widget_size_request(label, &labelSize);
-    gtk_widget_set_size_request(label, labelSize.width - (boxSize.width - kMessageBoxMaxWidth),
-                                -1);
+    gtk_widget_set_size_request(label, labelSize.width - (boxSize.width - kMessageBoxMaxWidth), -1);
   }
   return box;
 }

@@ -1,15 +1,16 @@
 // The wizard pages: MessagePage, SuccessFinalPage, DirSelectPage and
-// ProgressPage, with the layout of the 500 x 360 wizard window.
+// ProgressPage, and the navigation buttons, with the layout of the 500 x 360
+// wizard window.
 #include <gtk/gtk.h>
 
+#include "resources/resource_table.h"
 #include "text/conversion.h"
-#include "ui/wizard_buttons.h"
 #include "ui/dir_select_page.h"
 #include "ui/message_page.h"
 #include "ui/progress_page.h"
 #include "ui/success_final_page.h"
-#include "resources/resource_table.h"
 #include "ui/ui_text.h"
+#include "ui/wizard_buttons.h"
 
 namespace veskp8 {
 namespace {
@@ -32,6 +33,9 @@ constexpr int kBarY = 150;
 constexpr int kBarHeight = 20;
 
 // The navigation buttons below the separator.
+constexpr int kBackX = 230;
+constexpr int kNextX = 310;
+constexpr int kCancelX = 410;
 constexpr int kButtonY = 320;
 constexpr int kButtonWidth = 80;
 constexpr int kButtonHeight = 30;
@@ -153,15 +157,11 @@ void ProgressPage::Update(int percent) {
   gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(m_bar), fraction);
 }
 
-}  // namespace veskp8
-
-namespace veskp8 {
-
 GtkWidget* CreateNavigationButton(GtkWidget* container, NavigationButton which) {
   const char* id = IDS_WIZARD_BACK;
-  int x = 230;
-  if (which == NavigationButton::kNext) id = IDS_WIZARD_NEXT, x = 310;
-  if (which == NavigationButton::kCancel) id = IDS_WIZARD_CANCEL, x = 410;
+  int x = kBackX;
+  if (which == NavigationButton::kNext) id = IDS_WIZARD_NEXT, x = kNextX;
+  if (which == NavigationButton::kCancel) id = IDS_WIZARD_CANCEL, x = kCancelX;
   GtkWidget* button = gtk_button_new_with_label(ResourceLabel(id).c_str());
   gtk_widget_set_size_request(button, kButtonWidth, kButtonHeight);
   // The default button draws a frame inside its size: set before measuring.

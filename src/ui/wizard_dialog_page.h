@@ -47,7 +47,8 @@ class WizardDialogPage {
 };
 
 // A wrapping text label of 330 x 250 pixels at (170, 10) in `container`,
-// aligned top left, without text; the container owns it.
+// aligned top left, without text; the container owns it. Lines break between
+// words, and inside a word only when it is longer than a line.
 GtkWidget* CreateTextLabel(GtkWidget* container);
 
 }  // namespace veskp8

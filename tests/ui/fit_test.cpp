@@ -4,33 +4,35 @@
 // pages) and the real message box in its own Xvfb at 100 dpi with a pinned
 // gtkrc (DejaVu Sans 10, tests/ui/fit.gtkrc; WenQuanYi Zen Hei for Chinese),
 // puts each text of the resource table into its widget, lets GTK lay the
-// window out and measures with Pango what GTK drew:
+// window out and measures with Pango what GTK drew. How an id maps to its
+// widget, and when the text fits there:
 //
-//   id                                   widget            fits when
-//   IDS_WIZARD_BACK, IDS_WIZARD_CANCEL   Back, Cancel      the label's layout is no wider than
-//   IDS_WIZARD_NEXT, IDS_WIZARD_FINISH   Next (default)    the label's share of the 80 x 30 button,
-//                                                          and its glyphs lie inside the frame
-//   IDS_WELCOME_TITLE, IDS_DEFPRODUCT,   welcome text      the text, wrapped at the label's 330
-//   IDS_DEFPROVIDER                      (composed as the  pixels between characters where a word
-//                                        dialog does)      is too long, is no taller than its
-//   IDS_ERROR_FINISH, IDS_CANCEL_FINISH  error page text   space (250; the success text ends
-//   IDS_SUCCESS_FINISH                   success text      where the check button starts, the
-//   IDS_DESTINATION_PROMPT               directory prompt  prompt where the caption starts), and
-//                                                          no word is wider than a line
-//   IDS_SUCCESS_OPENDESCR                check button      it ends by the window's right edge
-//   IDS_TEMPLATE_CATALOG                 entry caption     it ends by the right edge, above the entry
-//   IDS_PROGRESS_START, IDS_INSTALL_FINISH, IDS_PREPARECOPY
-//                                        copying status    it ends by the progress bar's end
-//   IDR_MAINFRAME, IDS_TITLE_INSTALLER   window title      one line leaves 100 of the 500 pixels
-//                                                          to the window manager's buttons
-//   IDS_ACCEPT_CANCEL                    question box      the box is at most 500 pixels wide and
-//   IDS_SETUP_EMPTYTARGET                plain box         no word is wider than its text's line
-//   every other id (errors, texts that   error box
-//   no page shows, and ids added later)
+// - IDS_WIZARD_BACK, IDS_WIZARD_CANCEL: the Back and Cancel buttons;
+//   IDS_WIZARD_NEXT, IDS_WIZARD_FINISH: the Next button, the window's default.
+//   The label's layout is no wider than the share of the 80 x 30 button that
+//   GTK gives the label, and its glyphs lie inside the button's frame.
+// - Wrapped page texts, laid out at the label's 330 pixels (breaking inside a
+//   word only where it is longer than a line): no taller than their space,
+//   and no word wider than a line.
+//     IDS_WELCOME_TITLE, IDS_DEFPRODUCT, IDS_DEFPROVIDER: the welcome text,
+//       composed as the dialog does for a kit without names; 250 pixels.
+//     IDS_ERROR_FINISH, IDS_CANCEL_FINISH: the error page's text; 250.
+//     IDS_SUCCESS_FINISH: the success text, down to the check button.
+//     IDS_DESTINATION_PROMPT: the directory prompt, down to the caption.
+// - IDS_SUCCESS_OPENDESCR: the check button ends by the window's right edge.
+// - IDS_TEMPLATE_CATALOG: the caption ends by the right edge, above the entry.
+// - IDS_PROGRESS_START, IDS_INSTALL_FINISH, IDS_PREPARECOPY: the copying
+//   page's status ends by the progress bar's end.
+// - IDR_MAINFRAME, IDS_TITLE_INSTALLER: the window title, on one line,
+//   leaves 100 of the 500 pixels to the window manager's icon and buttons.
+// - IDS_ACCEPT_CANCEL (question box), IDS_SETUP_EMPTYTARGET (plain box) and
+//   every other id, error texts, texts no page shows and ids added later
+//   (error box): the box is at most 500 pixels wide and no word is wider
+//   than its text's lines.
 //
-// and in every widget no character lacks a glyph. The table is walked as it
-// is, so a text added to it is measured too: an id the table above does not
-// name is checked as an error message box.
+// In every widget no character may lack a glyph. The table is walked as it
+// is, so a text added to it is measured too: an id not named above is
+// checked as an error message box.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <signal.h>
@@ -184,7 +186,8 @@ Measure MeasureButton(GtkWidget* button) {
   const int top =
       label->allocation.y + std::max((label->allocation.height - label->requisition.height) / 2, 0);
   const int frameTop = button->allocation.y + button->style->ythickness;
-  const int frameBottom = button->allocation.y + button->allocation.height - button->style->ythickness;
+  const int frameBottom =
+      button->allocation.y + button->allocation.height - button->style->ythickness;
   m = And(m, Result(frameTop - (top + ink.y), 0, "glyphs above the frame"));
   m = And(m, Result(top + ink.y + ink.height, frameBottom, "glyphs below the frame"));
   return And(m, GlyphsOf(layout));
@@ -197,8 +200,8 @@ Measure MeasurePageText(GtkWidget* label, int height) {
   int w = 0, h = 0;
   pango_layout_get_pixel_size(layout, &w, &h);
   Measure m = Result(h, height, "text height");
-  m = And(m, Result(WidestWordWrappedLine(layout, label->allocation.width),
-                    label->allocation.width, "a word's width"));
+  m = And(m, Result(WidestWordWrappedLine(layout, label->allocation.width), label->allocation.width,
+                    "a word's width"));
   return And(m, GlyphsOf(layout));
 }
 
@@ -225,8 +228,8 @@ Measure MeasureMessageBox(const WideString& text, int flags) {
   GtkWidget* label = GTK_MESSAGE_DIALOG(box)->label;
   PangoLayout* layout = gtk_label_get_layout(GTK_LABEL(label));
   Measure m = Result(box->allocation.width, kMessageBoxMaxWidth, "box width");
-  m = And(m, Result(WidestWordWrappedLine(layout, label->allocation.width),
-                    label->allocation.width, "a word's width"));
+  m = And(m, Result(WidestWordWrappedLine(layout, label->allocation.width), label->allocation.width,
+                    "a word's width"));
   m = And(m, GlyphsOf(layout));
   gtk_widget_destroy(box);
   return m;
