@@ -5,8 +5,8 @@ namespace veskp8::resource_texts {
 namespace {
 
 constexpr TextPair kTexts[] = {
-    {IDS_WIZARD_BACK, "უკან"},
-    {IDS_WIZARD_NEXT, "შემდეგი"},
+    {IDS_WIZARD_BACK, "< უკან"},
+    {IDS_WIZARD_NEXT, "წინ >"},
     {IDS_WIZARD_FINISH, "მზადაა"},
     {IDS_WIZARD_CANCEL, "გაუქმება"},
     {IDS_ACCEPT_CANCEL, "ნამდვილად გსურთ ინსტალაციის გაუქმება?"},
