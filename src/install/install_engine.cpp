@@ -14,6 +14,7 @@
 #include "install/file_handle.h"
 #include "install/file_system_native.h"
 #include "install/file_time.h"
+#include "install/install_journal.h"
 #include "install/install_outcome.h"
 #include "install/progress_channel.h"
 #include "kit/kit_archive.h"
@@ -61,8 +62,16 @@ PathKind Look(const WideString& path, struct stat& st) {
 
 }  // namespace
 
+namespace {
+
+UndoObserver* ObserverOf(const InstallJobOptions& options) {
+  return options.journal != nullptr ? options.journal : options.undoObserver;
+}
+
+}  // namespace
+
 InstallEngine::InstallEngine(InstallJobOptions options)
-    : m_options(std::move(options)), m_transaction(m_options.undoObserver) {}
+    : m_options(std::move(options)), m_transaction(ObserverOf(m_options)) {}
 
 InstallEngine::~InstallEngine() { CloseSyncTargets(); }
 
@@ -106,6 +115,9 @@ ResultCode InstallEngine::Install(KitArchive& kit, const WideString& target, int
     ReplaceAll(name, backslash, slash);
     const WideString destination = target + name;
     m_channel->Post(kOk, destination, percent);
+    if (index % InstallJournal::kBatchSize == 0) {
+      WriteIntents(kit, target, index);
+    }
     code = InstallEntry(kit, index, destination);
     if (code != kOk) {
       return code;
@@ -120,6 +132,25 @@ ResultCode InstallEngine::Install(KitArchive& kit, const WideString& target, int
   }
   m_transaction.Commit();
   return kOk;
+}
+
+void InstallEngine::WriteIntents(const KitArchive& kit, const WideString& target,
+                                 std::size_t first) {
+  InstallJournal* journal = m_options.journal;
+  if (journal == nullptr || !journal->journalling()) {
+    return;
+  }
+  const std::vector<KitEntry>& entries = kit.entries();
+  const std::size_t end = std::min(entries.size(), first + InstallJournal::kBatchSize);
+  std::vector<JournalIntent> intents(end - first);
+  for (std::size_t index = first; index < end; ++index) {
+    JournalIntent& intent = intents[index - first];
+    intent.name = &entries[index].name;
+    intent.entry = static_cast<std::uint32_t>(index);
+    intent.size = entries[index].dataSize;
+    intent.mtimeSec = TicksToUnixSeconds(entries[index].modificationTime);
+  }
+  journal->WriteIntents(target, intents);
 }
 
 ResultCode InstallEngine::InstallEntry(KitArchive& kit, std::size_t index,
@@ -231,6 +262,9 @@ ResultCode InstallEngine::WriteEntry(KitArchive& kit, std::size_t index,
   if (code != kOk) {
     return fail(code);
   }
+  if (m_options.journal != nullptr) {
+    m_options.journal->NoteFileWritten(destination, file);
+  }
   RememberFileSystemOf(file, m_transaction.record().back().identity.device);
   return CloseFile(file);
 }
@@ -279,6 +313,9 @@ ResultCode InstallEngine::ReportError(ResultCode code, int percent) {
   CloseSyncTargets();
   // The error becomes visible only once the template directory is restored.
   (void)m_transaction.Rollback(code);
+  if (m_options.journal != nullptr) {
+    m_options.journal->Finish();  // also when the transaction never began
+  }
   if (!m_transaction.restoredCompletely()) {
     // The truth: originals are left in the backup directory, which is kept.
     const WideString backup = m_transaction.backupDirectory();

@@ -63,6 +63,7 @@
 
 namespace veskp8 {
 
+class InstallJournal;
 class KitArchive;
 class ProgressChannel;
 
@@ -90,6 +91,14 @@ struct InstallJobOptions {
   // Told of every change of the transaction before and after it is made
   // (undo_record.h); not owned, must outlive the engine. None by default.
   UndoObserver* undoObserver = nullptr;
+  // The journal the run writes ahead (install_journal.h), or null for none.
+  // Not owned. When given, it is the transaction's observer (in place of
+  // `undoObserver`): it opens itself when the transaction begins, and the run
+  // also writes the intents of each batch of upcoming entries and the
+  // identity of every file once it is completely written. After a rollback
+  // the journal is finished by the run; after a success the caller finishes
+  // it once the template directory is registered.
+  InstallJournal* journal = nullptr;
 };
 
 class InstallEngine {
@@ -117,6 +126,7 @@ class InstallEngine {
                                 const WideString& destination) const;
   // Keeps a descriptor of the file system of `fd` (device `device`).
   void RememberFileSystemOf(int fd, std::uint64_t device);
+  void WriteIntents(const KitArchive& kit, const WideString& target, std::size_t first);
   [[nodiscard]] ResultCode MakeWrittenFilesDurable();
   void CloseSyncTargets();
   ResultCode ReportError(ResultCode code, int percent);

@@ -63,6 +63,11 @@ inline constexpr char IDS_ROLLBACK_INCOMPLETE[] = "IDS_ROLLBACK_INCOMPLETE";
 inline constexpr char IDS_ROLLBACK_INCOMPLETE_FINISH[] = "IDS_ROLLBACK_INCOMPLETE_FINISH";
 // Template directory lock: another installation into the same directory runs.
 inline constexpr char IDS_INSTALL_BUSY[] = "IDS_INSTALL_BUSY";
+// Recovery of an interrupted installation
+inline constexpr char IDS_RECOVERY_RESTORED[] = "IDS_RECOVERY_RESTORED";
+inline constexpr char IDS_RECOVERY_INCOMPLETE[] = "IDS_RECOVERY_INCOMPLETE";
+inline constexpr char IDS_RECOVERY_COMPLETED[] = "IDS_RECOVERY_COMPLETED";
+inline constexpr char IDS_RECOVERY_DAMAGED[] = "IDS_RECOVERY_DAMAGED";
 
 // clang-format off
 inline constexpr auto kResourceIdentifiers = std::to_array<const char*>({
@@ -78,6 +83,8 @@ inline constexpr auto kResourceIdentifiers = std::to_array<const char*>({
     IDS_ROLLBACK_INCOMPLETE, IDS_ROLLBACK_INCOMPLETE_FINISH,
     // Template directory lock
     IDS_INSTALL_BUSY,
+    // Recovery of an interrupted installation
+    IDS_RECOVERY_RESTORED, IDS_RECOVERY_INCOMPLETE, IDS_RECOVERY_COMPLETED, IDS_RECOVERY_DAMAGED,
 });
 // clang-format on
 

@@ -8,6 +8,7 @@
 
 #include "install/file_finder.h"
 #include "install/install_outcome.h"
+#include "install/journal_recovery.h"
 #include "install/process.h"
 #include "kit/kit_description.h"
 #include "kit/preinstall_check.h"
@@ -67,6 +68,16 @@ WideString CInstallerDlg::GetTitle() { return Utf8ToWide(m_title.view()); }
 
 void CInstallerDlg::Run() {
   if (!m_displayOpen) return;
+  // Before the kit is looked for (a missing kit must not block it):
+  // installations that an earlier process left unfinished are undone or
+  // completed, and the user is told once about each. Without a display
+  // nothing is done, so that the next start that can tell does it.
+  const RecoveryOutcome recovery = RecoverInterruptedInstallations();
+  for (const RecoveryNotice& notice : recovery.notices) {
+    const bool bad =
+        notice.result == RecoveryResult::kIncomplete || notice.result == RecoveryResult::kDamaged;
+    ShowMessageBox(this, RecoveryMessage(notice), bad ? kMessageErrorOk : kMessagePlainOk);
+  }
   PreinstallState checks{m_useCwd,           m_kitPath,        m_templateDirs, m_targetDir,
                          m_scope1FileExists, m_listFromScope1, m_kit};
   const bool ready = RunPreinstallChecks(
@@ -186,7 +197,9 @@ void CInstallerDlg::RunInstallation() {
   SwitchPage(m_progressPage.get());
   m_state = PageCopying;
 
-  m_worker.Launch(&m_channel);
+  InstallJobOptions options;
+  options.journal = &m_journal;
+  m_worker.Launch(&m_channel, options);
   if (m_worker.createResult() != 0) {
     ShowMessageBox(this, LoadResourceString(IDS_INSTALL_ERROR), kMessageErrorOk);
     ShowErrorPage();
@@ -215,6 +228,8 @@ void CInstallerDlg::RunInstallation() {
   }
   ShowSuccessPage();
   RegisterTargetDirectory();
+  // Registered: the installation is complete, and its journal goes.
+  m_journal.Finish();
 }
 
 gboolean CInstallerDlg::OnPollTimer(gpointer data) {

@@ -24,6 +24,7 @@
 #include <memory>
 #include <vector>
 
+#include "install/install_journal.h"
 #include "install/progress_channel.h"
 #include "install/worker_thread.h"
 #include "kit/kit_archive.h"
@@ -60,7 +61,9 @@ class CInstallerDlg final : public CWnd {
   CInstallerDlg(const CInstallerDlg&) = delete;
   CInstallerDlg& operator=(const CInstallerDlg&) = delete;
 
-  // Runs the pre-install checks (which show their own message box on
+  // Finishes the installations an earlier process left unfinished
+  // (journal_recovery.h) with a message box about each, then runs the
+  // pre-install checks (which show their own message box on
   // failure: then no window is built), builds the window and shows the welcome
   // page; then either installs at once (silent) or runs the GTK main loop until
   // the window is destroyed. Joins the worker before returning.
@@ -131,6 +134,9 @@ class CInstallerDlg final : public CWnd {
   GMainLoop* m_copyLoop = nullptr;
   ProgressStatus m_outcome;
   bool m_workerLaunched = false;
+  // The installation's journal (install_journal.h): written by the worker,
+  // finished here once the installed directory is registered.
+  InstallJournal m_journal;
   // gtk_init_check succeeded: there is a display to show the wizard on.
   bool m_displayOpen = false;
 };

@@ -661,6 +661,44 @@ case $scenario in
     done
     ;;
 
+  interrupted_install)
+    # A silent run killed while it copies; the next start, without a kit,
+    # first restores the template directory and says so in a box of its own.
+    start_x
+    slow_tree
+    target="$scratch/home/.veskp8/Vesk/veskp8/tmplts"
+    mkdir -p "$target/Trade"
+    echo "my own configuration" >"$target/Trade/trade.cf"
+    touch -d '2020-01-01 00:00:00 UTC' "$target/Trade/trade.cf"
+    listing() {
+      (cd "$target" && find . \( -type d -printf '%p d %m\n' \) -o \
+        \( ! -type d -printf '%p %y %s %T@ %m\n' \) | sort && cat Trade/trade.cf)
+    }
+    before=$(listing)
+    start_app -S
+    for _ in $(seq 300); do [ -e "$target/Trade/data" ] && break; sleep 0.1; done
+    [ -e "$target/Trade/data" ] || fail "the copy did not start"
+    kill -KILL "$app_pid"
+    wait "$app_pid" 2>/dev/null
+    app_pid=
+    [ "$(ls "$scratch/home/.veskp8/journal" | wc -l)" = 1 ] || fail "no journal after the kill"
+    [ "$(listing)" != "$before" ] || fail "the killed run changed nothing"
+    rm "$app/veskp8.efd" # a missing kit must not stop the recovery
+    start_app -S
+    main=
+    wait_box
+    [ "$(listing)" = "$before" ] || fail "template directory not restored: $(listing)"
+    [ "$(width_of "$box")" -le 500 ] || fail "the recovery box is $(width_of "$box") px wide"
+    shot 11-box-recovered
+    answer_box Return
+    wait_box # then the missing kit
+    answer_box Return
+    expect_exit
+    [ -z "$(ls "$scratch/home/.veskp8/journal")" ] || fail "journal left behind"
+    ls "${TMPDIR:-/tmp}" | grep -q '^p8stp' && fail "backup directory left behind"
+    true
+    ;;
+
   no_kit)
     start_x
     start_app

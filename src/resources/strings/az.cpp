@@ -58,6 +58,15 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "Bu şablon qovluğuna başqa quraşdırma davam edir. Başa çatdıqdan sonra "
      "yenidən cəhd edin."},
+    // Recovery of an interrupted installation
+    {IDS_RECOVERY_RESTORED,
+     "%1 qovluğuna əvvəlki quraşdırma yarımçıq kəsilmişdi. Qovluq bərpa edildi."},
+    {IDS_RECOVERY_INCOMPLETE,
+     "%1 qovluğuna əvvəlki quraşdırma yarımçıq kəsilmişdi və qovluğu tam bərpa etmək mümkün olmadı. Aid olan fayllar: %2.%3\nTam siyahı: %4."},
+    {IDS_RECOVERY_COMPLETED,
+     "%1 qovluğuna əvvəlki quraşdırma tamamlanarkən kəsilmişdi. İndi o tamamlandı."},
+    {IDS_RECOVERY_DAMAGED,
+     "Kəsilmiş quraşdırmanın zədələnmiş jurnalı %1 adı ilə kənara qoyuldu. Buna görə heç nə dəyişdirilmədi."},
 };
 
 }  // namespace

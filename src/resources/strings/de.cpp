@@ -61,6 +61,15 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "In dieses Vorlagenverzeichnis wird gerade eine andere Installation "
      "durchgeführt. Versuchen Sie es erneut, wenn sie abgeschlossen ist."},
+    // Recovery of an interrupted installation
+    {IDS_RECOVERY_RESTORED,
+     "Eine frühere Installation in %1 wurde unterbrochen. Das Verzeichnis wurde wiederhergestellt."},
+    {IDS_RECOVERY_INCOMPLETE,
+     "Eine frühere Installation in %1 wurde unterbrochen. Das Verzeichnis konnte nicht vollständig wiederhergestellt werden. Betroffene Dateien: %2.%3\nDie vollständige Liste steht in %4."},
+    {IDS_RECOVERY_COMPLETED,
+     "Eine frühere Installation in %1 wurde beim Abschließen unterbrochen. Sie wurde jetzt abgeschlossen."},
+    {IDS_RECOVERY_DAMAGED,
+     "Ein beschädigtes Protokoll einer unterbrochenen Installation wurde als %1 beiseitegelegt. Deswegen wurde nichts geändert."},
 };
 
 }  // namespace

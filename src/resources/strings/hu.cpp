@@ -57,6 +57,15 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "Ebbe a sablonkönyvtárba éppen egy másik telepítés folyik. Próbálja "
      "újra, ha az befejeződött."},
+    // Recovery of an interrupted installation
+    {IDS_RECOVERY_RESTORED,
+     "Egy korábbi telepítés a(z) %1 könyvtárba megszakadt. A könyvtár visszaállítása megtörtént."},
+    {IDS_RECOVERY_INCOMPLETE,
+     "Egy korábbi telepítés a(z) %1 könyvtárba megszakadt, és a könyvtárat nem sikerült teljesen visszaállítani. Érintett fájlok: %2.%3\nA teljes lista: %4."},
+    {IDS_RECOVERY_COMPLETED,
+     "Egy korábbi telepítés a(z) %1 könyvtárba a befejezés közben megszakadt. Most befejeződött."},
+    {IDS_RECOVERY_DAMAGED,
+     "Egy megszakadt telepítés sérült naplóját félretettük %1 néven. Emiatt semmi sem változott."},
 };
 
 }  // namespace

@@ -60,6 +60,15 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "È in corso un'altra installazione in questa directory dei modelli. Riprovare al "
      "termine."},
+    // Recovery of an interrupted installation
+    {IDS_RECOVERY_RESTORED,
+     "Un'installazione precedente in %1 è stata interrotta. La directory è stata ripristinata."},
+    {IDS_RECOVERY_INCOMPLETE,
+     "Un'installazione precedente in %1 è stata interrotta e non è stato possibile ripristinare completamente la directory. File interessati: %2.%3\nL'elenco completo si trova in %4."},
+    {IDS_RECOVERY_COMPLETED,
+     "Un'installazione precedente in %1 è stata interrotta durante il completamento. Ora è stata completata."},
+    {IDS_RECOVERY_DAMAGED,
+     "Un registro danneggiato di un'installazione interrotta è stato messo da parte come %1. Non è stato modificato nulla a causa sua."},
 };
 
 }  // namespace

@@ -55,6 +55,15 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "Į šį šablonų katalogą šiuo metu vyksta kitas diegimas. Bandykite dar "
      "kartą, kai jis baigsis."},
+    // Recovery of an interrupted installation
+    {IDS_RECOVERY_RESTORED,
+     "Ankstesnis diegimas į katalogą %1 buvo nutrauktas. Katalogas atkurtas."},
+    {IDS_RECOVERY_INCOMPLETE,
+     "Ankstesnis diegimas į katalogą %1 buvo nutrauktas, ir katalogo nepavyko visiškai atkurti. Paveikti failai: %2.%3\nVisas sąrašas: %4."},
+    {IDS_RECOVERY_COMPLETED,
+     "Ankstesnis diegimas į katalogą %1 buvo nutrauktas jį baigiant. Dabar jis baigtas."},
+    {IDS_RECOVERY_DAMAGED,
+     "Sugadintas nutraukto diegimo žurnalas atidėtas kaip %1. Dėl jo niekas nepakeista."},
 };
 
 }  // namespace

@@ -59,6 +59,15 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "O altă instalare în acest director de șabloane este în curs. Încercați din "
      "nou după ce se termină."},
+    // Recovery of an interrupted installation
+    {IDS_RECOVERY_RESTORED,
+     "O instalare anterioară în %1 a fost întreruptă. Directorul a fost restaurat."},
+    {IDS_RECOVERY_INCOMPLETE,
+     "O instalare anterioară în %1 a fost întreruptă, iar directorul nu a putut fi restaurat complet. Fișiere afectate: %2.%3\nLista completă se află în %4."},
+    {IDS_RECOVERY_COMPLETED,
+     "O instalare anterioară în %1 a fost întreruptă în timpul finalizării. Acum a fost finalizată."},
+    {IDS_RECOVERY_DAMAGED,
+     "Un jurnal deteriorat al unei instalări întrerupte a fost pus deoparte ca %1. Din cauza lui nu s-a modificat nimic."},
 };
 
 }  // namespace
