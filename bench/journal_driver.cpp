@@ -24,7 +24,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-
 #include <cstring>
 
 #include "install/install_engine.h"
@@ -59,13 +58,14 @@ int main(int argc, char** argv) {
                 restored ? 1 : 0);
     return restored ? 0 : 1;
   }
-  const bool journalled =
-      argc == 4 && (std::strcmp(argv[3], "--journal") == 0 || std::strcmp(argv[3], "--journal-cut") == 0);
+  const bool journalled = argc == 4 && (std::strcmp(argv[3], "--journal") == 0 ||
+                                        std::strcmp(argv[3], "--journal-cut") == 0);
   const bool cut = journalled && std::strcmp(argv[3], "--journal-cut") == 0;
   if (argc != 3 && !journalled) {
-    std::fputs("usage: veskp8-bench-journal KIT TARGET [--journal | --journal-cut]\n"
-               "       veskp8-bench-journal --recover\n",
-               stderr);
+    std::fputs(
+        "usage: veskp8-bench-journal KIT TARGET [--journal | --journal-cut]\n"
+        "       veskp8-bench-journal --recover\n",
+        stderr);
     return 2;
   }
   veskp8::KitArchive kit;
@@ -89,8 +89,8 @@ int main(int argc, char** argv) {
   if (cut) {
     options.stepHook = [&](veskp8::InstallStep step, std::size_t, const veskp8::WideString&) {
       if (step == veskp8::InstallStep::kCommit) {
-        std::printf("open_ms=%.3f job_ms=%.3f job_cpu_ms=0 entries=%zu result=0 syncs=%llu\n", openMs,
-                    NowMs() - jobStart, entries,
+        std::printf("open_ms=%.3f job_ms=%.3f job_cpu_ms=0 entries=%zu result=0 syncs=%llu\n",
+                    openMs, NowMs() - jobStart, entries,
                     static_cast<unsigned long long>(journal.syncCount()));
         std::fflush(stdout);
         _exit(0);  // as a kill would end it: journal and backups stay
@@ -106,7 +106,6 @@ int main(int argc, char** argv) {
   const double jobMs = NowMs() - jobStart;
   if (journalled) journal.Finish();  // registration is not part of the job
   std::printf("open_ms=%.3f job_ms=%.3f job_cpu_ms=%.3f entries=%zu result=%d syncs=%llu\n", openMs,
-              jobMs, cpuMs, entries, result,
-              static_cast<unsigned long long>(journal.syncCount()));
+              jobMs, cpuMs, entries, result, static_cast<unsigned long long>(journal.syncCount()));
   return result == veskp8::kOk ? 0 : 1;
 }

@@ -111,7 +111,8 @@ std::uint32_t Crc(const char* data, std::size_t size) {
 bool DecodePayload(const char* data, std::size_t size, JournalRecord& record) {
   Reader in(data, size);
   const std::uint8_t type = in.U8();
-  if (type < 1 || type > static_cast<std::uint8_t>(JournalRecordType::kDirectoryIntent)) return false;
+  if (type < 1 || type > static_cast<std::uint8_t>(JournalRecordType::kDirectoryIntent))
+    return false;
   record.type = static_cast<JournalRecordType>(type);
   switch (record.type) {
     case JournalRecordType::kHeader:
@@ -481,9 +482,10 @@ void InstallJournal::WriteBuffer(bool sync) {
   m_buffer.clear();
   if (sync) {
     const long page = sysconf(_SC_PAGESIZE);
-    const std::size_t from = m_syncedTo / static_cast<std::size_t>(page) * static_cast<std::size_t>(page);
-    const bool synced = m_map != nullptr ? msync(m_map + from, m_used - from, MS_SYNC) == 0
-                                         : fdatasync(m_fd) == 0;
+    const std::size_t from =
+        m_syncedTo / static_cast<std::size_t>(page) * static_cast<std::size_t>(page);
+    const bool synced =
+        m_map != nullptr ? msync(m_map + from, m_used - from, MS_SYNC) == 0 : fdatasync(m_fd) == 0;
     if (!synced) {
       Abandon();
       return;
@@ -661,7 +663,7 @@ const InstallJournal::BatchEntry* InstallJournal::FindInBatch(const WideString& 
 
 JournalIdentity InstallJournal::IdentityOfStep(const FileIdentity& id) {
   JournalIdentity out;
-  out.kind = S_ISREG(id.mode) ? JournalKind::kRegular
+  out.kind = S_ISREG(id.mode)   ? JournalKind::kRegular
              : S_ISLNK(id.mode) ? JournalKind::kSymlink
                                 : JournalKind::kOther;
   out.device = id.device;

@@ -193,7 +193,6 @@ struct JournalIntent {
   std::int64_t mtimeSec = 0;
 };
 
-
 // The journal is the install transaction's observer (undo_record.h): it
 // opens itself when the transaction begins, writes (and syncs) an intent for
 // every change that no batch announced, confirms every change made, records

@@ -127,7 +127,7 @@ class JournalRecovery {
 };
 
 void JournalRecovery::Collect() {
-  std::map<std::string, std::size_t> lastIntent;    // destination -> change
+  std::map<std::string, std::size_t> lastIntent;     // destination -> change
   std::map<std::uint32_t, std::size_t> entryIntent;  // kit entry -> change
   for (const JournalRecord& record : m_contents.records) {
     switch (record.type) {
@@ -199,8 +199,7 @@ bool JournalRecovery::CheckBackupDirectory() {
   if (m_backup == nullptr) return false;
   const JournalIdentity now = BackupDirectoryIdentity(WithoutTrailingSlash(m_backup->path));
   const JournalIdentity& then = m_backup->identity;
-  if (now.kind == JournalKind::kMissing || now.device != then.device ||
-      now.inode != then.inode) {
+  if (now.kind == JournalKind::kMissing || now.device != then.device || now.inode != then.inode) {
     return false;
   }
   if ((then.mtimeSec != 0 || then.mtimeNsec != 0) &&
@@ -291,9 +290,8 @@ void JournalRecovery::UndoChange(const Change& change) {
   if (original.kind == JournalKind::kUnknown) {
     // Announced with its batch, never looked at: the backups tell, for the
     // backup directory only ever receives originals.
-    const JournalIdentity saved = m_backupValid && !backupPath.empty()
-                                      ? ObserveIdentity(backupPath)
-                                      : JournalIdentity{};
+    const JournalIdentity saved =
+        m_backupValid && !backupPath.empty() ? ObserveIdentity(backupPath) : JournalIdentity{};
     if (saved.kind != JournalKind::kMissing) {
       if (current.kind != JournalKind::kMissing && !ours) {
         Affected(path);  // the original is kept in the backups
@@ -305,8 +303,7 @@ void JournalRecovery::UndoChange(const Change& change) {
     } else if (ours) {
       if (unlink(path.c_str()) != 0) Affected(path);
     } else if (m_confirmationsMayBeLost && current.kind == JournalKind::kRegular &&
-               current.size == intent.expectedSize &&
-               current.mtimeSec == intent.expectedMtimeSec) {
+               current.size == intent.expectedSize && current.mtimeSec == intent.expectedMtimeSec) {
       // After a reboot the last confirmations may not have reached the disk:
       // a file as the kit has it may be the installer's. It stays, reported.
       Affected(path);
@@ -353,7 +350,8 @@ void JournalRecovery::UndoChange(const Change& change) {
       m_missingOriginals.emplace_back(path, original);
     }
   }
-  if (!intent.firstMissingDirectory.empty()) RemoveEmptyChain(Parent(path), intent.firstMissingDirectory);
+  if (!intent.firstMissingDirectory.empty())
+    RemoveEmptyChain(Parent(path), intent.firstMissingDirectory);
 }
 
 void JournalRecovery::RemoveEmptyChain(const std::string& from, const std::string& upTo) {
@@ -419,9 +417,8 @@ void JournalRecovery::CleanBackupDirectory() {
 std::string JournalRecovery::WriteList(const std::vector<std::string>& paths) {
   std::string directory = m_options.reportDirectory;
   if (directory.empty()) {
-    directory = Parent(WithoutTrailingSlash(m_options.journalDirectory.empty()
-                                                ? JournalDirectory()
-                                                : m_options.journalDirectory));
+    directory = Parent(WithoutTrailingSlash(
+        m_options.journalDirectory.empty() ? JournalDirectory() : m_options.journalDirectory));
   }
   if (directory.empty()) return {};
   if (directory.back() != '/') directory.push_back('/');
@@ -509,8 +506,7 @@ bool RecoverOne(const std::string& directory, const std::string& name,
   struct stat opened {};
   struct stat named {};
   if (fstat(fd.get(), &opened) != 0 || opened.st_nlink == 0 || lstat(path.c_str(), &named) != 0 ||
-      opened.st_ino != named.st_ino || opened.st_dev != named.st_dev ||
-      !S_ISREG(opened.st_mode)) {
+      opened.st_ino != named.st_ino || opened.st_dev != named.st_dev || !S_ISREG(opened.st_mode)) {
     return true;
   }
   std::string bytes;
@@ -575,7 +571,8 @@ RecoveryOutcome RecoverInterruptedInstallations(const RecoveryOptions& options) 
 
 WideString RecoveryMessage(const RecoveryNotice& notice) {
   WideString directory = notice.templateDirectory;
-  if (directory.size() > 1 && directory.ends_with(u'/')) directory = directory.substr(0, directory.size() - 1);
+  if (directory.size() > 1 && directory.ends_with(u'/'))
+    directory = directory.substr(0, directory.size() - 1);
   WideString text;
   switch (notice.result) {
     case RecoveryResult::kRestored:
@@ -599,9 +596,12 @@ WideString RecoveryMessage(const RecoveryNotice& notice) {
         shown += path;
       }
       if (notice.affected.size() > kRecoveryPathsShown) shown += u"\n...";
-      ReplaceAll(text, WideString(u"%2"), DecimalText(static_cast<std::int64_t>(notice.affected.size())));
+      shown += u"\n";  // the text goes on on a line of its own
+      ReplaceAll(text, WideString(u"%2"),
+                 DecimalText(static_cast<std::int64_t>(notice.affected.size())));
       ReplaceAll(text, WideString(u"%3"), shown);
       ReplaceAll(text, WideString(u"%4"), notice.listFile);
+      ReplaceAll(text, WideString(u"\n "), WideString(u"\n"));
       break;
     }
   }

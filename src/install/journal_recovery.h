@@ -51,9 +51,10 @@ enum class RecoveryResult {
 
 struct RecoveryNotice {
   RecoveryResult result = RecoveryResult::kRestored;
-  WideString templateDirectory;     // as journalled (ends in "/"); empty for kDamaged
+  WideString templateDirectory;      // as journalled (ends in "/"); empty for kDamaged
   std::vector<WideString> affected;  // kIncomplete: every path left as found
-  WideString listFile;  // kIncomplete: the file listing `affected`; kDamaged: the journal's new name
+  WideString
+      listFile;  // kIncomplete: the file listing `affected`; kDamaged: the journal's new name
   WideString backupDirectory;  // kIncomplete: where originals may still be kept
 };
 

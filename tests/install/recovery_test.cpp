@@ -23,17 +23,23 @@ namespace veskp8::test {
 namespace {
 
 const std::vector<EntrySpec> kMixedKit = {
-    {"a.txt", "kit a"},           {"new.txt", "kit new"},       {"sub\\b.txt", "kit b"},
-    {"sub\\n.txt", "kit n"},      {"up.txt", "kit up"},         {"lnk", "kit lnk"},
-    {"sub2\\deep\\c.txt", "kit c"}, {"sub2\\d.txt", std::string(3 << 20, 'd')},
+    {"a.txt", "kit a"},
+    {"new.txt", "kit new"},
+    {"sub\\b.txt", "kit b"},
+    {"sub\\n.txt", "kit n"},
+    {"up.txt", "kit up"},
+    {"lnk", "kit lnk"},
+    {"sub2\\deep\\c.txt", "kit c"},
+    {"sub2\\d.txt", std::string(3 << 20, 'd')},
 };
 
 // The differences between two snapshots, one name per line; empty when equal.
 std::string Diff(const Snapshot& got, const Snapshot& want) {
   std::string out;
   auto describe = [](const Node& n) {
-    return std::to_string(n.mode) + " " + std::to_string(n.size) + " " + std::to_string(n.mtimeSec) +
-           "." + std::to_string(n.mtimeNsec) + " '" + n.content.substr(0, 20) + "'";
+    return std::to_string(n.mode) + " " + std::to_string(n.size) + " " +
+           std::to_string(n.mtimeSec) + "." + std::to_string(n.mtimeNsec) + " '" +
+           n.content.substr(0, 20) + "'";
   };
   std::set<std::string> names;
   for (const auto& [name, node] : got) names.insert(name);

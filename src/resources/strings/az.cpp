@@ -62,11 +62,13 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_RESTORED,
      "%1 qovluğuna əvvəlki quraşdırma yarımçıq kəsilmişdi. Qovluq bərpa edildi."},
     {IDS_RECOVERY_INCOMPLETE,
-     "%1 qovluğuna əvvəlki quraşdırma yarımçıq kəsilmişdi və qovluğu tam bərpa etmək mümkün olmadı. Aid olan fayllar: %2.%3\nTam siyahı: %4."},
+     "%1 qovluğuna əvvəlki quraşdırma yarımçıq kəsilmişdi və qovluğu tam bərpa etmək mümkün "
+     "olmadı. Aid olan fayllar: %2.%3 Tam siyahı: %4."},
     {IDS_RECOVERY_COMPLETED,
      "%1 qovluğuna əvvəlki quraşdırma tamamlanarkən kəsilmişdi. İndi o tamamlandı."},
     {IDS_RECOVERY_DAMAGED,
-     "Kəsilmiş quraşdırmanın zədələnmiş jurnalı %1 adı ilə kənara qoyuldu. Buna görə heç nə dəyişdirilmədi."},
+     "Kəsilmiş quraşdırmanın zədələnmiş jurnalı %1 adı ilə kənara qoyuldu. Buna görə heç nə "
+     "dəyişdirilmədi."},
 };
 
 }  // namespace

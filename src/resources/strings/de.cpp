@@ -63,13 +63,17 @@ constexpr TextPair kTexts[] = {
      "durchgeführt. Versuchen Sie es erneut, wenn sie abgeschlossen ist."},
     // Recovery of an interrupted installation
     {IDS_RECOVERY_RESTORED,
-     "Eine frühere Installation in %1 wurde unterbrochen. Das Verzeichnis wurde wiederhergestellt."},
+     "Eine frühere Installation in %1 wurde unterbrochen. Das Verzeichnis wurde "
+     "wiederhergestellt."},
     {IDS_RECOVERY_INCOMPLETE,
-     "Eine frühere Installation in %1 wurde unterbrochen. Das Verzeichnis konnte nicht vollständig wiederhergestellt werden. Betroffene Dateien: %2.%3\nDie vollständige Liste steht in %4."},
+     "Eine frühere Installation in %1 wurde unterbrochen. Das Verzeichnis konnte nicht vollständig "
+     "wiederhergestellt werden. Betroffene Dateien: %2.%3 Die vollständige Liste steht in %4."},
     {IDS_RECOVERY_COMPLETED,
-     "Eine frühere Installation in %1 wurde beim Abschließen unterbrochen. Sie wurde jetzt abgeschlossen."},
+     "Eine frühere Installation in %1 wurde beim Abschließen unterbrochen. Sie wurde jetzt "
+     "abgeschlossen."},
     {IDS_RECOVERY_DAMAGED,
-     "Ein beschädigtes Protokoll einer unterbrochenen Installation wurde als %1 beiseitegelegt. Deswegen wurde nichts geändert."},
+     "Ein beschädigtes Protokoll einer unterbrochenen Installation wurde als %1 beiseitegelegt. "
+     "Deswegen wurde nichts geändert."},
 };
 
 }  // namespace

@@ -61,11 +61,14 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_RESTORED,
      "An earlier installation into %1 was interrupted. The directory has been restored."},
     {IDS_RECOVERY_INCOMPLETE,
-     "An earlier installation into %1 was interrupted, and the directory could not be fully restored. Files affected: %2.%3\nThe full list is in %4."},
+     "An earlier installation into %1 was interrupted, and the directory could not be fully "
+     "restored. Files affected: %2.%3 The full list is in %4."},
     {IDS_RECOVERY_COMPLETED,
-     "An earlier installation into %1 was interrupted while it was being completed. It has now been completed."},
+     "An earlier installation into %1 was interrupted while it was being completed. It has now "
+     "been completed."},
     {IDS_RECOVERY_DAMAGED,
-     "A damaged record of an interrupted installation was set aside as %1. Nothing was changed because of it."},
+     "A damaged record of an interrupted installation was set aside as %1. Nothing was changed "
+     "because of it."},
 };
 
 }  // namespace

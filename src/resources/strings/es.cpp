@@ -63,11 +63,13 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_RESTORED,
      "Una instalación anterior en %1 se interrumpió. El directorio se ha restaurado."},
     {IDS_RECOVERY_INCOMPLETE,
-     "Una instalación anterior en %1 se interrumpió y el directorio no se ha podido restaurar por completo. Archivos afectados: %2.%3\nLa lista completa está en %4."},
+     "Una instalación anterior en %1 se interrumpió y el directorio no se ha podido restaurar por "
+     "completo. Archivos afectados: %2.%3 La lista completa está en %4."},
     {IDS_RECOVERY_COMPLETED,
      "Una instalación anterior en %1 se interrumpió mientras finalizaba. Ahora se ha completado."},
     {IDS_RECOVERY_DAMAGED,
-     "Se ha apartado como %1 un registro dañado de una instalación interrumpida. No se ha cambiado nada por ello."},
+     "Se ha apartado como %1 un registro dañado de una instalación interrumpida. No se ha cambiado "
+     "nada por ello."},
 };
 
 }  // namespace

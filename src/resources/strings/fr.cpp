@@ -66,11 +66,14 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_RESTORED,
      "Une installation précédente dans %1 a été interrompue. Le répertoire a été restauré."},
     {IDS_RECOVERY_INCOMPLETE,
-     "Une installation précédente dans %1 a été interrompue et le répertoire n'a pas pu être entièrement restauré. Fichiers concernés : %2.%3\nLa liste complète se trouve dans %4."},
+     "Une installation précédente dans %1 a été interrompue et le répertoire n'a pas pu être "
+     "entièrement restauré. Fichiers concernés : %2.%3 La liste complète se trouve dans %4."},
     {IDS_RECOVERY_COMPLETED,
-     "Une installation précédente dans %1 a été interrompue pendant sa finalisation. Elle est maintenant terminée."},
+     "Une installation précédente dans %1 a été interrompue pendant sa finalisation. Elle est "
+     "maintenant terminée."},
     {IDS_RECOVERY_DAMAGED,
-     "Un journal endommagé d'une installation interrompue a été mis de côté sous le nom %1. Rien n'a été modifié à cause de lui."},
+     "Un journal endommagé d'une installation interrompue a été mis de côté sous le nom %1. Rien "
+     "n'a été modifié à cause de lui."},
 };
 
 }  // namespace

@@ -61,7 +61,8 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_RESTORED,
      "Egy korábbi telepítés a(z) %1 könyvtárba megszakadt. A könyvtár visszaállítása megtörtént."},
     {IDS_RECOVERY_INCOMPLETE,
-     "Egy korábbi telepítés a(z) %1 könyvtárba megszakadt, és a könyvtárat nem sikerült teljesen visszaállítani. Érintett fájlok: %2.%3\nA teljes lista: %4."},
+     "Egy korábbi telepítés a(z) %1 könyvtárba megszakadt, és a könyvtárat nem sikerült teljesen "
+     "visszaállítani. Érintett fájlok: %2.%3 A teljes lista: %4."},
     {IDS_RECOVERY_COMPLETED,
      "Egy korábbi telepítés a(z) %1 könyvtárba a befejezés közben megszakadt. Most befejeződött."},
     {IDS_RECOVERY_DAMAGED,

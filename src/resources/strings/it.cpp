@@ -64,11 +64,14 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_RESTORED,
      "Un'installazione precedente in %1 è stata interrotta. La directory è stata ripristinata."},
     {IDS_RECOVERY_INCOMPLETE,
-     "Un'installazione precedente in %1 è stata interrotta e non è stato possibile ripristinare completamente la directory. File interessati: %2.%3\nL'elenco completo si trova in %4."},
+     "Un'installazione precedente in %1 è stata interrotta e non è stato possibile ripristinare "
+     "completamente la directory. File interessati: %2.%3 L'elenco completo si trova in %4."},
     {IDS_RECOVERY_COMPLETED,
-     "Un'installazione precedente in %1 è stata interrotta durante il completamento. Ora è stata completata."},
+     "Un'installazione precedente in %1 è stata interrotta durante il completamento. Ora è stata "
+     "completata."},
     {IDS_RECOVERY_DAMAGED,
-     "Un registro danneggiato di un'installazione interrotta è stato messo da parte come %1. Non è stato modificato nulla a causa sua."},
+     "Un registro danneggiato di un'installazione interrotta è stato messo da parte come %1. Non è "
+     "stato modificato nulla a causa sua."},
 };
 
 }  // namespace

@@ -59,7 +59,8 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_RESTORED,
      "Ankstesnis diegimas į katalogą %1 buvo nutrauktas. Katalogas atkurtas."},
     {IDS_RECOVERY_INCOMPLETE,
-     "Ankstesnis diegimas į katalogą %1 buvo nutrauktas, ir katalogo nepavyko visiškai atkurti. Paveikti failai: %2.%3\nVisas sąrašas: %4."},
+     "Ankstesnis diegimas į katalogą %1 buvo nutrauktas, ir katalogo nepavyko visiškai atkurti. "
+     "Paveikti failai: %2.%3 Visas sąrašas: %4."},
     {IDS_RECOVERY_COMPLETED,
      "Ankstesnis diegimas į katalogą %1 buvo nutrauktas jį baigiant. Dabar jis baigtas."},
     {IDS_RECOVERY_DAMAGED,

@@ -62,11 +62,14 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_RESTORED,
      "Iepriekšējā instalēšana direktorijā %1 tika pārtraukta. Direktorijs ir atjaunots."},
     {IDS_RECOVERY_INCOMPLETE,
-     "Iepriekšējā instalēšana direktorijā %1 tika pārtraukta, un direktoriju neizdevās pilnībā atjaunot. Skartie faili: %2.%3\nPilns saraksts: %4."},
+     "Iepriekšējā instalēšana direktorijā %1 tika pārtraukta, un direktoriju neizdevās pilnībā "
+     "atjaunot. Skartie faili: %2.%3 Pilns saraksts: %4."},
     {IDS_RECOVERY_COMPLETED,
-     "Iepriekšējā instalēšana direktorijā %1 tika pārtraukta pabeigšanas laikā. Tagad tā ir pabeigta."},
+     "Iepriekšējā instalēšana direktorijā %1 tika pārtraukta pabeigšanas laikā. Tagad tā ir "
+     "pabeigta."},
     {IDS_RECOVERY_DAMAGED,
-     "Pārtrauktas instalēšanas bojātais žurnāls ir nolikts malā ar nosaukumu %1. Tā dēļ nekas netika mainīts."},
+     "Pārtrauktas instalēšanas bojātais žurnāls ir nolikts malā ar nosaukumu %1. Tā dēļ nekas "
+     "netika mainīts."},
 };
 
 }  // namespace

@@ -63,11 +63,14 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_RESTORED,
      "Poprzednia instalacja w katalogu %1 została przerwana. Katalog został przywrócony."},
     {IDS_RECOVERY_INCOMPLETE,
-     "Poprzednia instalacja w katalogu %1 została przerwana i nie udało się w pełni przywrócić katalogu. Liczba plików, których to dotyczy: %2.%3\nPełna lista znajduje się w %4."},
+     "Poprzednia instalacja w katalogu %1 została przerwana i nie udało się w pełni przywrócić "
+     "katalogu. Liczba plików, których to dotyczy: %2.%3 Pełna lista znajduje się w %4."},
     {IDS_RECOVERY_COMPLETED,
-     "Poprzednia instalacja w katalogu %1 została przerwana podczas kończenia. Teraz została ukończona."},
+     "Poprzednia instalacja w katalogu %1 została przerwana podczas kończenia. Teraz została "
+     "ukończona."},
     {IDS_RECOVERY_DAMAGED,
-     "Uszkodzony dziennik przerwanej instalacji został odłożony jako %1. Z jego powodu nic nie zmieniono."},
+     "Uszkodzony dziennik przerwanej instalacji został odłożony jako %1. Z jego powodu nic nie "
+     "zmieniono."},
 };
 
 }  // namespace

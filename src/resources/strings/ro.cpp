@@ -63,11 +63,14 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_RESTORED,
      "O instalare anterioară în %1 a fost întreruptă. Directorul a fost restaurat."},
     {IDS_RECOVERY_INCOMPLETE,
-     "O instalare anterioară în %1 a fost întreruptă, iar directorul nu a putut fi restaurat complet. Fișiere afectate: %2.%3\nLista completă se află în %4."},
+     "O instalare anterioară în %1 a fost întreruptă, iar directorul nu a putut fi restaurat "
+     "complet. Fișiere afectate: %2.%3 Lista completă se află în %4."},
     {IDS_RECOVERY_COMPLETED,
-     "O instalare anterioară în %1 a fost întreruptă în timpul finalizării. Acum a fost finalizată."},
+     "O instalare anterioară în %1 a fost întreruptă în timpul finalizării. Acum a fost "
+     "finalizată."},
     {IDS_RECOVERY_DAMAGED,
-     "Un jurnal deteriorat al unei instalări întrerupte a fost pus deoparte ca %1. Din cauza lui nu s-a modificat nimic."},
+     "Un jurnal deteriorat al unei instalări întrerupte a fost pus deoparte ca %1. Din cauza lui "
+     "nu s-a modificat nimic."},
 };
 
 }  // namespace

@@ -59,14 +59,15 @@ constexpr TextPair kTexts[] = {
      "Bu şablon katalogyna başga bir gurnama dowam edýär. Ol tamamlanandan soň "
      "gaýtadan synanyşyň."},
     // Recovery of an interrupted installation
-    {IDS_RECOVERY_RESTORED,
-     "%1 katalogyna öňki gurnama kesilipdi. Katalog dikeldildi."},
+    {IDS_RECOVERY_RESTORED, "%1 katalogyna öňki gurnama kesilipdi. Katalog dikeldildi."},
     {IDS_RECOVERY_INCOMPLETE,
-     "%1 katalogyna öňki gurnama kesilipdi we katalogy doly dikeldip bolmady. Degişli faýllar: %2.%3\nDoly sanaw: %4."},
+     "%1 katalogyna öňki gurnama kesilipdi we katalogy doly dikeldip bolmady. Degişli faýllar: "
+     "%2.%3 Doly sanaw: %4."},
     {IDS_RECOVERY_COMPLETED,
      "%1 katalogyna öňki gurnama tamamlanýarka kesilipdi. Indi ol tamamlandy."},
     {IDS_RECOVERY_DAMAGED,
-     "Kesilen gurnamanyň zeper ýeten žurnaly %1 ady bilen bir gyra goýuldy. Onuň sebäpli hiç zat üýtgedilmedi."},
+     "Kesilen gurnamanyň zeper ýeten žurnaly %1 ady bilen bir gyra goýuldy. Onuň sebäpli hiç zat "
+     "üýtgedilmedi."},
 };
 
 }  // namespace

@@ -60,11 +60,13 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_RESTORED,
      "%1 dizinine yapılan önceki bir kurulum yarıda kesilmişti. Dizin geri yüklendi."},
     {IDS_RECOVERY_INCOMPLETE,
-     "%1 dizinine yapılan önceki bir kurulum yarıda kesilmişti ve dizin tamamen geri yüklenemedi. Etkilenen dosyalar: %2.%3\nTam liste: %4."},
+     "%1 dizinine yapılan önceki bir kurulum yarıda kesilmişti ve dizin tamamen geri yüklenemedi. "
+     "Etkilenen dosyalar: %2.%3 Tam liste: %4."},
     {IDS_RECOVERY_COMPLETED,
      "%1 dizinine yapılan önceki bir kurulum tamamlanırken kesilmişti. Şimdi tamamlandı."},
     {IDS_RECOVERY_DAMAGED,
-     "Yarıda kesilen bir kurulumun hasarlı günlüğü %1 adıyla bir kenara kondu. Bu yüzden hiçbir şey değiştirilmedi."},
+     "Yarıda kesilen bir kurulumun hasarlı günlüğü %1 adıyla bir kenara kondu. Bu yüzden hiçbir "
+     "şey değiştirilmedi."},
 };
 
 }  // namespace

@@ -60,14 +60,16 @@ constexpr TextPair kTexts[] = {
      "Một quá trình cài đặt khác vào thư mục mẫu này đang diễn ra. "
      "Hãy thử lại khi nó hoàn tất."},
     // Recovery of an interrupted installation
-    {IDS_RECOVERY_RESTORED,
-     "Lần cài đặt trước vào %1 đã bị gián đoạn. Thư mục đã được khôi phục."},
+    {IDS_RECOVERY_RESTORED, "Lần cài đặt trước vào %1 đã bị gián đoạn. Thư mục đã được khôi phục."},
     {IDS_RECOVERY_INCOMPLETE,
-     "Lần cài đặt trước vào %1 đã bị gián đoạn và không thể khôi phục hoàn toàn thư mục. Số tệp bị ảnh hưởng: %2.%3\nDanh sách đầy đủ nằm trong %4."},
+     "Lần cài đặt trước vào %1 đã bị gián đoạn và không thể khôi phục hoàn toàn thư mục. Số tệp bị "
+     "ảnh hưởng: %2.%3 Danh sách đầy đủ nằm trong %4."},
     {IDS_RECOVERY_COMPLETED,
-     "Lần cài đặt trước vào %1 đã bị gián đoạn khi đang hoàn tất. Giờ đây việc cài đặt đã hoàn tất."},
+     "Lần cài đặt trước vào %1 đã bị gián đoạn khi đang hoàn tất. Giờ đây việc cài đặt đã hoàn "
+     "tất."},
     {IDS_RECOVERY_DAMAGED,
-     "Nhật ký bị hỏng của một lần cài đặt bị gián đoạn đã được để riêng với tên %1. Không có gì bị thay đổi vì nó."},
+     "Nhật ký bị hỏng của một lần cài đặt bị gián đoạn đã được để riêng với tên %1. Không có gì bị "
+     "thay đổi vì nó."},
 };
 
 }  // namespace

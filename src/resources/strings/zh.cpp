@@ -47,16 +47,12 @@ constexpr TextPair kTexts[] = {
      "除。"},
     // Template directory lock
     {IDS_INSTALL_BUSY, "另一个安装程序正在向此模板目录安装。请在其完成后重试。"},
-     "中。请在重新启动计算机之前将它们复制回去：如果该目录位于临时文件系统中，重新启动可能会将其删除。"},
     // Recovery of an interrupted installation
-    {IDS_RECOVERY_RESTORED,
-     "先前向 %1 的安装被中断。该目录已恢复。"},
+    {IDS_RECOVERY_RESTORED, "先前向 %1 的安装被中断。该目录已恢复。"},
     {IDS_RECOVERY_INCOMPLETE,
-     "先前向 %1 的安装被中断，该目录未能完全恢复。受影响的文件：%2 个。%3\n完整列表见 %4。"},
-    {IDS_RECOVERY_COMPLETED,
-     "先前向 %1 的安装在收尾时被中断。现已完成。"},
-    {IDS_RECOVERY_DAMAGED,
-     "已将一个中断安装的损坏记录另存为 %1。未因此做任何更改。"},
+     "先前向 %1 的安装被中断，该目录未能完全恢复。受影响的文件：%2 个。%3 完整列表见 %4。"},
+    {IDS_RECOVERY_COMPLETED, "先前向 %1 的安装在收尾时被中断。现已完成。"},
+    {IDS_RECOVERY_DAMAGED, "已将一个中断安装的损坏记录另存为 %1。未因此做任何更改。"},
 };
 
 }  // namespace
