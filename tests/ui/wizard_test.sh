@@ -666,6 +666,17 @@ case $scenario in
     # first restores the template directory and says so in a box of its own.
     start_x
     slow_tree
+    # Before the checks no wizard exists: the first window is the box (which
+    # may be as wide as the wizard).
+    wait_first_box() {
+      for _ in $(seq 200); do
+        box=$(windows | head -n 1)
+        [ -n "$box" ] && { sleep 0.3; return 0; }
+        running || fail "installer ended without a message box"
+        sleep 0.1
+      done
+      fail "no message box"
+    }
     target="$scratch/home/.veskp8/Vesk/veskp8/tmplts"
     mkdir -p "$target/Trade"
     echo "my own configuration" >"$target/Trade/trade.cf"
@@ -683,10 +694,10 @@ case $scenario in
     app_pid=
     [ "$(ls "$scratch/home/.veskp8/journal" | wc -l)" = 1 ] || fail "no journal after the kill"
     [ "$(listing)" != "$before" ] || fail "the killed run changed nothing"
-    rm "$app/veskp8.efd" # a missing kit must not stop the recovery
+    mv "$app/veskp8.efd" "$scratch/slow.efd" # a missing kit must not stop the recovery
     start_app -S
     main=
-    wait_box
+    wait_first_box
     [ "$(listing)" = "$before" ] || fail "template directory not restored: $(listing)"
     [ "$(width_of "$box")" -le 500 ] || fail "the recovery box is $(width_of "$box") px wide"
     shot 11-box-recovered
@@ -696,7 +707,34 @@ case $scenario in
     expect_exit
     [ -z "$(ls "$scratch/home/.veskp8/journal")" ] || fail "journal left behind"
     ls "${TMPDIR:-/tmp}" | grep -q '^p8stp' && fail "backup directory left behind"
-    true
+    # Killed again after it replaced a file, which the user then changes
+    # before the next start: it stays as the user left it, and the box says so.
+    mkdir -p "$target/Trade/data"
+    echo "an older part" >"$target/Trade/data/part1.bin"
+    touch -d '2020-01-01 00:00:00 UTC' "$target/Trade/data/part1.bin"
+    mv "$scratch/slow.efd" "$app/veskp8.efd"
+    start_app -S
+    for _ in $(seq 300); do [ -e "$target/Trade/data/part2.bin" ] && break; sleep 0.1; done
+    kill -KILL "$app_pid"
+    wait "$app_pid" 2>/dev/null
+    app_pid=
+    [ "$(stat -c %s "$target/Trade/data/part1.bin")" = 250000000 ] || fail "part1.bin not replaced"
+    echo "changed by the user" >"$target/Trade/data/part1.bin"
+    rm "$app/veskp8.efd"
+    start_app -S
+    main=
+    wait_first_box
+    [ "$(cat "$target/Trade/data/part1.bin")" = "changed by the user" ] ||
+      fail "the user's file was touched"
+    [ -e "$target/Trade/data/part2.bin" ] && fail "the kit's part2.bin stayed"
+    [ "$(width_of "$box")" -le 500 ] || fail "the box is $(width_of "$box") px wide"
+    list=$(ls "$scratch/home/.veskp8/"unrestored-*.txt) || fail "no list of unrestored files"
+    [ "$(cat "$list")" = "$target/Trade/data/part1.bin" ] || fail "list: $(cat "$list")"
+    shot 12-box-not-restored
+    answer_box Return
+    wait_box
+    answer_box Return
+    expect_exit
     ;;
 
   no_kit)
