@@ -63,6 +63,19 @@
 // Recovery checks what actually stands on disk against them and never relies
 // on the record alone.
 //
+// What survives what. A kill or a crash of the process: every record (the
+// page cache keeps them), so recovery knows every change. A power loss:
+// everything up to the last sync, i.e. every intent of every batch begun and
+// the confirmations of the batches before the last one; the commit record
+// is synced after the written files were (syncfs) and before any backup is
+// removed. Recovery therefore finds, after a power loss too, every original
+// that is still in the backup directory and puts it back; a file the
+// installer made in the last batch whose confirmation was lost is not
+// recognised and stays (reported when the boot changed). Originals in a
+// backup directory on a temporary file system are gone after a reboot: the
+// journal records that the directory lay there, and recovery reports those
+// files instead of guessing.
+//
 // Threads. One thread at a time (the worker during the run, the owner after
 // the worker's status was read). Not copyable. Failures to write the journal
 // never fail the installation: the journal is then closed and removed, and
