@@ -31,12 +31,14 @@ constexpr std::size_t kMapChunk = 1u << 20;
 constexpr std::uint32_t kMaxPayload = 1u << 20;
 
 void PutU8(std::string& out, std::uint8_t v) { out.push_back(static_cast<char>(v)); }
-void PutU32(std::string& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+template <int kBytes>
+void PutLittleEndian(std::string& out, std::uint64_t v) {
+  char bytes[kBytes];
+  for (int i = 0; i < kBytes; ++i) bytes[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  out.append(bytes, kBytes);
 }
-void PutU64(std::string& out, std::uint64_t v) {
-  for (int i = 0; i < 8; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
+void PutU32(std::string& out, std::uint32_t v) { PutLittleEndian<4>(out, v); }
+void PutU64(std::string& out, std::uint64_t v) { PutLittleEndian<8>(out, v); }
 void PutStr(std::string& out, const std::string& s) {
   PutU32(out, static_cast<std::uint32_t>(s.size()));
   out.append(s);
@@ -177,7 +179,8 @@ bool Narrow(const WideString& wide, std::string& out) {
   const std::u16string_view units = wide.view();
   if (std::all_of(units.begin(), units.end(), [](char16_t u) { return u != 0 && u < 0x80; })) {
     out.resize(units.size());
-    for (std::size_t i = 0; i < units.size(); ++i) out[i] = static_cast<char>(units[i]);
+    std::transform(units.begin(), units.end(), out.begin(),
+                   [](char16_t u) { return static_cast<char>(u); });
     return true;
   }
   NarrowString narrow;
@@ -538,8 +541,11 @@ bool NarrowDestination(const WideString& target, const std::string& narrowTarget
                        const WideString& name, std::string& out) {
   const std::u16string_view units = name.view();
   if (std::all_of(units.begin(), units.end(), [](char16_t u) { return u != 0 && u < 0x80; })) {
-    out.assign(narrowTarget);
-    for (char16_t u : units) out.push_back(u == u'\\' ? '/' : static_cast<char>(u));
+    out.resize(narrowTarget.size() + units.size());
+    std::copy(narrowTarget.begin(), narrowTarget.end(), out.begin());
+    std::transform(units.begin(), units.end(),
+                   out.begin() + static_cast<std::ptrdiff_t>(narrowTarget.size()),
+                   [](char16_t u) { return u == u'\\' ? '/' : static_cast<char>(u); });
     return true;
   }
   WideString slashed = name;
