@@ -113,8 +113,7 @@ std::uint32_t Crc(const char* data, std::size_t size) {
 bool DecodePayload(const char* data, std::size_t size, JournalRecord& record) {
   Reader in(data, size);
   const std::uint8_t type = in.U8();
-  if (type < 1 || type > static_cast<std::uint8_t>(JournalRecordType::kDirectoryIntent))
-    return false;
+  if (type < 1 || type > static_cast<std::uint8_t>(JournalRecordType::kBatchIntent)) return false;
   record.type = static_cast<JournalRecordType>(type);
   switch (record.type) {
     case JournalRecordType::kHeader:
@@ -151,6 +150,14 @@ bool DecodePayload(const char* data, std::size_t size, JournalRecord& record) {
       break;
     case JournalRecordType::kDirectoryIntent:
       record.path = in.Str();
+      break;
+    case JournalRecordType::kBatchIntent:
+      record.entry = in.U32();
+      record.path = in.Str();
+      record.expectedSize = in.U64();
+      record.expectedMtimeSec = static_cast<std::int64_t>(in.U64());
+      record.firstMissingDirectory = in.Str();
+      record.identity.kind = JournalKind::kUnknown;
       break;
     case JournalRecordType::kCommit:
     case JournalRecordType::kRollback:
@@ -263,6 +270,13 @@ void AppendJournalRecord(const JournalRecord& record, std::string& out) {
       break;
     case JournalRecordType::kDirectoryIntent:
       PutStr(payload, record.path);
+      break;
+    case JournalRecordType::kBatchIntent:
+      PutU32(payload, record.entry);
+      PutStr(payload, record.path);
+      PutU64(payload, record.expectedSize);
+      PutU64(payload, static_cast<std::uint64_t>(record.expectedMtimeSec));
+      PutStr(payload, record.firstMissingDirectory);
       break;
     case JournalRecordType::kCommit:
     case JournalRecordType::kRollback:
@@ -588,29 +602,36 @@ void InstallJournal::WriteIntents(const WideString& target,
   m_coveredDirectories.clear();
   std::string lastParent;
   std::string lastFirstMissing;
+  // Compact records below the template directory when the journal's header
+  // names it, full ones otherwise.
+  const bool compact = narrowTarget == m_templateDirectory;
   JournalRecord record;
-  record.type = JournalRecordType::kIntent;
+  record.type = compact ? JournalRecordType::kBatchIntent : JournalRecordType::kIntent;
   // What stands there is not looked at here (that would cost a system call
   // per entry): a replacement announces the original's identity when it is
-  // moved (OnIntent).
+  // moved (OnIntent). The backup name is left out: it is the backup
+  // directory followed by the name below the template directory.
   record.identity.kind = JournalKind::kUnknown;
+  std::string path;
   for (const JournalIntent& intent : intents) {
-    if (!NarrowDestination(target, narrowTarget, *intent.name, record.path)) {
+    if (!NarrowDestination(target, narrowTarget, *intent.name, path)) {
       continue;  // the engine refuses it too
     }
-    // The backup name is left out: it is the backup directory followed by
-    // the name below the template directory (JournalBackupPath).
+    if (compact) {
+      record.path.assign(path, narrowTarget.size());
+    } else {
+      record.path = path;
+    }
     record.expectedSize = intent.size;
     record.expectedMtimeSec = intent.mtimeSec;
     record.entry = intent.entry;
-    const std::size_t slash = record.path.rfind('/');
-    const std::string_view parent(record.path.data(), slash == std::string::npos ? 0 : slash);
+    const std::size_t slash = path.rfind('/');
+    const std::string_view parent(path.data(), slash == std::string::npos ? 0 : slash);
     if (!lastParent.empty() && parent == lastParent) {
       record.firstMissingDirectory = lastFirstMissing;  // the same directory as the entry before
     } else {
       record.firstMissingDirectory.clear();
-      for (std::string dir = ParentOf(record.path); !dir.empty() && dir != "/";
-           dir = ParentOf(dir)) {
+      for (std::string dir = ParentOf(path); !dir.empty() && dir != "/"; dir = ParentOf(dir)) {
         if (directoryExists(dir)) break;
         record.firstMissingDirectory = dir;
         m_coveredDirectories.insert(dir);

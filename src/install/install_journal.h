@@ -33,6 +33,10 @@
 //                     looked at (kUnknown); before an original is moved
 //                     aside, a second intent gives its identity (kind,
 //                     device, inode, size, mtime, mode)
+//   kBatchIntent      the compact kIntent of a batch: the kit entry, the
+//                     destination below the template directory, the size and
+//                     time the kit gives it, the highest missing directory
+//                     level (absolute); nothing looked at
 //   kDirectoryIntent  a directory about to be made that no batch announced
 //   kDirectoryMade    a directory the installation created (device, inode)
 //   kFileMade         a destination file created (device, inode); only for
@@ -107,6 +111,7 @@ enum class JournalRecordType : std::uint8_t {
   kCommit = 7,
   kRollback = 8,
   kDirectoryIntent = 9,
+  kBatchIntent = 10,
 };
 
 // What stood at a path (lstat, links not followed).

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <deque>
 #include <fstream>
 #include <map>
 #include <set>
@@ -119,6 +120,7 @@ class JournalRecovery {
   bool m_backupValid = false;
   bool m_confirmationsMayBeLost = false;
   std::vector<Change> m_changes;
+  std::deque<JournalRecord> m_batchIntents;  // kBatchIntent records made full
   std::vector<Step> m_steps;
   std::vector<std::string> m_affected;
   std::set<std::string> m_affectedSet;
@@ -137,7 +139,19 @@ void JournalRecovery::Collect() {
       case JournalRecordType::kBackupDirectory:
         m_backup = &record;
         break;
-      case JournalRecordType::kIntent: {
+      case JournalRecordType::kIntent:
+      case JournalRecordType::kBatchIntent: {
+        const JournalRecord* intent = &record;
+        if (record.type == JournalRecordType::kBatchIntent) {
+          if (m_header == nullptr) break;
+          // Written below the template directory: made a full intent.
+          JournalRecord full = record;
+          full.type = JournalRecordType::kIntent;
+          full.path = m_header->templateDirectory + record.path;
+          m_batchIntents.push_back(std::move(full));
+          intent = &m_batchIntents.back();
+        }
+        const JournalRecord& record = *intent;
         Change change;
         change.intent = &record;
         change.backupPath = record.backupPath;
