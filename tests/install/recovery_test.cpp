@@ -445,6 +445,68 @@ TEST_F(RecoveryTest, FileChangedAfterTheCrashIsLeftAndReported) {
   EXPECT_TRUE(RecoverInterruptedInstallations().notices.empty());
 }
 
+// Rewrites the journal at `path` through `change` (records decoded, changed,
+// encoded again).
+void RewriteJournal(const std::string& path, const std::function<void(JournalRecord&)>& change) {
+  JournalContents contents = DecodeJournal(ReadAll(path));
+  std::string bytes;
+  for (JournalRecord& record : contents.records) {
+    change(record);
+    AppendJournalRecord(record, bytes);
+  }
+  ASSERT_TRUE(WriteText(path, bytes));
+}
+
+// A journal from an earlier boot whose backups lay on a tmpfs: whatever is
+// in that directory now is not taken for the originals (it is left alone),
+// the kit's files that replaced them stay and are reported, new ones go. A
+// journal from another host whose backup directory is not here is left.
+TEST_F(RecoveryTest, EarlierBootOnTmpfsAndOtherHostAreNotTrusted) {
+  Prepare("/dev/shm");
+  MakeTemplate();
+  ASSERT_TRUE(RunChild(0, false, -1, nullptr, nullptr, {}, 2).killed);  // after sub\\b.txt
+  std::string path;
+  (void)OnlyJournal(JournalDir(), path);
+  const std::vector<std::string> backups = BackupDirs(m_tmp);
+  ASSERT_EQ(backups.size(), 1u);
+  const std::string backup = m_tmp + "/" + backups[0];
+  const Snapshot kept = TakeSnapshot(backup);
+  ASSERT_EQ(kept.count("a.txt"), 1u);
+
+  // Another host, its backup directory elsewhere: not touched at all.
+  const Snapshot found = TakeSnapshot(m_t);
+  RewriteJournal(path, [](JournalRecord& record) {
+    if (record.type == JournalRecordType::kHeader) record.host = "elsewhere";
+    if (record.type == JournalRecordType::kBackupDirectory) ++record.identity.inode;
+  });
+  RecoveryOutcome outcome = RecoverInterruptedInstallations();
+  EXPECT_TRUE(outcome.notices.empty());
+  EXPECT_EQ(outcome.journalsLeft, 1u);
+  EXPECT_EQ(Diff(TakeSnapshot(m_t), found), "");
+
+  // This host, but an earlier boot: the tmpfs backups cannot be the ones
+  // recorded, even with the recorded device and inode.
+  RewriteJournal(path, [](JournalRecord& record) {
+    if (record.type == JournalRecordType::kHeader) {
+      record.host = CurrentHostName();
+      record.bootId = "00000000-0000-0000-0000-000000000000";
+    }
+    if (record.type == JournalRecordType::kBackupDirectory) --record.identity.inode;
+  });
+  outcome = RecoverInterruptedInstallations();
+  ASSERT_EQ(outcome.notices.size(), 1u);
+  const RecoveryNotice& notice = outcome.notices[0];
+  EXPECT_EQ(notice.result, RecoveryResult::kIncomplete);
+  std::set<std::string> affected;
+  for (const WideString& p : notice.affected) affected.insert(Narrow(p));
+  EXPECT_EQ(affected, (std::set<std::string>{m_t + "/a.txt", m_t + "/sub/b.txt"}));
+  EXPECT_EQ(ReadAll(m_t + "/a.txt"), "kit a");  // the only version left here
+  EXPECT_EQ(ReadAll(m_t + "/sub/b.txt"), "kit b");
+  EXPECT_FALSE(std::filesystem::exists(m_t + "/new.txt"));  // the installer's own: gone
+  EXPECT_EQ(Diff(TakeSnapshot(backup), kept), "");          // not acted on
+  EXPECT_TRUE(Journals().empty());
+}
+
 // A journal whose owner is alive is never acted on; one that cannot be read
 // is set aside once.
 TEST_F(RecoveryTest, LiveJournalIsLeftAndDamagedOneSetAsideOnce) {
