@@ -98,9 +98,11 @@ struct Harness {
 
   PreinstallServices Services() {
     PreinstallServices s;
-    s.pathExists = [this](const WideString& p) {
+    s.openKitFile = [this](const WideString& p, FileHandle& handle) {
       calls.push_back("exists " + Narrow(p));
-      return kitExists;
+      if (!kitExists) return kErrNotFound;
+      handle = open("/dev/null", O_RDONLY | O_CLOEXEC);
+      return kOk;
     };
     s.primaryConfigExists = [this](bool scope) { return scope ? scope1 : scope0; };
     s.readTemplateLocations = [this](std::vector<WideString>& list, bool scope) {
@@ -125,7 +127,7 @@ struct Harness {
       *bytes = freeBytes;
       return kOk;
     };
-    s.openKit = [this](KitArchive&, const WideString&) {
+    s.openKit = [this](KitArchive&, FileHandle, const std::atomic<bool>*) {
       calls.push_back("open");
       return openResult;
     };
