@@ -61,7 +61,7 @@ namespace veskp8 {
 
 // The most memory the tables of one kit may take: 256 MiB. A kit of 200 000
 // files whose names are 260 units long (the longest common path) needs about
-// 131 MiB by the costs below, one with names of 100 units about 64 MiB.
+// 128 MiB by the costs below, one with names of 100 units about 63 MiB.
 inline constexpr std::uint64_t kKitTableBudget = std::uint64_t{256} << 20;
 // A kit has one description per language; no kit needs more than this.
 inline constexpr std::uint32_t kMaxKitDescriptions = 256;
