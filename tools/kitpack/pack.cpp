@@ -248,21 +248,28 @@ char16_t FoldCase(char16_t c) {
   return c;
 }
 
-// Refuses tables the installer would refuse (over its memory budget, too many
-// descriptions, two entries with one destination) and warns about names that
-// differ only in letter case. False after printing the reason.
+// Refuses a tree whose tables would take more of the installer's memory than
+// its budget (before the names are sorted: that alone takes long for a tree
+// of that size). False after printing the reason.
+bool CheckBudget(const std::vector<KitDescription>& descriptions,
+                 const std::vector<SourceFile>& files) {
+  std::uint64_t cost = KitTablesCost(descriptions, {});
+  for (const SourceFile& f : files) cost += kKitEntryCost + KitStringCost(f.name.size());
+  if (cost <= kKitTableBudget) return true;
+  Error("the kit's tables would take " + std::to_string(cost >> 20) +
+        " MiB of the installer's memory; it allows " + std::to_string(kKitTableBudget >> 20) +
+        " MiB (fewer files or shorter names)");
+  return false;
+}
+
+// Refuses tables the installer would refuse (too many descriptions, two
+// entries with one destination) and warns about names that differ only in
+// letter case. False after printing the reason.
 bool CheckTables(const std::vector<KitDescription>& descriptions,
                  const std::vector<KitEntry>& entries) {
   if (descriptions.size() > kMaxKitDescriptions) {
     Error("too many descriptions: the installer reads at most " +
           std::to_string(kMaxKitDescriptions));
-    return false;
-  }
-  const std::uint64_t cost = KitTablesCost(descriptions, entries);
-  if (cost > kKitTableBudget) {
-    Error("the kit's tables would take " + std::to_string(cost >> 20) +
-          " MiB of the installer's memory; it allows " + std::to_string(kKitTableBudget >> 20) +
-          " MiB (fewer files or shorter names)");
     return false;
   }
   const auto clashes = FindClashingEntries(entries);
@@ -316,6 +323,7 @@ int PackTree(const PackOptions& options) {
   Walker walker(root, outputExists ? &outputStat : nullptr, options.keepSubseconds);
   if (!walker.Walk("", WideString())) return 1;
   std::vector<SourceFile>& files = walker.files();
+  if (!CheckBudget(options.descriptions, files)) return 1;
   std::sort(files.begin(), files.end(),
             [](const SourceFile& a, const SourceFile& b) { return a.name < b.name; });
 
