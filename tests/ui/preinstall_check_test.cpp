@@ -390,5 +390,25 @@ TEST_F(RealChecks, NoKitInTheCurrentDirectory) {
   EXPECT_EQ(messages, std::vector<std::string>{kNoSource});
 }
 
+TEST_F(RealChecks, AKitNameThatIsNotAFileIsNoKit) {
+  const std::string kit = root_ + "/cwd/veskp8.efd";
+  ASSERT_EQ(mkfifo(kit.c_str(), 0600), 0);
+  alarm(30);  // opening the FIFO would block: end the test program instead
+  for (int round = 0; round < 2; ++round) {
+    Harness h;
+    std::vector<std::string> messages;
+    EXPECT_FALSE(RunPreinstallChecks(
+        h.state, [&](const WideString& t) { messages.push_back(Narrow(t)); },
+        DefaultPreinstallServices()));
+    EXPECT_EQ(messages, std::vector<std::string>{kNoSource});
+    EXPECT_TRUE(h.kitPath.empty()) << "the checks stop at the first step";
+    if (round == 0) {
+      ASSERT_EQ(unlink(kit.c_str()), 0);
+      ASSERT_EQ(mkdir(kit.c_str(), 0700), 0);  // second round: a directory
+    }
+  }
+  alarm(0);
+}
+
 }  // namespace
 }  // namespace veskp8
