@@ -330,12 +330,13 @@ std::vector<std::pair<std::size_t, std::size_t>> FindClashingEntries(
         return a.first.view() != b.first.view() ? a.first.view() < b.first.view()
                                                 : a.second < b.second;
       });
+      // Each entry clashes with the earliest entry of its group of equals.
+      std::size_t group = 0;
       for (std::size_t k = 1; k < run.size(); ++k) {
-        if (run[k].first.view() == run[k - 1].first.view()) {
-          // The earliest entry of equal destinations is the one clashed with.
-          std::size_t j = k - 1;
-          while (j > 0 && run[j - 1].first.view() == run[k].first.view()) --j;
-          clashes.emplace_back(run[j].second, run[k].second);
+        if (run[k].first.view() != run[group].first.view()) {
+          group = k;
+        } else {
+          clashes.emplace_back(run[group].second, run[k].second);
         }
       }
     }

@@ -198,6 +198,12 @@ TEST_F(KitHostileTest, ClashingDestinationsAreRefused) {
                                 Entry((std::u16string(u"d/") + escaped).c_str(), 0, 0, 0)};
   const std::vector<std::pair<std::size_t, std::size_t>> expected = {{0, 3}, {1, 4}};
   EXPECT_EQ(FindClashingEntries(list), expected);
+  // Many equal names: each clashes with the first, found in n log n time.
+  list.assign(50000, Entry(u"same\\name.txt", 0, 0, 0));
+  const auto many = FindClashingEntries(list);
+  ASSERT_EQ(many.size(), 49999u);
+  EXPECT_EQ(many.front(), std::make_pair(std::size_t{0}, std::size_t{1}));
+  EXPECT_EQ(many.back(), std::make_pair(std::size_t{0}, std::size_t{49999}));
 }
 
 // The conversions take the locale from the environment once, at first use:
