@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "install/install_engine.h"
+#include "install/progress_channel.h"
 #include "kit_test_support.h"
 
 namespace {
@@ -13,6 +15,9 @@ struct Counter {
   std::atomic<long long> live{0};
   std::atomic<long long> peak{0};
   std::atomic<long long> limit{-1};
+  // The counted allocation that fails (1 = the first), -1 for none.
+  std::atomic<long long> failAt{-1};
+  std::atomic<long long> count{0};
 };
 Counter g_counter;
 
@@ -24,7 +29,7 @@ void* Allocate(std::size_t n) {
   if (counted) {
     const long long now = g_counter.live += static_cast<long long>(n);
     const long long limit = g_counter.limit.load();
-    if (limit >= 0 && now > limit) {
+    if ((limit >= 0 && now > limit) || ++g_counter.count == g_counter.failAt.load()) {
       g_counter.live -= static_cast<long long>(n);
       return nullptr;
     }
@@ -73,14 +78,17 @@ namespace {
 // Counts the allocations made by `body`: the peak of live bytes above the
 // level at the start, with `limit` bytes (or none, -1) allowed on top.
 template <typename Body>
-long long PeakOf(Body body, long long limit = -1) {
+long long PeakOf(Body body, long long limit = -1, long long failAt = -1) {
   g_counter.live = 0;
   g_counter.peak = 0;
+  g_counter.count = 0;
   g_counter.limit = limit;
+  g_counter.failAt = failAt;
   g_counter.on = true;
   body();
   g_counter.on = false;
   g_counter.limit = -1;
+  g_counter.failAt = -1;
   return g_counter.peak.load();
 }
 
@@ -184,6 +192,50 @@ TEST_F(KitMemoryTest, AnAllocationFailureEndsTheOpenCleanly) {
   }
   KitArchive kit;
   EXPECT_EQ(OpenKit(kit, LocaleToWide(kitPath.c_str())), kOk) << "and without a limit it opens";
+}
+
+TEST_F(KitMemoryTest, AnAllocationFailureWhileInstallingRollsBack) {
+  // 300 files, each replacing an older one in the target.
+  std::vector<KitEntry> entries;
+  std::string data;
+  for (std::uint32_t i = 0; i < 300; ++i) {
+    const std::string name = "dir" + std::to_string(i % 10) + "/file-" + std::to_string(i);
+    entries.push_back(Entry(LocaleToWide(name.c_str()).c_str(), 133000000000000000ull,
+                            static_cast<std::uint32_t>(data.size()), 4));
+    data += "new!";
+  }
+  const std::string kitPath = WriteKit(DeflateRaw(MakeImage(1, {}, entries, data)));
+  const std::string target = dir_ + "/target/";
+  ASSERT_EQ(mkdir(target.c_str(), 0700), 0);
+  for (int d = 0; d < 10; ++d) ASSERT_EQ(mkdir((target + "dir" + std::to_string(d)).c_str(), 0700), 0);
+  for (std::uint32_t i = 0; i < 300; ++i) {
+    const std::string path = target + "dir" + std::to_string(i % 10) + "/file-" + std::to_string(i);
+    WriteWholeFile(path, "old", 3);
+    const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
+  }
+  KitArchive kit;
+  ASSERT_EQ(OpenKit(kit, LocaleToWide(kitPath.c_str())), kOk);
+  InstallJobOptions options;
+  options.pauseMilliseconds = 0;
+  // The n-th allocation of the job fails, for growing n, until one fails
+  // after a part of the files was copied.
+  for (long long n = 1;; n *= 2) {
+    ProgressChannel channel;
+    channel.Start(&kit, LocaleToWide(target.c_str()));
+    InstallEngine engine(options);
+    ResultCode rc = kOk;
+    (void)PeakOf([&] { rc = engine.RunJob(channel); }, -1, n);
+    const ProgressStatus status = channel.ReadStatus();
+    ASSERT_NE(rc, kOk) << "the job never failed (" << n << ")";
+    EXPECT_NE(status.code, 0);
+    // Every failure rolls back: all 300 files old again.
+    for (std::uint32_t i = 0; i < 300; i += 37) {
+      const std::string path = target + "dir" + std::to_string(i % 10) + "/file-" + std::to_string(i);
+      ASSERT_EQ(ReadWholeFile(path), "old") << path << " after a failure at " << status.percent;
+    }
+    if (status.percent >= 30) break;
+  }
 }
 
 }  // namespace
