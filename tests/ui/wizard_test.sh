@@ -62,6 +62,10 @@ start_x() {
     for _ in $(seq 100); do
       kill -0 "$xvfb_pid" 2>/dev/null || break
       if xdpyinfo -display ":$n" >/dev/null 2>&1; then
+        # Answered by our own server, not by another test's server that took
+        # the number first (ours then ends, failing to claim it).
+        sleep 0.3
+        kill -0 "$xvfb_pid" 2>/dev/null || break
         export DISPLAY=":$n"
         break 2
       fi
