@@ -6,11 +6,14 @@
 #include <stdio.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "install/file_system.h"
 #include "install/native_path.h"
@@ -56,7 +59,8 @@ class Descriptor {
 };
 
 // Copies all bytes from `in` to `out`: sendfile, falling back to read/write
-// where the kernel cannot send between these two files.
+// where the kernel cannot send between these two files. On failure errno
+// tells why.
 bool CopyBytes(int in, int out) {
   for (;;) {
     const ssize_t n = sendfile(out, in, nullptr, 1 << 30);
@@ -86,6 +90,42 @@ bool CopyBytes(int in, int out) {
   }
 }
 
+// Extended attributes whose copy may be refused without failing the copy:
+// the kernel or the security policy owns them, and an unprivileged user may
+// not set them.
+bool MayBeRefused(std::string_view name) {
+  return name.starts_with("security.") || name.starts_with("trusted.");
+}
+
+// Copies every extended attribute of `in` to `out` (ACLs are the
+// "system.posix_acl_*" attributes). On failure errno tells why.
+bool CopyExtendedAttributes(int in, int out) {
+  ssize_t listSize = flistxattr(in, nullptr, 0);
+  if (listSize < 0) {
+    return errno == ENOTSUP;  // no attributes on this file system
+  }
+  if (listSize == 0) return true;
+  std::vector<char> names(static_cast<std::size_t>(listSize));
+  listSize = flistxattr(in, names.data(), names.size());
+  if (listSize < 0) return false;
+  std::vector<char> value;
+  for (std::size_t at = 0; at < static_cast<std::size_t>(listSize);) {
+    const char* name = names.data() + at;
+    const std::size_t length = std::strlen(name);
+    at += length + 1;
+    const ssize_t size = fgetxattr(in, name, nullptr, 0);
+    if (size < 0) return false;
+    value.resize(static_cast<std::size_t>(size) + 1);
+    const ssize_t got = fgetxattr(in, name, value.data(), value.size());
+    if (got < 0) return false;
+    if (fsetxattr(out, name, value.data(), static_cast<std::size_t>(got), 0) != 0 &&
+        !MayBeRefused(std::string_view(name, length))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // A template for a unique name beside `destination` (same directory, hence
 // the same file system), for mkostemp.
 NarrowString SiblingTemplate(const NarrowString& destination) {
@@ -96,69 +136,106 @@ NarrowString SiblingTemplate(const NarrowString& destination) {
   return name;
 }
 
+bool IsNoSpace(int error) { return error == ENOSPC || error == EDQUOT; }
+
+// How a finished copy is put at its destination.
+enum class Placing { kReplace, kNoReplace };
+
+// rename(2), or without replacing: renameat2 RENAME_NOREPLACE, and where the
+// file system refuses the flag, lstat then rename. 0 or -1 with errno
+// (EEXIST when something stands at `to`).
+int RenameAs(const char* from, const char* to, Placing placing) {
+  if (placing == Placing::kReplace) return rename(from, to);
+  if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return -1;
+  struct stat st {};
+  if (lstat(to, &st) == 0) {
+    errno = EEXIST;
+    return -1;
+  }
+  return rename(from, to);
+}
+
 // Renames the finished copy `temporary` to `destination`, then removes
 // `source`. When the source cannot be removed the copy is removed again, so
-// that the file exists once; either failure gives 2.
-ResultCode PutCopyInPlace(const NarrowString& temporary, const NarrowString& destination,
-                          const NarrowString& source) {
-  if (rename(temporary.c_str(), destination.c_str()) != 0) {
+// that the file exists once. -1 with errno on failure.
+int PutCopyInPlace(const NarrowString& temporary, const NarrowString& destination,
+                   const NarrowString& source, Placing placing) {
+  if (RenameAs(temporary.c_str(), destination.c_str(), placing) != 0) {
+    const int error = errno;
     unlink(temporary.c_str());
-    return kErrNotFound;
+    errno = error;
+    return -1;
   }
   if (unlink(source.c_str()) != 0) {
+    const int error = errno;
     unlink(destination.c_str());
-    return kErrNotFound;
+    errno = error == ENOENT ? EIO : error;
+    return -1;
   }
-  return kOk;
+  return 0;
 }
 
 // Copies the regular file `source` (status `st`) beside `destination`,
-// keeping content, permission bits, owner when allowed and times, renames the
-// copy to `destination` (replacing a non-directory there) and unlinks the
-// source. On failure the copy is removed, and source and destination are as
+// keeping content, permission bits, owner when allowed, extended attributes
+// and times, puts the copy at `destination` and unlinks the source. On
+// failure (-1, errno) the copy is removed, and source and destination are as
 // they were.
-ResultCode CopyFileThenUnlink(const NarrowString& source, const struct stat& st,
-                              const NarrowString& destination) {
+int CopyFileThenUnlink(const NarrowString& source, const struct stat& st,
+                       const NarrowString& destination, Placing placing) {
   Descriptor in(open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-  if (in.get() < 0) return kErrNotFound;
+  if (in.get() < 0) return -1;
   NarrowString temporary = SiblingTemplate(destination);
   Descriptor out(mkostemp(temporary.mutable_data(), O_CLOEXEC));
-  if (out.get() < 0) return kErrNotFound;
+  if (out.get() < 0) return -1;
   const struct timespec times[2] = {st.st_atim, st.st_mtim};
   bool ok = CopyBytes(in.get(), out.get());
   if (ok) {
     (void)!fchown(out.get(), st.st_uid, st.st_gid);  // allowed to the superuser only
-    ok = fchmod(out.get(), st.st_mode & 07777) == 0 && futimens(out.get(), times) == 0;
+    // The mode first: an ACL written afterwards keeps its own mask.
+    ok = fchmod(out.get(), st.st_mode & 07777) == 0 &&
+         CopyExtendedAttributes(in.get(), out.get()) && futimens(out.get(), times) == 0;
   }
-  ok = out.Close() && ok;
+  int error = ok ? 0 : errno;
+  if (!out.Close() && ok) {
+    ok = false;
+    error = errno;
+  }
   if (!ok) {
     unlink(temporary.c_str());
-    return kErrNotFound;
+    errno = error;
+    return -1;
   }
-  return PutCopyInPlace(temporary, destination, source);
+  return PutCopyInPlace(temporary, destination, source, placing);
 }
 
 // The same for a symbolic link: the link itself is recreated with its times.
-ResultCode CopyLinkThenUnlink(const NarrowString& source, const struct stat& st,
-                              const NarrowString& destination) {
+int CopyLinkThenUnlink(const NarrowString& source, const struct stat& st,
+                       const NarrowString& destination, Placing placing) {
   const std::size_t room = static_cast<std::size_t>(st.st_size) + 1;
   std::unique_ptr<char[]> target(new char[room]);
   const ssize_t n = readlink(source.c_str(), target.get(), room);
-  if (n < 0 || static_cast<std::size_t>(n) >= room) return kErrNotFound;
+  if (n < 0) return -1;
+  if (static_cast<std::size_t>(n) >= room) {
+    errno = EAGAIN;  // changed since lstat
+    return -1;
+  }
   target[static_cast<std::size_t>(n)] = '\0';
   // Reserve a unique name, then put the link in its place.
   NarrowString temporary = SiblingTemplate(destination);
   const int fd = mkostemp(temporary.mutable_data(), O_CLOEXEC);
-  if (fd < 0) return kErrNotFound;
+  if (fd < 0) return -1;
   close(fd);
   if (unlink(temporary.c_str()) != 0 || symlink(target.get(), temporary.c_str()) != 0) {
+    const int error = errno;
     unlink(temporary.c_str());
-    return kErrNotFound;
+    errno = error;
+    return -1;
   }
   const struct timespec times[2] = {st.st_atim, st.st_mtim};
-  (void)!utimensat(AT_FDCWD, temporary.c_str(), times, AT_SYMLINK_NOFOLLOW);
   (void)!lchown(temporary.c_str(), st.st_uid, st.st_gid);
-  return PutCopyInPlace(temporary, destination, source);
+  (void)!utimensat(AT_FDCWD, temporary.c_str(), times, AT_SYMLINK_NOFOLLOW);
+  return PutCopyInPlace(temporary, destination, source, placing);
 }
 
 int RemoveOne(const char* path, const struct stat* /*st*/, int type, struct FTW* /*ftw*/) {
@@ -188,12 +265,42 @@ ResultCode MovePathNative(const WideString& source, const WideString& destinatio
 
   struct stat st {};
   if (lstat(from.c_str(), &st) != 0) return kErrNotFound;
-  if (S_ISREG(st.st_mode)) return CopyFileThenUnlink(from, st, to);
-  if (S_ISLNK(st.st_mode)) return CopyLinkThenUnlink(from, st, to);
+  if (S_ISREG(st.st_mode)) {
+    return CopyFileThenUnlink(from, st, to, Placing::kReplace) == 0 ? kOk : kErrNotFound;
+  }
+  if (S_ISLNK(st.st_mode)) {
+    return CopyLinkThenUnlink(from, st, to, Placing::kReplace) == 0 ? kOk : kErrNotFound;
+  }
   // Directories and special files: mv moves them whole. It must not move the
   // source into an existing destination directory.
   if (KindOfNative(to.c_str()) == PathKind::kDirectory) return kErrNotFound;
   return MovePath(source, destination);
+}
+
+MoveResult MoveNoReplace(const WideString& source, const WideString& destination,
+                         struct stat* moved) {
+  NarrowString from;
+  NarrowString to;
+  if (!ToNativePath(source, from) || !ToNativePath(destination, to)) {
+    return MoveResult::kUnrepresentable;
+  }
+  struct stat st {};
+  if (lstat(from.c_str(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))) {
+    return MoveResult::kFailed;
+  }
+  int result = RenameAs(from.c_str(), to.c_str(), Placing::kNoReplace);
+  if (result != 0 && errno == EXDEV) {
+    result = S_ISREG(st.st_mode) ? CopyFileThenUnlink(from, st, to, Placing::kNoReplace)
+                                 : CopyLinkThenUnlink(from, st, to, Placing::kNoReplace);
+  }
+  if (result != 0) {
+    if (errno == EEXIST) return MoveResult::kTargetExists;
+    return IsNoSpace(errno) ? MoveResult::kNoSpace : MoveResult::kFailed;
+  }
+  if (moved != nullptr && lstat(to.c_str(), moved) != 0) {
+    *moved = st;  // vanished already: report what was moved
+  }
+  return MoveResult::kMoved;
 }
 
 ResultCode RemoveFileNoFollow(const WideString& path) {

@@ -12,6 +12,7 @@
 // std::bad_alloc from the string operations.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <vector>
@@ -52,6 +53,31 @@ enum class PathKind {
 // source, missing destination parent, no permission, no space, ...);
 // 87 when a path cannot be represented or `mv` could not be started.
 [[nodiscard]] ResultCode MovePathNative(const WideString& source, const WideString& destination);
+
+// Outcome of MoveNoReplace.
+enum class MoveResult {
+  kMoved,            // done; the source name is gone
+  kTargetExists,     // something stands at the destination: nothing was changed
+  kNoSpace,          // a copy across file systems ran out of space (ENOSPC,
+                     // EDQUOT): what it wrote is removed, the source is intact
+  kFailed,           // any other failure (missing source or parent, no
+                     // permission, not a file or link); nothing was changed
+  kUnrepresentable,  // a path cannot be represented; nothing was changed
+};
+
+// Moves the regular file or symbolic link `source` to the name `destination`,
+// never replacing anything there: renameat2 with RENAME_NOREPLACE (where the
+// file system refuses that flag: lstat, then rename). Across file systems
+// the file is copied beside the destination keeping its content, permission
+// bits, owner (when allowed), extended attributes (ACLs included; those of
+// the "security." and "trusted." namespaces where the kernel allows) and
+// access and modification times (nanoseconds); a link is recreated as the same
+// link with its times; the copy is then put in place without replacing and
+// the source unlinked. When the source cannot be unlinked the copy is removed
+// again (kFailed), so the file exists once. `moved`, when given, receives the
+// lstat of the destination after a successful move.
+[[nodiscard]] MoveResult MoveNoReplace(const WideString& source, const WideString& destination,
+                                       struct stat* moved = nullptr);
 
 // unlink(2): removes a file, or a symbolic link itself. Result: 0 removed;
 // 2 nothing by that name (ENOENT); 87 any other failure (a directory, no

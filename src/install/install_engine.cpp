@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <new>
 #include <thread>
@@ -13,6 +14,7 @@
 #include "install/file_handle.h"
 #include "install/file_system_native.h"
 #include "install/file_time.h"
+#include "install/install_outcome.h"
 #include "install/progress_channel.h"
 #include "kit/kit_archive.h"
 #include "resources/resource_table.h"
@@ -22,14 +24,13 @@
 namespace veskp8 {
 namespace {
 
-// Flags word of the destination open (accepted and ignored by the file layer).
-constexpr std::uint32_t kOpenFlags = 0x80;
-
-// True when `destination` is a regular file (a link is followed for this test
-// only) whose modification time, in whole seconds, is not older than
-// `entryTicks`. Opened without blocking, so a link to a FIFO cannot hang the
-// job; a file that cannot be opened is not up to date.
-bool IsUpToDate(const WideString& destination, std::uint64_t entryTicks) {
+// True when `destination` (its lstat in `st`) is a regular file, or a link
+// to one, whose modification time in whole seconds is not older than
+// `entryTicks`. A link is followed for this test only, opened without
+// blocking so that a link to a FIFO cannot hang the job; a file that cannot
+// be examined is not up to date.
+bool IsUpToDate(const WideString& destination, const struct stat& st, std::uint64_t entryTicks) {
+  if (S_ISREG(st.st_mode)) return UnixSecondsToTicks(st.st_mtime) >= entryTicks;
   NarrowString path;
   if (!WideToLocaleChecked(destination, path)) {
     return false;
@@ -45,9 +46,23 @@ bool IsUpToDate(const WideString& destination, std::uint64_t entryTicks) {
   return upToDate;
 }
 
+// lstat of a wide path; the kinds of QueryPathKind.
+PathKind Look(const WideString& path, struct stat& st) {
+  NarrowString native;
+  if (!WideToLocaleChecked(path, native)) return PathKind::kUnknown;
+  if (lstat(native.c_str(), &st) != 0) {
+    return (errno == ENOENT || errno == ENOTDIR) ? PathKind::kMissing : PathKind::kUnknown;
+  }
+  if (S_ISREG(st.st_mode)) return PathKind::kRegular;
+  if (S_ISLNK(st.st_mode)) return PathKind::kSymlink;
+  if (S_ISDIR(st.st_mode)) return PathKind::kDirectory;
+  return PathKind::kOther;
+}
+
 }  // namespace
 
-InstallEngine::InstallEngine(InstallJobOptions options) : m_options(std::move(options)) {}
+InstallEngine::InstallEngine(InstallJobOptions options)
+    : m_options(std::move(options)), m_transaction(m_options.undoObserver) {}
 
 InstallEngine::~InstallEngine() { CloseSyncTargets(); }
 
@@ -116,7 +131,8 @@ ResultCode InstallEngine::InstallEntry(KitArchive& kit, std::size_t index,
   // Only files are ever replaced; what stands at the destination is decided
   // with lstat, never by whether it can be opened.
   bool existed = false;
-  switch (QueryPathKind(destination)) {
+  struct stat st {};
+  switch (Look(destination, st)) {
     case PathKind::kMissing:
       break;
     case PathKind::kRegular:
@@ -128,7 +144,7 @@ ResultCode InstallEngine::InstallEntry(KitArchive& kit, std::size_t index,
     case PathKind::kUnknown:
       return kErrInvalidParameter;
   }
-  if (existed && IsUpToDate(destination, kit.entries()[index].modificationTime)) {
+  if (existed && IsUpToDate(destination, st, kit.entries()[index].modificationTime)) {
     return kOk;  // skipped: no backup, no write, no cancel test
   }
   if (existed) {
@@ -157,9 +173,6 @@ ResultCode InstallEngine::InstallEntry(KitArchive& kit, std::size_t index,
       return code;
     }
   }
-  if (!existed) {
-    m_transaction.RecordNewFile(destination);
-  }
   code = Step(InstallStep::kWrite, index, destination);
   if (code == kOk) {
     code = WriteEntry(kit, index, destination);
@@ -177,8 +190,9 @@ ResultCode InstallEngine::WriteEntry(KitArchive& kit, std::size_t index,
                                      const WideString& destination) {
   const KitEntry& entry = kit.entries()[index];
   FileHandle file = kNoFileHandle;
-  ResultCode code =
-      OpenFileHandle(destination, kAccessWrite, 0, kCreateKeepContent, file, kOpenFlags);
+  // A new file, never opened over anything: the transaction records it first.
+  ResultCode code = m_transaction.CreateFile(destination, entry.dataSize,
+                                             TicksToUnixSeconds(entry.modificationTime), file);
   if (code != kOk) {
     return code;
   }
@@ -270,6 +284,14 @@ ResultCode InstallEngine::ReportError(ResultCode code, int percent) {
   // The error becomes visible only once the template directory is restored.
   (void)m_transaction.Rollback(code);
   CloseSyncTargets();
+  if (!m_transaction.restoredCompletely()) {
+    // The truth: originals are left in the backup directory, which is kept.
+    const WideString backup = m_transaction.backupDirectory();
+    m_channel->Post(kErrRollbackIncomplete,
+                    WithDirectory(LoadResourceString(IDS_ROLLBACK_INCOMPLETE), backup), percent,
+                    backup, code);
+    return kErrRollbackIncomplete;
+  }
   m_channel->Post(code, LoadResourceString("IDS_INSTALL_ERROR"), percent);
   return code;
 }

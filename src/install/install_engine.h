@@ -13,9 +13,11 @@
 //    not followed); moves an existing file or symbolic link into the backup
 //    directory, and fails when that move fails (an existing file is never
 //    overwritten without its backup; one that vanished in the meantime counts
-//    as absent); creates the missing directories; writes the entry's bytes
-//    from the kit image (created with mode 0660 minus the umask, truncated
-//    after the data, access and modification time set to the entry's time in
+//    as absent); a file that this run itself wrote earlier (reached again
+//    through a link, a case variant or a repeated name) is removed instead of
+//    backed up; creates the missing directories; writes the entry's bytes
+//    from the kit image into a new file (created with O_EXCL, mode 0660 minus
+//    the umask, access and modification time set to the entry's time in
 //    whole seconds); then honours the channel's cancel request;
 //  - makes what it wrote durable (syncfs of every file system written to),
 //    commits (removes the backup directory), posts (0, "Copying complete...",
@@ -29,14 +31,15 @@
 // never waits for a status that does not come.
 //
 // Texts come from the resource table in the current language
-// (IDS_INSTALL_ERROR, IDS_INSTALL_FINISH).
+// (IDS_INSTALL_ERROR, IDS_INSTALL_FINISH, IDS_ROLLBACK_INCOMPLETE).
 //
 // Ownership and threads. An engine lives for one run on the worker thread. It
 // uses the kit's image handle and copy buffer (the kit stays open afterwards)
 // and never touches the user interface. Not copyable.
 //
 // Result codes: 0 success; 2, 3, 6, 13, 87 failures (13: the kit image ended
-// before an entry's data did); 1223 cancelled.
+// before an entry's data did); 1223 cancelled; kErrRollbackIncomplete a
+// failure whose rollback left originals in the backup directory.
 #pragma once
 
 #include <cstddef>
@@ -74,6 +77,9 @@ struct InstallJobOptions {
   // at a precise moment.
   std::function<ResultCode(InstallStep step, std::size_t index, const WideString& destination)>
       stepHook;
+  // Told of every change of the transaction before and after it is made
+  // (undo_record.h); not owned, must outlive the engine. None by default.
+  UndoObserver* undoObserver = nullptr;
 };
 
 class InstallEngine {

@@ -1,9 +1,18 @@
 #include "install/install_transaction.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 #include "install/file_system.h"
 #include "install/file_system_native.h"
+#include "install/native_path.h"
+#include "text/conversion.h"
 #include "text/string_ops.h"
 
 namespace veskp8 {
@@ -11,6 +20,9 @@ namespace {
 
 // Highest backup directory number tried before Begin gives up.
 constexpr std::int32_t kLastBackupNumber = 1'000'000;
+
+// Permission bits of a new file before the umask.
+constexpr mode_t kNewFileMode = 0660;
 
 // `path` without trailing slashes; "/" stays "/".
 WideString WithoutTrailingSlashes(const WideString& path) {
@@ -21,13 +33,38 @@ WideString WithoutTrailingSlashes(const WideString& path) {
   return size == path.size() ? path : path.substr(0, size);
 }
 
+// The process's umask, read without changing it for longer than two calls.
+mode_t CurrentUmask() {
+  const mode_t mask = umask(022);
+  umask(mask);
+  return mask;
+}
+
+// Lists `directory`'s entries with their inodes (no "." and ".."); false
+// when it cannot be read.
+bool ListInodes(const WideString& directory,
+                std::vector<std::pair<WideString, std::uint64_t>>& out) {
+  NarrowString native;
+  if (!ToNativePath(directory, native)) return false;
+  DIR* stream = opendir(native.empty() ? "/" : native.c_str());
+  if (stream == nullptr) return false;
+  while (const dirent* entry = readdir(stream)) {
+    if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+    out.emplace_back(LocaleToWide(entry->d_name), static_cast<std::uint64_t>(entry->d_ino));
+  }
+  closedir(stream);
+  return true;
+}
+
 }  // namespace
 
 ResultCode InstallTransaction::Begin(const WideString& templateDirectory) {
   m_templateDirectory = templateDirectory;
   m_backupDirectory.clear();
-  m_createdDirectories.clear();
-  m_newFiles.clear();
+  m_record.clear();
+  m_ownFiles.clear();
+  m_knownDirectories.clear();
+  m_listings.clear();
   m_restoredCompletely = true;
   if (templateDirectory.empty()) {
     return kOk;
@@ -45,9 +82,18 @@ ResultCode InstallTransaction::Begin(const WideString& templateDirectory) {
   for (std::int32_t number = 0; number <= kLastBackupNumber; ++number) {
     const WideString candidate = base + u"p8stp" + DecimalText(number);
     switch (MakeDirectoryOnce(candidate, 0700)) {
-      case MakeDirectoryResult::kCreated:
+      case MakeDirectoryResult::kCreated: {
         m_backupDirectory = candidate + u"/";
+        if (m_observer != nullptr) {
+          const ResultCode refused = m_observer->OnBegin(m_templateDirectory, m_backupDirectory);
+          if (refused != kOk) {
+            (void)RemoveDirectory(candidate);
+            m_backupDirectory.clear();
+            return refused;
+          }
+        }
         return kOk;
+      }
       case MakeDirectoryResult::kAlreadyDirectory:
       case MakeDirectoryResult::kExistsNotDirectory:
         continue;  // someone else's, or left over: neither reused nor removed
@@ -58,23 +104,73 @@ ResultCode InstallTransaction::Begin(const WideString& templateDirectory) {
   return kErrInvalidParameter;
 }
 
+ResultCode InstallTransaction::Intend(UndoStep step) {
+  m_record.push_back(std::move(step));
+  if (m_observer == nullptr) return kOk;
+  const ResultCode refused = m_observer->OnIntent(m_record.size() - 1, m_record.back());
+  if (refused != kOk) m_record.pop_back();
+  return refused;
+}
+
+void InstallTransaction::Done() {
+  UndoStep& step = m_record.back();
+  step.done = true;
+  if (m_observer != nullptr) m_observer->OnDone(m_record.size() - 1, step);
+}
+
+bool InstallTransaction::IsOwnFile(const struct stat& st) const {
+  return m_ownFiles.contains(
+      {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)});
+}
+
+WideString InstallTransaction::OnDiskName(const WideString& destination, const struct stat& st) {
+  const std::size_t slash = destination.rfind(u'/');
+  if (slash == WideString::npos) return destination;
+  const WideString directory = destination.substr(0, slash + 1);
+  const WideString name = destination.substr(slash + 1);
+  const auto inode = static_cast<std::uint64_t>(st.st_ino);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    auto found = m_listings.find(directory);
+    if (found == m_listings.end() || attempt == 1) {
+      std::vector<std::pair<WideString, std::uint64_t>> listing;
+      if (!ListInodes(directory, listing)) return destination;
+      found = m_listings.insert_or_assign(directory, std::move(listing)).first;
+    }
+    // The name as given wins (a hard link may give the inode a second name);
+    // otherwise the entry with this inode that differs only in case.
+    const WideString* match = nullptr;
+    for (const auto& [entryName, entryInode] : found->second) {
+      if (entryName == name) return destination;
+      if (entryInode == inode && match == nullptr && CompareNoCase(entryName, name) == 0) {
+        match = &entryName;
+      }
+    }
+    if (match != nullptr) return directory + *match;
+  }
+  return destination;
+}
+
 ResultCode InstallTransaction::Backup(const WideString& destination) {
   if (m_backupDirectory.empty() || !destination.starts_with(m_templateDirectory.view()) ||
       destination.size() == m_templateDirectory.size()) {
     return kErrInvalidParameter;
   }
-  switch (QueryPathKind(destination)) {
-    case PathKind::kMissing:
-      return kErrNotFound;  // nothing to move
-    case PathKind::kDirectory:
-    case PathKind::kOther:
-      return kErrInvalidParameter;  // only files and links are ever moved aside
-    case PathKind::kRegular:
-    case PathKind::kSymlink:
-    case PathKind::kUnknown:
-      break;
+  NarrowString native;
+  if (!ToNativePath(destination, native)) return kErrInvalidParameter;
+  struct stat st {};
+  if (lstat(native.c_str(), &st) != 0) {
+    return (errno == ENOENT || errno == ENOTDIR) ? kErrNotFound : kErrInvalidParameter;
   }
-  const WideString target = m_backupDirectory + destination.substr(m_templateDirectory.size());
+  if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+    return kErrInvalidParameter;  // only files and links are ever moved aside
+  }
+  if (IsOwnFile(st)) {
+    // Reached again under another name: the run's own file, never a backup.
+    // Its kFileWritten step already undoes the name it was created under.
+    return unlink(native.c_str()) == 0 ? kOk : kErrNotFound;
+  }
+  const WideString original = OnDiskName(destination, st);
+  const WideString target = m_backupDirectory + original.substr(m_templateDirectory.size());
   const std::size_t slash = target.rfind(u'/');
   if (slash + 1 > m_backupDirectory.size()) {
     const ResultCode code = EnsureBackupSubdirectory(target.substr(0, slash));
@@ -82,7 +178,32 @@ ResultCode InstallTransaction::Backup(const WideString& destination) {
       return code;
     }
   }
-  return MovePathNative(destination, target);
+  // Nothing may be replaced in B: a second original for the same backup name
+  // fails its entry.
+  if (QueryPathKind(target) != PathKind::kMissing) return kErrNotFound;
+  UndoStep step;
+  step.kind = UndoKind::kMovedToBackup;
+  step.path = original;
+  step.backupPath = target;
+  step.identity = FileIdentity::Of(st);
+  ResultCode code = Intend(std::move(step));
+  if (code != kOk) return code;
+  struct stat moved {};
+  switch (MoveNoReplace(destination, target, &moved)) {
+    case MoveResult::kMoved:
+      m_record.back().backupIdentity = FileIdentity::Of(moved);
+      Done();
+      return kOk;
+    case MoveResult::kUnrepresentable:
+      code = kErrInvalidParameter;
+      break;
+    case MoveResult::kTargetExists:
+    case MoveResult::kNoSpace:
+    case MoveResult::kFailed:
+      code = kErrNotFound;
+      break;
+  }
+  return code;  // the step stays, not done: its undo finds the original in place
 }
 
 ResultCode InstallTransaction::EnsureDirectory(const WideString& path) {
@@ -93,96 +214,162 @@ ResultCode InstallTransaction::EnsureBackupSubdirectory(const WideString& path) 
   return EnsureDirectoryLevels(path, Record::kNothing, 0700);
 }
 
+ResultCode InstallTransaction::MakeRecordedDirectory(const WideString& directory, bool& made) {
+  made = false;
+  UndoStep step;
+  step.kind = UndoKind::kDirectoryCreated;
+  step.path = directory;
+  const ResultCode refused = Intend(std::move(step));
+  if (refused != kOk) return refused;
+  NarrowString native;
+  if (!ToNativePath(directory, native)) {
+    m_record.pop_back();
+    return kErrInvalidParameter;
+  }
+  if (mkdir(native.c_str(), 0777) != 0) {
+    // Not made by this run (it failed, or someone else made it meanwhile):
+    // nothing of it to undo.
+    m_record.pop_back();
+    return kOk;
+  }
+  struct stat st {};
+  if (lstat(native.c_str(), &st) == 0) m_record.back().identity = FileIdentity::Of(st);
+  Done();
+  made = true;
+  return kOk;
+}
+
 ResultCode InstallTransaction::EnsureDirectoryLevels(const WideString& path, Record record,
                                                      unsigned mode) {
   const WideString directory = WithoutTrailingSlashes(path);
   if (directory.empty() || directory == u"/") {
     return kOk;
   }
-  auto created = [&]() {
-    if (record == Record::kCreatedDirectories) {
-      m_createdDirectories.push_back(directory);
+  const bool recorded = record == Record::kCreatedDirectories;
+  if (recorded && m_knownDirectories.contains(directory)) {
+    return kOk;
+  }
+  // One attempt at this level; `made` tells whether it exists now.
+  auto attempt = [&](bool& exists) -> ResultCode {
+    exists = false;
+    if (recorded) {
+      // Recorded before mkdir: only a level that is missing gets a step.
+      switch (QueryPathKind(directory)) {
+        case PathKind::kMissing: {
+          bool made = false;
+          const ResultCode code = MakeRecordedDirectory(directory, made);
+          if (code != kOk) return code;
+          exists = made || MakeDirectoryOnce(directory, static_cast<mode_t>(mode)) ==
+                               MakeDirectoryResult::kAlreadyDirectory;
+          return kOk;
+        }
+        case PathKind::kDirectory:
+          exists = true;
+          return kOk;
+        case PathKind::kSymlink:
+          exists = MakeDirectoryOnce(directory, static_cast<mode_t>(mode)) ==
+                   MakeDirectoryResult::kAlreadyDirectory;  // a link to a directory
+          return kOk;
+        case PathKind::kRegular:
+        case PathKind::kOther:
+        case PathKind::kUnknown:
+          return kOk;
+      }
+      return kOk;
+    }
+    switch (MakeDirectoryOnce(directory, static_cast<mode_t>(mode))) {
+      case MakeDirectoryResult::kCreated:
+      case MakeDirectoryResult::kAlreadyDirectory:
+        exists = true;
+        break;
+      case MakeDirectoryResult::kExistsNotDirectory:
+      case MakeDirectoryResult::kFailed:
+        break;
     }
     return kOk;
   };
-  switch (MakeDirectoryOnce(directory, static_cast<mode_t>(mode))) {
-    case MakeDirectoryResult::kCreated:
-      return created();
-    case MakeDirectoryResult::kAlreadyDirectory:
-      return kOk;
-    case MakeDirectoryResult::kExistsNotDirectory:
-    case MakeDirectoryResult::kFailed:
-      break;
+  bool exists = false;
+  ResultCode code = attempt(exists);
+  if (code != kOk) return code;
+  if (!exists) {
+    // Typically the parent is missing: make it, then try this level again.
+    const std::size_t slash = directory.rfind(u'/');
+    if (slash == WideString::npos) {
+      return kErrNoParent;
+    }
+    const WideString parent = slash == 0 ? WideString(u"/") : directory.substr(0, slash);
+    code = EnsureDirectoryLevels(parent, record, mode);
+    if (code != kOk) {
+      return code;
+    }
+    code = attempt(exists);
+    if (code != kOk) return code;
+    if (!exists) return kErrNotFound;
   }
-  // Typically the parent is missing: make it, then try this level again.
-  const std::size_t slash = directory.rfind(u'/');
-  if (slash == WideString::npos) {
-    return kErrNoParent;
-  }
-  const WideString parent = slash == 0 ? WideString(u"/") : directory.substr(0, slash);
-  const ResultCode code = EnsureDirectoryLevels(parent, record, mode);
-  if (code != kOk) {
-    return code;
-  }
-  switch (MakeDirectoryOnce(directory, static_cast<mode_t>(mode))) {
-    case MakeDirectoryResult::kCreated:
-      return created();
-    case MakeDirectoryResult::kAlreadyDirectory:
-      return kOk;  // made by someone else in the meantime: not ours
-    case MakeDirectoryResult::kExistsNotDirectory:
-    case MakeDirectoryResult::kFailed:
-      break;
-  }
-  return kErrNotFound;
+  if (recorded) m_knownDirectories.insert(directory);
+  return kOk;
 }
 
-void InstallTransaction::RecordNewFile(const WideString& destination) {
-  m_newFiles.push_back(destination);
+ResultCode InstallTransaction::CreateFile(const WideString& destination, std::uint64_t size,
+                                          std::int64_t mtimeSeconds, FileHandle& out) {
+  out = kNoFileHandle;
+  NarrowString native;
+  if (!ToNativePath(destination, native)) return kErrInvalidParameter;
+  UndoStep step;
+  step.kind = UndoKind::kFileWritten;
+  step.path = destination;
+  step.identity.size = size;
+  step.identity.mtimeSeconds = mtimeSeconds;
+  step.identity.mode = S_IFREG | (kNewFileMode & ~CurrentUmask());
+  const ResultCode refused = Intend(std::move(step));
+  if (refused != kOk) return refused;
+  const int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      kNewFileMode);
+  if (fd < 0) {
+    const int error = errno;
+    m_record.pop_back();  // nothing was created
+    return (error == ENOENT || error == EEXIST || error == ENOTDIR) ? kErrNotFound
+                                                                     : kErrInvalidParameter;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0) {
+    // Without its identity the file could not be undone safely: remove it now.
+    close(fd);
+    unlink(native.c_str());
+    m_record.pop_back();
+    return kErrInvalidParameter;
+  }
+  FileIdentity& identity = m_record.back().identity;
+  identity.device = static_cast<std::uint64_t>(st.st_dev);
+  identity.inode = static_cast<std::uint64_t>(st.st_ino);
+  identity.mode = static_cast<std::uint32_t>(st.st_mode);
+  m_ownFiles.insert({identity.device, identity.inode});
+  Done();
+  out = fd;
+  return kOk;
 }
 
 void InstallTransaction::Commit() {
+  if (m_observer != nullptr) m_observer->OnCommit();
   RemoveTree(m_backupDirectory);
   m_backupDirectory.clear();
-  m_createdDirectories.clear();
-  m_newFiles.clear();
+  m_record.clear();
+  m_ownFiles.clear();
+  if (m_observer != nullptr) m_observer->OnEnd(true, true);
 }
 
 ResultCode InstallTransaction::Rollback(ResultCode code) {
-  // What the run created goes first: a restore may need the space it holds.
-  for (const WideString& file : m_newFiles) {
-    (void)RemoveFileNoFollow(file);
-  }
-  for (const WideString& directory : m_createdDirectories) {
-    RemoveTree(directory);
-  }
-  bool restored = true;
-  if (!m_templateDirectory.empty() && !m_backupDirectory.empty()) {
-    restored = Restore(m_templateDirectory, m_backupDirectory);
-  }
-  if (restored && !m_backupDirectory.empty()) {
+  const bool complete = UndoRecordInReverse(m_record, m_observer);
+  if (complete && !m_backupDirectory.empty()) {
     RemoveTree(m_backupDirectory);
     m_backupDirectory.clear();
   }
-  m_restoredCompletely = restored;
-  m_createdDirectories.clear();
-  m_newFiles.clear();
+  m_restoredCompletely = complete;
+  m_record.clear();
+  m_ownFiles.clear();
+  m_knownDirectories.clear();
+  if (m_observer != nullptr) m_observer->OnEnd(false, complete);
   return code;
-}
-
-bool InstallTransaction::Restore(const WideString& templateDir, const WideString& backup) {
-  std::vector<DirectoryEntry> entries;
-  if (ListDirectoryNoFollow(backup, entries) != kOk) {
-    return false;
-  }
-  bool all = true;
-  for (const DirectoryEntry& entry : entries) {
-    if (entry.kind == PathKind::kDirectory) {
-      all = Restore(templateDir + entry.name + u"/", backup + entry.name + u"/") && all;
-    } else if (MovePathNative(backup + entry.name, templateDir + entry.name) != kOk) {
-      all = false;
-    }
-  }
-  return all;
 }
 
 bool InstallTransaction::RemoveTree(const WideString& path) {

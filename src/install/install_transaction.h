@@ -1,33 +1,56 @@
-// InstallTransaction: the undo record of one installation into a template
-// directory T.
+// InstallTransaction: one installation into a template directory T, with the
+// undo record that lets a failure put T back as it was (undo_record.h).
 //
-// The extraction job writes files straight into T. Before it replaces a file it
-// moves that file into the transaction's private backup directory B (below the
-// temporary directory, "p8stp" + a number); it records every directory it
-// creates and every file it writes where none stood before. Commit throws the
-// backups away; rollback removes what the installation created and moves the
-// backups back, so that T ends up as it was before the run.
+// The extraction job writes files straight into T. Every change goes through
+// the transaction, which appends it to the ordered undo record BEFORE making
+// it (and tells the optional UndoObserver then, and again once it is made):
+//  - a directory level it creates (mkdir(2), one level at a time);
+//  - an existing file or symbolic link it moves into the private backup
+//    directory B ("p8stp" + a number under the temporary directory, 0700);
+//  - a new file it creates (O_CREAT | O_EXCL: never over anything).
+// Commit removes B. Rollback undoes the record in reverse order (see
+// UndoRecordInReverse): what the run wrote goes first, then each original
+// comes back under the name it had on disk, never over anything; a restore
+// short of space is retried after the other steps freed theirs; a created
+// directory is removed only when empty.
 //
-// All work is native (rename(2), unlink(2), rmdir(2), mkdir(2), lstat(2)); no
-// external program runs and no symbolic link is ever followed by a walk. A
-// move that crosses file systems (B on tmpfs, T on disk) copies content,
-// permission bits, owner where allowed and times, and keeps a symbolic link a
-// link.
+// Nothing is backed up twice and no backup is ever replaced: files are told
+// apart by device and inode. A file that this run itself created is never
+// moved to B (when a later entry reaches it again, through a symbolic link, a
+// case variant or the same name twice, Backup removes the run's own file
+// instead), and before any move into B the target is checked with lstat: when
+// something stands there the move fails and B keeps what it holds.
+//
+// All work is native (rename(2), renameat2 without replacing, link(2),
+// unlink(2), rmdir(2), mkdir(2), lstat(2)); no external program runs and no
+// symbolic link is ever followed by a walk. A move that crosses file systems
+// copies content, permission bits, owner where allowed, extended attributes
+// (ACLs included) and times, and keeps a symbolic link a link.
 //
 // Ownership and threads. The extraction job owns its transaction for one run;
-// it is used by one thread at a time and has no locks. The object holds only
-// paths; destroying it touches nothing on disk (a transaction that is neither
-// committed nor rolled back leaves its backup directory in place). Not
-// copyable.
+// it is used by one thread at a time and has no locks. The observer, when
+// given, must outlive the transaction. Destroying the object touches nothing on
+// disk (a transaction that is neither committed nor rolled back leaves B and
+// everything it made in place). Not copyable.
 //
-// Result codes (text/result_code.h): 0 success; 2 a move or a directory
-// creation failed (also: nothing to move); 3 a path has no parent left to
+// Result codes (text/result_code.h): 0 success; 2 a move, a creation or a
+// directory creation failed (also: nothing to move; something already stands
+// at a backup target or at a new file's name); 3 a path has no parent left to
 // create; 87 any other failure (a path that cannot be represented in the
-// locale's encoding, no free backup directory number).
+// locale's encoding, no free backup directory number, a directory or special
+// file where a file was to be moved); or an observer's refusal code.
 #pragma once
 
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <utility>
 #include <vector>
 
+#include "install/file_handle.h"
+#include "install/undo_record.h"
 #include "text/result_code.h"
 #include "text/wide_string.h"
 
@@ -35,7 +58,9 @@ namespace veskp8 {
 
 class InstallTransaction {
  public:
-  InstallTransaction() = default;
+  // `observer` (optional, not owned) is told of every change before and
+  // after it is made.
+  explicit InstallTransaction(UndoObserver* observer = nullptr) : m_observer(observer) {}
   InstallTransaction(const InstallTransaction&) = delete;
   InstallTransaction& operator=(const InstallTransaction&) = delete;
 
@@ -45,53 +70,68 @@ class InstallTransaction {
   // removed again), then creates B with mkdir(2), mode 0700, trying
   // "p8stp0", "p8stp1", ... and taking the next number whenever the name
   // already exists (whatever it is), so two installers never share one;
-  // leftovers of earlier runs are neither reused nor removed. B is not listed
-  // among the created directories: only Commit and a complete Rollback remove
-  // it. On failure B stays empty and the code (2, 3 or 87) is returned.
+  // leftovers of earlier runs are neither reused nor removed. B is not part
+  // of the undo record: only Commit and a complete Rollback remove it. On
+  // failure B stays empty and the code (2, 3, 87 or the observer's) is
+  // returned.
   [[nodiscard]] ResultCode Begin(const WideString& templateDirectory);
 
-  // Moves the file or symbolic link at `destination` (a path below T) to the
-  // same relative path below B, creating the backup subdirectories it needs.
-  // A link is moved as the link itself. Result: 0 moved; 2 nothing to move or
-  // the move failed (the destination is then untouched); 3 a backup
-  // subdirectory has no parent left to create; 87 the destination is a
+  // Frees the name `destination` (a path below T) for a new file:
+  //  - a file or symbolic link that this run created (same device and inode
+  //    as one it wrote) is unlinked: it is the run's own, and its kFileWritten
+  //    step already undoes the name;
+  //  - otherwise the file or link is moved (as the link itself) to the same
+  //    relative path below B, with the last component as it stands on disk,
+  //    creating the backup subdirectories it needs; recorded as
+  //    kMovedToBackup before the move.
+  // Result: 0 done; 2 nothing to move, the move failed (the destination is
+  // then untouched) or something already stands at the backup target; 3 a
+  // backup subdirectory has no parent left to create; 87 the destination is a
   // directory or a special file (never moved), B does not exist, or a path
-  // cannot be represented.
+  // cannot be represented; or the observer's refusal.
   [[nodiscard]] ResultCode Backup(const WideString& destination);
 
   // Ensures directory `path` exists, creating missing levels one at a time
-  // with mkdir(2) (mode 0777 minus the umask). Each level it creates is
-  // recorded, parents before children. An existing directory (or a link to
-  // one) is success and not recorded. "/" and the empty path are success.
-  // Result: 0; 2 a level could not be created (e.g. a file stands in the
-  // way); 3 no parent left to create.
+  // with mkdir(2) (mode 0777 minus the umask), each recorded as
+  // kDirectoryCreated before it is made, parents before children. An existing
+  // directory (or a link to one) is success and not recorded; directories
+  // known to exist are remembered for the run. "/" and the empty path are
+  // success. Result: 0; 2 a level could not be created (e.g. a file stands in
+  // the way); 3 no parent left to create; or the observer's refusal.
   [[nodiscard]] ResultCode EnsureDirectory(const WideString& path);
 
   // The same for a directory inside B (mode 0700), recording nothing: all of
   // B goes with B.
   [[nodiscard]] ResultCode EnsureBackupSubdirectory(const WideString& path);
 
-  // Records `destination` as a file written where none stood before. Called
-  // before the file is written, so a partly written file is removed by a
-  // rollback too.
-  void RecordNewFile(const WideString& destination);
+  // Creates the new file `destination` for writing (O_WRONLY | O_CREAT |
+  // O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode 0660 minus the umask), recorded as
+  // kFileWritten before the creation; `size` and `mtimeSeconds` are what the
+  // file will hold once written (part of the step's identity). On success
+  // `out` is the open descriptor (the caller writes and closes it) and the
+  // step carries the file's device and inode. Result: 0; 2 the parent is
+  // missing or something stands at the name (never opened); 87 any other
+  // failure; or the observer's refusal. On failure `out` is kNoFileHandle.
+  [[nodiscard]] ResultCode CreateFile(const WideString& destination, std::uint64_t size,
+                                      std::int64_t mtimeSeconds, FileHandle& out);
 
-  // Removes B and everything in it. The created directories and new files
-  // stay; the record is emptied. Failures are ignored.
+  // True when `st` (from lstat) is a file that this run created.
+  [[nodiscard]] bool IsOwnFile(const struct stat& st) const;
+
+  // Removes B and everything in it (the observer's OnCommit first). The
+  // installed files and directories stay; the record is emptied. Failures
+  // are ignored.
   void Commit();
 
-  // Undoes the installation, in this order, continuing past failures:
-  //  1. deletes the new files, then removes the created directories with
-  //     everything below them (this frees the space a restore may need when
-  //     the failure was a full file system);
-  //  2. moves every file and link in B back to the same place below T;
-  //  3. removes B only when every one of them went back; otherwise B stays
-  //     with what it still holds, so no backup is ever lost.
-  // T itself is removed only when this transaction created it. Returns
-  // `code` unchanged; the record is emptied.
+  // Undoes the record in reverse order (UndoRecordInReverse), continuing past
+  // failures, then removes B when no original stayed in it; otherwise B is
+  // kept with the originals that could not go back (restoredCompletely()
+  // false, backupDirectory() names it). T itself is removed only when this
+  // transaction created it and it is empty. Returns `code` unchanged; the
+  // record is emptied.
   [[nodiscard]] ResultCode Rollback(ResultCode code);
 
-  // True when the last Rollback moved every backup back (B removed); false
+  // True when the last Rollback put every original back (B removed); false
   // when something stayed in B, whose path backupDirectory() still gives.
   [[nodiscard]] bool restoredCompletely() const noexcept { return m_restoredCompletely; }
 
@@ -99,17 +139,8 @@ class InstallTransaction {
   // B ending in "/", or empty when none was made (or after Commit, or after a
   // Rollback that removed it).
   const WideString& backupDirectory() const noexcept { return m_backupDirectory; }
-  const std::vector<WideString>& createdDirectories() const noexcept {
-    return m_createdDirectories;
-  }
-  const std::vector<WideString>& newFiles() const noexcept { return m_newFiles; }
-
-  // Moves every name below `backup` back to the same relative place below
-  // `templateDir` (both ending in "/"): directories are walked, files and
-  // links are moved (never followed), an existing file at the target is
-  // replaced. A failure on one name does not stop the walk. True when every
-  // name was moved back.
-  [[nodiscard]] static bool Restore(const WideString& templateDir, const WideString& backup);
+  // The changes made so far, in order.
+  const UndoRecord& record() const noexcept { return m_record; }
 
   // Removes `path` with everything below it, never following links (a link is
   // unlinked itself) and continuing past names that cannot be removed. An
@@ -120,11 +151,25 @@ class InstallTransaction {
   enum class Record { kCreatedDirectories, kNothing };
   [[nodiscard]] ResultCode EnsureDirectoryLevels(const WideString& path, Record record,
                                                  unsigned mode);
+  [[nodiscard]] ResultCode MakeRecordedDirectory(const WideString& directory, bool& made);
+  // Appends `step` and asks the observer; on refusal the step is dropped.
+  [[nodiscard]] ResultCode Intend(UndoStep step);
+  void Done();
+  // The name of `destination`'s last component as it stands on disk (same
+  // inode as `st`); `destination` itself when it is spelled so or no entry
+  // matches.
+  [[nodiscard]] WideString OnDiskName(const WideString& destination, const struct stat& st);
 
+  UndoObserver* m_observer;
   WideString m_templateDirectory;
   WideString m_backupDirectory;
-  std::vector<WideString> m_createdDirectories;
-  std::vector<WideString> m_newFiles;
+  UndoRecord m_record;
+  // Device and inode of every file this run created.
+  std::set<std::pair<std::uint64_t, std::uint64_t>> m_ownFiles;
+  // Directories known to exist (ensured before), without trailing "/".
+  std::set<WideString> m_knownDirectories;
+  // Per directory: its entries' names and inodes as first listed.
+  std::map<WideString, std::vector<std::pair<WideString, std::uint64_t>>> m_listings;
   bool m_restoredCompletely = true;
 };
 

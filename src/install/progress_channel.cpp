@@ -56,16 +56,19 @@ bool ProgressChannel::IsCancelRequested() const {
   return m_cancel;
 }
 
-void ProgressChannel::Post(int code, const WideString& text, int percent) {
+void ProgressChannel::Post(int code, const WideString& text, int percent,
+                           const WideString& backupDirectory, int cause) {
   Guard guard(m_lock);
   m_code = code;
   m_text = text;
   m_percent = percent;
+  m_backupDirectory = backupDirectory;
+  m_cause = cause;
 }
 
 ProgressStatus ProgressChannel::ReadStatus() const {
   Guard guard(m_lock);
-  return ProgressStatus{m_code, m_text, m_percent};
+  return ProgressStatus{m_code, m_text, m_percent, m_backupDirectory, m_cause};
 }
 
 }  // namespace veskp8

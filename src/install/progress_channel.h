@@ -12,7 +12,10 @@
 // Status protocol. The owner posts an initial status after construction
 // (code 0, "Preparing to copy...", 0). The job then posts (0, destination path,
 // i * 100 / N) before each entry, and finally either (0, "Copying complete...",
-// 100) or (code, "Installation error", percent of the failing entry). An error
+// 100) or (code, "Installation error", percent of the failing entry), or,
+// when the rollback left originals behind, (kErrRollbackIncomplete, a text
+// naming the kept backup directory, percent) with that directory and the
+// failure's code. An error
 // status, a cancelled run's status (1223) included, is posted only after the
 // rollback has finished, so a reader that sees it may rely on the template
 // directory being restored. Statuses posted between two reads are lost: a
@@ -49,6 +52,11 @@ struct ProgressStatus {
   int code = 0;     // 0 while running and after success; else the error code
   WideString text;  // destination path, or a message text
   int percent = 0;  // 0 to 100
+  // With code kErrRollbackIncomplete: the kept backup directory (ending in
+  // "/") and the code of the failure that started the rollback. Empty and 0
+  // otherwise.
+  WideString backupDirectory;
+  int cause = 0;
 };
 
 class ProgressChannel {
@@ -72,8 +80,10 @@ class ProgressChannel {
   void SetCancel(bool cancel);
   [[nodiscard]] bool IsCancelRequested() const;
 
-  // Replaces the whole status.
-  void Post(int code, const WideString& text, int percent);
+  // Replaces the whole status (the backup directory and the cause are given
+  // only with kErrRollbackIncomplete).
+  void Post(int code, const WideString& text, int percent,
+            const WideString& backupDirectory = WideString(), int cause = 0);
 
   // Copy of the whole status.
   [[nodiscard]] ProgressStatus ReadStatus() const;
@@ -88,6 +98,8 @@ class ProgressChannel {
   int m_code = 0;
   WideString m_text;
   int m_percent = 0;
+  WideString m_backupDirectory;
+  int m_cause = 0;
 };
 
 }  // namespace veskp8

@@ -31,5 +31,8 @@ inline constexpr ResultCode kErrInvalidParameter = 87;
 inline constexpr ResultCode kErrTempFile = 1013;
 // The installation was cancelled.
 inline constexpr ResultCode kErrCancelled = 1223;
+// An installation failed and its rollback could not put every replaced
+// original back: they are kept in the backup directory, which stays.
+inline constexpr ResultCode kErrRollbackIncomplete = 1650;
 
 }  // namespace veskp8

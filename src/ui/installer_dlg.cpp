@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "install/file_finder.h"
+#include "install/install_outcome.h"
 #include "install/process.h"
 #include "kit/kit_description.h"
 #include "kit/preinstall_check.h"
@@ -252,8 +253,8 @@ void CInstallerDlg::ShowSuccessPage() {
 
 void CInstallerDlg::ShowErrorPage() {
   if (m_errorPage == nullptr) {
-    m_errorPage =
-        std::make_unique<MessagePage>(m_fixed, m_pageImage, LoadResourceString(IDS_ERROR_FINISH));
+    // The page tells whether the rollback put everything back.
+    m_errorPage = std::make_unique<MessagePage>(m_fixed, m_pageImage, FailurePageText(m_outcome));
   }
   m_state = PageError;
   SetFinalButtons();

@@ -222,17 +222,30 @@ TEST_F(EngineEdgeTest, TemplateCreatedByTheRunIsRemovedOnRollback) {
   mkdir(parent.c_str(), 0755);
   auto kit = Kit({{"a\\b.txt", "b"}, {"c.txt", "c"}, {"blockdir", "x"}});
   ASSERT_TRUE(kit);
-  // The run makes parent/new/tpl (two levels); a directory stops it at the end.
+  // The run makes parent/new/tpl (two levels); a failure stops it at the end.
   const std::string t = parent + "/new/tpl";
   InstallJobOptions options;
   options.stepHook = [&](InstallStep step, std::size_t i, const WideString&) {
-    if (step == InstallStep::kUpToDateTest && i == 2) mkdir((t + "/blockdir").c_str(), 0755);
-    return kOk;
+    return step == InstallStep::kUpToDateTest && i == 2 ? kErrInvalidParameter : kOk;
   };
-  const RunResult run = RunInstall(*kit, t, options);
+  RunResult run = RunInstall(*kit, t, options);
   EXPECT_EQ(run.code, kErrInvalidParameter);
   EXPECT_TRUE(Exists(parent));
   EXPECT_FALSE(Exists(parent + "/new"));
+  EXPECT_TRUE(BackupDirs(m_tmp).empty());
+
+  // What another program put into a directory the run created stays, and
+  // so do the directories above it; the run's own files go.
+  options.stepHook = [&](InstallStep step, std::size_t i, const WideString&) {
+    if (step != InstallStep::kUpToDateTest || i != 2) return kOk;
+    PutFile(t + "/a/theirs.txt", "x", kOld);
+    return kErrInvalidParameter;
+  };
+  run = RunInstall(*kit, t, options);
+  EXPECT_EQ(run.code, kErrInvalidParameter);
+  EXPECT_EQ(ReadAll(t + "/a/theirs.txt"), "x");
+  EXPECT_FALSE(Exists(t + "/a/b.txt"));
+  EXPECT_FALSE(Exists(t + "/c.txt"));
   EXPECT_TRUE(BackupDirs(m_tmp).empty());
 }
 
@@ -241,12 +254,16 @@ TEST_F(EngineEdgeTest, TransactionRecordsOnlyWhatItCreated) {
   ASSERT_EQ(transaction.Begin(Wide(m_t + "/")), kOk);
   const std::string backup = Narrow(transaction.backupDirectory());
   EXPECT_EQ(backup, m_tmp + "/p8stp0/");
-  EXPECT_TRUE(transaction.createdDirectories().empty()) << "the backup directory is not listed";
+  EXPECT_TRUE(transaction.record().empty()) << "the backup directory is not recorded";
   mkdir((m_t + "/have").c_str(), 0755);
   ASSERT_EQ(transaction.EnsureDirectory(Wide(m_t + "/have/x/y")), kOk);
   ASSERT_EQ(transaction.EnsureDirectory(Wide(m_t + "/have/x/y")), kOk);
   std::vector<std::string> created;
-  for (const WideString& d : transaction.createdDirectories()) created.push_back(Narrow(d));
+  for (const UndoStep& step : transaction.record()) {
+    EXPECT_EQ(step.kind, UndoKind::kDirectoryCreated);
+    EXPECT_TRUE(step.done && step.identity.known());
+    created.push_back(Narrow(step.path));
+  }
   EXPECT_EQ(created, (std::vector<std::string>{m_t + "/have/x", m_t + "/have/x/y"}));
   PutFile(m_t + "/file", "f", kOld);
   EXPECT_EQ(transaction.EnsureDirectory(Wide(m_t + "/file/sub")), kErrNotFound);

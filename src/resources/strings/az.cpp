@@ -43,6 +43,17 @@ constexpr TextPair kTexts[] = {
      "Şablon qovluğuna yolu göstərin. Quraşdırma proqramı şablonları və konfiqurasiya fayllarını "
      "göstərilən qovluğa quraşdıracaq."},
     {IDS_TEMPLATE_CATALOG, "Şablon qovluğu:"},
+    // Undo outcome
+    {IDS_ROLLBACK_INCOMPLETE,
+     "Şablon qovluğunu tam bərpa etmək mümkün olmadı. Əvəz edilmiş orijinal "
+     "fayllar %1 qovluğunda saxlanılır. Bu qovluq müvəqqəti fayl "
+     "sistemindədirsə, kompüterin yenidən başladılması onu silə bilər."},
+    {IDS_ROLLBACK_INCOMPLETE_FINISH,
+     "Quraşdırma zamanı xəta baş verdi. Quraşdırma ləğv edildi. Şablon "
+     "qovluğunu tam bərpa etmək mümkün olmadı: əvəz edilmiş orijinal fayllar "
+     "%1 qovluğunda saxlanılır. Kompüteri yenidən başlatmazdan əvvəl onları "
+     "geri köçürün: bu qovluq müvəqqəti fayl sistemindədirsə, yenidən "
+     "başlatma onu silə bilər."},
 };
 
 }  // namespace

@@ -46,6 +46,17 @@ constexpr TextPair kTexts[] = {
      "Geben Sie den Pfad zum Vorlagenverzeichnis an. Das Installationsprogramm installiert die "
      "Vorlagen und Konfigurationsdateien in das angegebene Verzeichnis."},
     {IDS_TEMPLATE_CATALOG, "Vorlagenverzeichnis:"},
+    // Undo outcome
+    {IDS_ROLLBACK_INCOMPLETE,
+     "Das Vorlagenverzeichnis konnte nicht vollständig wiederhergestellt werden. Die "
+     "ersetzten Originaldateien liegen in %1. Ein Neustart des Computers kann dieses "
+     "Verzeichnis löschen, wenn es in einem temporären Dateisystem liegt."},
+    {IDS_ROLLBACK_INCOMPLETE_FINISH,
+     "Während der Installation ist ein Fehler aufgetreten. Die Installation wurde "
+     "abgebrochen. Das Vorlagenverzeichnis konnte nicht vollständig wiederhergestellt "
+     "werden: Die ersetzten Originaldateien liegen in %1. Kopieren Sie sie zurück, "
+     "bevor Sie den Computer neu starten: Ein Neustart kann dieses Verzeichnis "
+     "löschen, wenn es in einem temporären Dateisystem liegt."},
 };
 
 }  // namespace

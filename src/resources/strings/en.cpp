@@ -43,6 +43,16 @@ constexpr TextPair kTexts[] = {
      "Specify path to template directory. The installation program will install templates and "
      "configuration files to the specified directory."},
     {IDS_TEMPLATE_CATALOG, "Template directory:"},
+    // Undo outcome
+    {IDS_ROLLBACK_INCOMPLETE,
+     "The template directory could not be fully restored. The replaced original files "
+     "are kept in %1. A restart of the computer may delete that directory when it lies "
+     "in a temporary file system."},
+    {IDS_ROLLBACK_INCOMPLETE_FINISH,
+     "An error occurred during the installation process. Installation canceled. The "
+     "template directory could not be fully restored: the replaced original files are "
+     "kept in %1. Copy them back before you restart the computer: a restart may delete "
+     "that directory when it lies in a temporary file system."},
 };
 
 }  // namespace

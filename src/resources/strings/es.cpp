@@ -44,6 +44,17 @@ constexpr TextPair kTexts[] = {
      "Especifique la ruta al directorio de plantillas. El programa de instalación instalará las "
      "plantillas y los archivos de configuración en el directorio especificado."},
     {IDS_TEMPLATE_CATALOG, "Directorio de plantillas:"},
+    // Undo outcome
+    {IDS_ROLLBACK_INCOMPLETE,
+     "No se pudo restaurar por completo el directorio de plantillas. Los archivos "
+     "originales reemplazados se conservan en %1. Un reinicio del equipo puede "
+     "eliminar ese directorio si se encuentra en un sistema de archivos temporal."},
+    {IDS_ROLLBACK_INCOMPLETE_FINISH,
+     "Se produjo un error durante la instalación. Instalación cancelada. No se pudo "
+     "restaurar por completo el directorio de plantillas: los archivos originales "
+     "reemplazados se conservan en %1. Cópielos de vuelta antes de reiniciar el "
+     "equipo: un reinicio puede eliminar ese directorio si se encuentra en un sistema "
+     "de archivos temporal."},
 };
 
 }  // namespace

@@ -46,6 +46,18 @@ constexpr TextPair kTexts[] = {
      "Indiquez le chemin du répertoire des modèles. Le programme d'installation installera les "
      "modèles et les fichiers de configuration dans le répertoire indiqué."},
     {IDS_TEMPLATE_CATALOG, "Répertoire des modèles :"},
+    // Undo outcome
+    {IDS_ROLLBACK_INCOMPLETE,
+     "Le répertoire des modèles n'a pas pu être entièrement restauré. Les "
+     "fichiers d'origine remplacés sont conservés dans %1. Un redémarrage de "
+     "l'ordinateur peut supprimer ce répertoire s'il se trouve dans un système de "
+     "fichiers temporaire."},
+    {IDS_ROLLBACK_INCOMPLETE_FINISH,
+     "Une erreur s'est produite pendant l'installation. L'installation a été "
+     "annulée. Le répertoire des modèles n'a pas pu être entièrement restauré : "
+     "les fichiers d'origine remplacés sont conservés dans %1. Recopiez-les avant de "
+     "redémarrer l'ordinateur : un redémarrage peut supprimer ce répertoire s'il se "
+     "trouve dans un système de fichiers temporaire."},
 };
 
 }  // namespace

@@ -42,6 +42,17 @@ constexpr TextPair kTexts[] = {
      "Adja meg a sablonkönyvtár elérési útját. A telepítőprogram a megadott könyvtárba telepíti a "
      "sablonokat és a konfigurációs fájlokat."},
     {IDS_TEMPLATE_CATALOG, "Sablonkönyvtár:"},
+    // Undo outcome
+    {IDS_ROLLBACK_INCOMPLETE,
+     "A sablonkönyvtárat nem sikerült teljesen visszaállítani. A lecserélt "
+     "eredeti fájlok helye: %1. A számítógép újraindítása törölheti ezt a "
+     "könyvtárat, ha ideiglenes fájlrendszeren van."},
+    {IDS_ROLLBACK_INCOMPLETE_FINISH,
+     "Hiba történt a telepítés során. A telepítés megszakadt. A "
+     "sablonkönyvtárat nem sikerült teljesen visszaállítani. A lecserélt eredeti "
+     "fájlok helye: %1. Másolja vissza őket a számítógép újraindítása "
+     "előtt, mert az újraindítás törölheti ezt a könyvtárat, ha ideiglenes "
+     "fájlrendszeren van."},
 };
 
 }  // namespace

@@ -45,6 +45,17 @@ constexpr TextPair kTexts[] = {
      "Specificare il percorso della directory dei modelli. Il programma di installazione "
      "installerà i modelli e i file di configurazione nella directory specificata."},
     {IDS_TEMPLATE_CATALOG, "Directory dei modelli:"},
+    // Undo outcome
+    {IDS_ROLLBACK_INCOMPLETE,
+     "Non è stato possibile ripristinare completamente la directory dei modelli. I "
+     "file originali sostituiti sono conservati in %1. Un riavvio del computer può "
+     "eliminare questa directory se si trova in un file system temporaneo."},
+    {IDS_ROLLBACK_INCOMPLETE_FINISH,
+     "Si è verificato un errore durante l'installazione. Installazione annullata. Non "
+     "è stato possibile ripristinare completamente la directory dei modelli: i file "
+     "originali sostituiti sono conservati in %1. Ricopiarli prima di riavviare il "
+     "computer: un riavvio può eliminare questa directory se si trova in un file "
+     "system temporaneo."},
 };
 
 }  // namespace

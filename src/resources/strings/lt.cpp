@@ -41,6 +41,16 @@ constexpr TextPair kTexts[] = {
      "Nurodykite kelią į šablonų katalogą. Diegimo programa įdiegs šablonus ir konfigūracijos "
      "failus į nurodytą katalogą."},
     {IDS_TEMPLATE_CATALOG, "Šablonų katalogas:"},
+    // Undo outcome
+    {IDS_ROLLBACK_INCOMPLETE,
+     "Šablonų katalogo nepavyko visiškai atkurti. Pakeisti originalūs failai "
+     "laikomi kataloge %1. Perkrovus kompiuterį šis katalogas gali būti ištrintas, "
+     "jei jis yra laikinojoje failų sistemoje."},
+    {IDS_ROLLBACK_INCOMPLETE_FINISH,
+     "Diegimo metu įvyko klaida. Diegimas atšauktas. Šablonų katalogo nepavyko "
+     "visiškai atkurti: pakeisti originalūs failai laikomi kataloge %1. "
+     "Nukopijuokite juos atgal prieš perkraudami kompiuterį: perkrovus šis "
+     "katalogas gali būti ištrintas, jei jis yra laikinojoje failų sistemoje."},
 };
 
 }  // namespace

@@ -43,6 +43,17 @@ constexpr TextPair kTexts[] = {
      "Norādiet ceļu uz veidņu direktoriju. Instalēšanas programma instalēs veidnes un "
      "konfigurācijas failus norādītajā direktorijā."},
     {IDS_TEMPLATE_CATALOG, "Veidņu direktorijs:"},
+    // Undo outcome
+    {IDS_ROLLBACK_INCOMPLETE,
+     "Veidņu direktoriju neizdevās pilnībā atjaunot. Aizstātie oriģinālie faili "
+     "ir saglabāti direktorijā %1. Datora restartēšana var izdzēst šo "
+     "direktoriju, ja tas atrodas pagaidu failu sistēmā."},
+    {IDS_ROLLBACK_INCOMPLETE_FINISH,
+     "Instalēšanas laikā radās kļūda. Instalēšana atcelta. Veidņu direktoriju "
+     "neizdevās pilnībā atjaunot: aizstātie oriģinālie faili ir saglabāti "
+     "direktorijā %1. Pirms datora restartēšanas nokopējiet tos atpakaļ: "
+     "restartēšana var izdzēst šo direktoriju, ja tas atrodas pagaidu failu "
+     "sistēmā."},
 };
 
 }  // namespace

@@ -44,6 +44,17 @@ constexpr TextPair kTexts[] = {
      "Podaj ścieżkę do katalogu szablonów. Program instalacyjny zainstaluje szablony i pliki "
      "konfiguracyjne w podanym katalogu."},
     {IDS_TEMPLATE_CATALOG, "Katalog szablonów:"},
+    // Undo outcome
+    {IDS_ROLLBACK_INCOMPLETE,
+     "Nie udało się w pełni przywrócić katalogu szablonów. Zastąpione "
+     "oryginalne pliki są przechowywane w %1. Ponowne uruchomienie komputera może "
+     "usunąć ten katalog, jeśli znajduje się on w tymczasowym systemie plików."},
+    {IDS_ROLLBACK_INCOMPLETE_FINISH,
+     "Podczas instalacji wystąpił błąd. Instalacja została anulowana. Nie udało "
+     "się w pełni przywrócić katalogu szablonów: zastąpione oryginalne pliki są "
+     "przechowywane w %1. Skopiuj je z powrotem przed ponownym uruchomieniem "
+     "komputera: może ono usunąć ten katalog, jeśli znajduje się on w tymczasowym "
+     "systemie plików."},
 };
 
 }  // namespace

@@ -44,6 +44,17 @@ constexpr TextPair kTexts[] = {
      "Specificați calea către directorul de șabloane. Programul de instalare va instala șabloanele "
      "și fișierele de configurare în directorul specificat."},
     {IDS_TEMPLATE_CATALOG, "Director de șabloane:"},
+    // Undo outcome
+    {IDS_ROLLBACK_INCOMPLETE,
+     "Directorul de șabloane nu a putut fi restaurat complet. Fișierele originale "
+     "înlocuite sunt păstrate în %1. O repornire a calculatorului poate șterge "
+     "acest director dacă se află într-un sistem de fișiere temporar."},
+    {IDS_ROLLBACK_INCOMPLETE_FINISH,
+     "A apărut o eroare în timpul instalării. Instalarea a fost anulată. "
+     "Directorul de șabloane nu a putut fi restaurat complet: fișierele originale "
+     "înlocuite sunt păstrate în %1. Copiați-le înapoi înainte de a reporni "
+     "calculatorul: o repornire poate șterge acest director dacă se află într-un "
+     "sistem de fișiere temporar."},
 };
 
 }  // namespace

@@ -43,6 +43,17 @@ constexpr TextPair kTexts[] = {
      "Şablon katalogyna ýoly görkeziň. Gurnama maksatnamasy şablonlary we konfigurasiýa faýllaryny "
      "görkezilen kataloga gurnar."},
     {IDS_TEMPLATE_CATALOG, "Şablon katalogy:"},
+    // Undo outcome
+    {IDS_ROLLBACK_INCOMPLETE,
+     "Şablon katalogyny doly dikeltmek başartmady. Çalşyrylan asyl faýllar %1 "
+     "katalogynda saklanýar. Bu katalog wagtlaýyn faýl ulgamynda ýerleşýän "
+     "bolsa, kompýuteri täzeden işe girizmek ony pozup biler."},
+    {IDS_ROLLBACK_INCOMPLETE_FINISH,
+     "Gurnama wagtynda ýalňyşlyk ýüze çykdy. Gurnama ýatyryldy. Şablon "
+     "katalogyny doly dikeltmek başartmady: çalşyrylan asyl faýllar %1 katalogynda "
+     "saklanýar. Kompýuteri täzeden işe girizmezden öň olary yzyna göçüriň: "
+     "bu katalog wagtlaýyn faýl ulgamynda ýerleşýän bolsa, täzeden işe "
+     "girizmek ony pozup biler."},
 };
 
 }  // namespace

@@ -42,6 +42,16 @@ constexpr TextPair kTexts[] = {
      "Şablon dizininin yolunu belirtin. Kurulum programı şablonları ve yapılandırma dosyalarını "
      "belirtilen dizine kuracaktır."},
     {IDS_TEMPLATE_CATALOG, "Şablon dizini:"},
+    // Undo outcome
+    {IDS_ROLLBACK_INCOMPLETE,
+     "Şablon dizini tam olarak geri yüklenemedi. Değiştirilen özgün dosyalar %1 "
+     "içinde saklanıyor. Bu dizin geçici bir dosya sistemindeyse bilgisayarın "
+     "yeniden başlatılması onu silebilir."},
+    {IDS_ROLLBACK_INCOMPLETE_FINISH,
+     "Kurulum sırasında bir hata oluştu. Kurulum iptal edildi. Şablon dizini tam "
+     "olarak geri yüklenemedi: değiştirilen özgün dosyalar %1 içinde "
+     "saklanıyor. Bilgisayarı yeniden başlatmadan önce bunları geri kopyalayın: "
+     "bu dizin geçici bir dosya sistemindeyse yeniden başlatma onu silebilir."},
 };
 
 }  // namespace

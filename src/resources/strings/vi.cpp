@@ -42,6 +42,19 @@ constexpr TextPair kTexts[] = {
      "Hãy chỉ định đường dẫn đến thư mục mẫu. Chương trình cài đặt sẽ cài đặt các mẫu và tệp cấu "
      "hình vào thư mục đã chỉ định."},
     {IDS_TEMPLATE_CATALOG, "Thư mục mẫu:"},
+    // Undo outcome
+    {IDS_ROLLBACK_INCOMPLETE,
+     "Không thể khôi phục hoàn toàn thư mục mẫu. Các tệp gốc đã "
+     "bị thay thế được giữ trong %1. Khởi động lại máy tính có "
+     "thể xóa thư mục đó nếu nó nằm trên hệ thống tệp tạm "
+     "thời."},
+    {IDS_ROLLBACK_INCOMPLETE_FINISH,
+     "Đã xảy ra lỗi trong quá trình cài đặt. Cài đặt đã bị hủy. "
+     "Không thể khôi phục hoàn toàn thư mục mẫu: các tệp gốc đã "
+     "bị thay thế được giữ trong %1. Hãy sao chép chúng trở lại "
+     "trước khi khởi động lại máy tính: việc khởi động lại có "
+     "thể xóa thư mục đó nếu nó nằm trên hệ thống tệp tạm "
+     "thời."},
 };
 
 }  // namespace

@@ -36,6 +36,14 @@ constexpr TextPair kTexts[] = {
     {IDS_SETUP_EXISTEDTARGET, "安装目录中包含可能在安装过程中被更改的文件。是否继续？"},
     {IDS_DESTINATION_PROMPT, "请指定模板目录的路径。安装程序将把模板和配置文件安装到指定目录。"},
     {IDS_TEMPLATE_CATALOG, "模板目录："},
+    // Undo outcome
+    {IDS_ROLLBACK_INCOMPLETE,
+     "无法完全恢复模板目录。被替换的原始文件保存在 %1 "
+     "中。如果该目录位于临时文件系统中，重新启动计算机可能会将其删除。"},
+    {IDS_ROLLBACK_INCOMPLETE_FINISH,
+     "安装过程中发生错误。安装已取消。无法完全恢复模板目录：被替换的原始文件保存在 "
+     "%1 "
+     "中。请在重新启动计算机之前将它们复制回去：如果该目录位于临时文件系统中，重新启动可能会将其删除。"},
 };
 
 }  // namespace
