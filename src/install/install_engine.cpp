@@ -281,9 +281,11 @@ ResultCode InstallEngine::Step(InstallStep step, std::size_t index,
 }
 
 ResultCode InstallEngine::ReportError(ResultCode code, int percent) {
+  // The descriptors kept for the durability pass hold written files open:
+  // closed first, so that removing those files frees their space.
+  CloseSyncTargets();
   // The error becomes visible only once the template directory is restored.
   (void)m_transaction.Rollback(code);
-  CloseSyncTargets();
   if (!m_transaction.restoredCompletely()) {
     // The truth: originals are left in the backup directory, which is kept.
     const WideString backup = m_transaction.backupDirectory();

@@ -56,17 +56,22 @@ UndoOutcome UndoWrittenFile(const UndoStep& step) {
   return UndoOutcome::kFailed;
 }
 
+// Whether `st` is the original that a kMovedToBackup step recorded: same
+// type, size and modification time (nanoseconds). The inode is not asked: a
+// copy back gets a new one, and a freed number may have been reused.
+bool IsOriginal(const FileIdentity& original, const struct stat& st) {
+  return original.known() && (st.st_mode & S_IFMT) == (original.mode & S_IFMT) &&
+         static_cast<std::uint64_t>(st.st_size) == original.size &&
+         st.st_mtim.tv_sec == original.mtimeSeconds &&
+         st.st_mtim.tv_nsec == original.mtimeNanoseconds;
+}
+
 // Whether `st` at the backup path is the original that `step` moved there.
 bool IsRecordedBackup(const UndoStep& step, const struct stat& st) {
   if (step.backupIdentity.known()) return step.backupIdentity.SameObject(st);
   // No record of the move's result (it may not have finished): a rename
   // keeps the inode, a copy keeps type, size and modification time.
-  const FileIdentity& original = step.identity;
-  if (original.SameObject(st)) return true;
-  return (st.st_mode & S_IFMT) == (original.mode & S_IFMT) &&
-         static_cast<std::uint64_t>(st.st_size) == original.size &&
-         st.st_mtim.tv_sec == original.mtimeSeconds &&
-         st.st_mtim.tv_nsec == original.mtimeNanoseconds;
+  return step.identity.SameObject(st) || IsOriginal(step.identity, st);
 }
 
 UndoOutcome UndoBackup(const UndoStep& step) {
@@ -74,11 +79,11 @@ UndoOutcome UndoBackup(const UndoStep& step) {
   struct stat atPath {};
   switch (LookAt(step.path, native, atPath)) {
     case Look::kFound:
-      // The original still (or again) stands at its name: the move never
-      // happened. Anything else there is never replaced.
-      return step.identity.known() && step.identity.SameObject(atPath)
-                 ? UndoOutcome::kNothingToUndo
-                 : UndoOutcome::kFailed;
+      // The original stands at its name: the move never happened, or it was
+      // undone already (by a rename, or a copy that kept type, size and
+      // times). Anything else there is never replaced.
+      return IsOriginal(step.identity, atPath) ? UndoOutcome::kNothingToUndo
+                                               : UndoOutcome::kFailed;
     case Look::kUnknown:
       return UndoOutcome::kFailed;
     case Look::kMissing:

@@ -142,9 +142,14 @@ enum class UndoOutcome : int {
 //     removed (the record says it was missing before).
 //   kFileWritten: with an unknown inode nothing is removed (kLeftAlone when
 //     something stands at `path`).
-//   kMovedToBackup: when `path` holds the recorded original, nothing to undo;
-//     otherwise the backup (recognised by backupIdentity, or without one by
-//     the original's type, size and modification time) is moved back.
+//   kMovedToBackup: when `path` holds the recorded original (type, size and
+//     modification time), nothing to undo (never moved, or already back);
+//     otherwise the backup (recognised by backupIdentity, or
+//     without one by the original's type, size and modification time) is
+//     moved back, never over anything at `path`.
+// A file is recognised by device, inode and type: a run's file changed in
+// place since (same inode) counts as the run's; a reader that keeps the
+// final size and time (identity.size, mtimeSeconds) may check them too.
 [[nodiscard]] UndoOutcome UndoOneStep(const UndoStep& step);
 
 // Whether an outcome of a kMovedToBackup step leaves the original in B.

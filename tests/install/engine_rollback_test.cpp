@@ -249,29 +249,6 @@ TEST_P(EngineTest, PermissionFaultsAsUnprivilegedUser) {
   }
 }
 
-// A small file system that fills up. Needs root and the permission to mount.
-class SmallFileSystem {
- public:
-  explicit SmallFileSystem(const std::string& dir) : m_dir(dir) {
-    mkdir(dir.c_str(), 0755);
-    if (mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=1m") == 0) {
-      m_mounted = true;
-    } else {
-      m_error = std::strerror(errno);
-    }
-  }
-  ~SmallFileSystem() {
-    if (m_mounted) umount2(m_dir.c_str(), MNT_DETACH);
-  }
-  bool mounted() const { return m_mounted; }
-  const std::string& error() const { return m_error; }
-
- private:
-  std::string m_dir;
-  bool m_mounted = false;
-  std::string m_error;
-};
-
 TEST_P(EngineTest, FullFileSystemRestoresTemplate) {
   // The template directory on a 1 MiB file system that the kit overflows;
   // the backups go to TMPDIR (another file system) or into the full one.

@@ -9,13 +9,16 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -211,6 +214,31 @@ inline int RunAsNobody(const std::function<int()>& body) {
   if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
 }
+
+// A small tmpfs that fills up (mount options `options`), unmounted at the
+// end. Needs root and the permission to mount.
+class SmallFileSystem {
+ public:
+  explicit SmallFileSystem(const std::string& dir, const std::string& options = "size=1m")
+      : m_dir(dir) {
+    mkdir(dir.c_str(), 0755);
+    if (mount("tmpfs", dir.c_str(), "tmpfs", 0, options.c_str()) == 0) {
+      m_mounted = true;
+    } else {
+      m_error = std::strerror(errno);
+    }
+  }
+  ~SmallFileSystem() {
+    if (m_mounted) umount2(m_dir.c_str(), MNT_DETACH);
+  }
+  bool mounted() const { return m_mounted; }
+  const std::string& error() const { return m_error; }
+
+ private:
+  std::string m_dir;
+  bool m_mounted = false;
+  std::string m_error;
+};
 
 // Outcome of one run of the job on the calling thread.
 struct RunResult {

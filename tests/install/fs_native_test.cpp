@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -142,6 +143,39 @@ TEST_F(CrossDeviceTest, ReplacesAnExistingFileOrLinkButNotADirectory) {
   EXPECT_EQ(Names(work.path()), expected);
   EXPECT_EQ(MovePathNative(Wide(shm / "g"), Wide(work / "no/parent")), kErrNotFound);
   EXPECT_EQ(ReadText(shm / "g"), "g");
+}
+
+TEST_F(CrossDeviceTest, MoveNoReplaceKeepsAttributesAndNeverReplaces) {
+  ASSERT_TRUE(WriteText(work / "f", "original"));
+  ASSERT_EQ(setxattr((work / "f").c_str(), "user.note", "kept", 4, 0), 0);
+  // An access ACL with an entry for user nobody (the kernel's xattr form).
+  const std::uint32_t acl[] = {2, 0x00060001, ~0u, 0x00040002, 65534, 0x00040004, ~0u,
+                               0x00040010, ~0u, 0x00000020, ~0u};
+  const bool aclSet =
+      setxattr((work / "f").c_str(), "system.posix_acl_access", acl, sizeof acl, 0) == 0;
+  ASSERT_TRUE(WriteText(shm / "taken", "someone's"));
+  ASSERT_TRUE(WriteText(work / "taken", "someone else's"));
+  for (const std::string& destination : {shm / "taken", work / "taken"}) {
+    EXPECT_EQ(MoveNoReplace(Wide(work / "f"), Wide(destination)), MoveResult::kTargetExists);
+  }
+  EXPECT_EQ(ReadText(shm / "taken"), "someone's");
+  EXPECT_EQ(ReadText(work / "taken"), "someone else's");
+  EXPECT_EQ(ReadText(work / "f"), "original");
+
+  struct stat moved {};
+  ASSERT_EQ(MoveNoReplace(Wide(work / "f"), Wide(shm / "f"), &moved), MoveResult::kMoved);
+  ASSERT_EQ(MoveNoReplace(Wide(shm / "f"), Wide(work / "back")), MoveResult::kMoved);
+  EXPECT_EQ(ReadText(work / "back"), "original");
+  char value[128];
+  ASSERT_EQ(getxattr((work / "back").c_str(), "user.note", value, sizeof value), 4);
+  EXPECT_EQ(std::string(value, 4), "kept");
+  if (aclSet) {
+    EXPECT_EQ(getxattr((work / "back").c_str(), "system.posix_acl_access", value, sizeof value),
+              static_cast<ssize_t>(sizeof acl));
+    EXPECT_EQ(std::memcmp(value, acl, sizeof acl), 0) << "the ACL came back";
+  }
+  EXPECT_EQ(MoveNoReplace(Wide(work / "missing"), Wide(shm / "x")), MoveResult::kFailed);
+  EXPECT_EQ(Names(shm.path()), std::vector<std::string>{"taken"}) << "no helper names left";
 }
 
 TEST_F(CrossDeviceTest, LinkIsMovedAsALink) {
