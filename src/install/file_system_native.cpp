@@ -278,18 +278,25 @@ ResultCode MovePathNative(const WideString& source, const WideString& destinatio
 }
 
 MoveResult MoveNoReplace(const WideString& source, const WideString& destination,
-                         struct stat* moved) {
+                         struct stat* moved, const struct stat* sourceStatus) {
   NarrowString from;
   NarrowString to;
   if (!ToNativePath(source, from) || !ToNativePath(destination, to)) {
     return MoveResult::kUnrepresentable;
   }
   struct stat st {};
-  if (lstat(from.c_str(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))) {
+  if (sourceStatus != nullptr) {
+    st = *sourceStatus;
+  } else if (lstat(from.c_str(), &st) != 0) {
+    return MoveResult::kFailed;
+  }
+  if (!(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))) {
     return MoveResult::kFailed;
   }
   int result = RenameAs(from.c_str(), to.c_str(), Placing::kNoReplace);
+  bool copied = false;
   if (result != 0 && errno == EXDEV) {
+    copied = true;
     result = S_ISREG(st.st_mode) ? CopyFileThenUnlink(from, st, to, Placing::kNoReplace)
                                  : CopyLinkThenUnlink(from, st, to, Placing::kNoReplace);
   }
@@ -297,8 +304,11 @@ MoveResult MoveNoReplace(const WideString& source, const WideString& destination
     if (errno == EEXIST) return MoveResult::kTargetExists;
     return IsNoSpace(errno) ? MoveResult::kNoSpace : MoveResult::kFailed;
   }
-  if (moved != nullptr && lstat(to.c_str(), moved) != 0) {
-    *moved = st;  // vanished already: report what was moved
+  if (moved != nullptr) {
+    *moved = st;
+    if (copied && lstat(to.c_str(), moved) != 0) {
+      *moved = st;  // vanished already: report what was moved
+    }
   }
   return MoveResult::kMoved;
 }

@@ -75,9 +75,12 @@ enum class MoveResult {
 // link with its times; the copy is then put in place without replacing and
 // the source unlinked. When the source cannot be unlinked the copy is removed
 // again (kFailed), so the file exists once. `moved`, when given, receives the
-// lstat of the destination after a successful move.
+// status of the destination after a successful move (after a rename: the
+// source's, which it still is). `sourceStatus`, when given, is the caller's
+// fresh lstat of the source (saves one).
 [[nodiscard]] MoveResult MoveNoReplace(const WideString& source, const WideString& destination,
-                                       struct stat* moved = nullptr);
+                                       struct stat* moved = nullptr,
+                                       const struct stat* sourceStatus = nullptr);
 
 // unlink(2): removes a file, or a symbolic link itself. Result: 0 removed;
 // 2 nothing by that name (ENOENT); 87 any other failure (a directory, no

@@ -226,24 +226,17 @@ ResultCode InstallEngine::WriteEntry(KitArchive& kit, std::size_t index,
       return fail(code);
     }
   }
-  code = TruncateHere(file);
-  if (code == kOk) {
-    code = SetFileTimes(file, entry.modificationTime);
-  }
+  // A new file: nothing beyond the data to cut off.
+  code = SetFileTimes(file, entry.modificationTime);
   if (code != kOk) {
     return fail(code);
   }
-  RememberFileSystemOf(file);
+  RememberFileSystemOf(file, m_transaction.record().back().identity.device);
   return CloseFile(file);
 }
 
-void InstallEngine::RememberFileSystemOf(int fd) {
-  struct stat status {};
-  if (fstat(fd, &status) != 0) {
-    m_syncFailed = true;
-    return;
-  }
-  const auto device = static_cast<unsigned long>(status.st_dev);
+void InstallEngine::RememberFileSystemOf(int fd, std::uint64_t fileDevice) {
+  const auto device = static_cast<unsigned long>(fileDevice);
   for (const auto& known : m_syncTargets) {
     if (known.first == device) {
       return;
@@ -294,7 +287,7 @@ ResultCode InstallEngine::ReportError(ResultCode code, int percent) {
                     backup, code);
     return kErrRollbackIncomplete;
   }
-  m_channel->Post(code, LoadResourceString("IDS_INSTALL_ERROR"), percent);
+  m_channel->Post(code, LoadResourceString(IDS_INSTALL_ERROR), percent);
   return code;
 }
 

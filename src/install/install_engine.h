@@ -43,6 +43,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -105,7 +106,8 @@ class InstallEngine {
                                       const WideString& destination);
   [[nodiscard]] ResultCode Step(InstallStep step, std::size_t index,
                                 const WideString& destination) const;
-  void RememberFileSystemOf(int fd);
+  // Keeps a descriptor of the file system of `fd` (device `device`).
+  void RememberFileSystemOf(int fd, std::uint64_t device);
   [[nodiscard]] ResultCode MakeWrittenFilesDurable();
   void CloseSyncTargets();
   ResultCode ReportError(ResultCode code, int percent);

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <cwctype>
 
 #include "install/file_system.h"
 #include "install/file_system_native.h"
@@ -40,6 +41,23 @@ mode_t CurrentUmask() {
   return mask;
 }
 
+// `name` with the case of its first letter that has two cases turned; empty
+// when no unit of it has two cases.
+WideString CaseVariant(const WideString& name) {
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const auto unit = static_cast<wint_t>(name[i]);
+    if (unit >= 0xD800 && unit <= 0xDFFF) continue;  // surrogates: leave alone
+    const wint_t lower = towlower(unit);
+    const wint_t upper = towupper(unit);
+    if (lower == upper) continue;
+    WideString variant = name.substr(0, i);
+    variant.push_back(static_cast<char16_t>(unit == lower ? upper : lower));
+    variant += name.substr(i + 1);
+    return variant;
+  }
+  return WideString();
+}
+
 // Lists `directory`'s entries with their inodes (no "." and ".."); false
 // when it cannot be read.
 bool ListInodes(const WideString& directory,
@@ -66,6 +84,7 @@ ResultCode InstallTransaction::Begin(const WideString& templateDirectory) {
   m_knownDirectories.clear();
   m_listings.clear();
   m_restoredCompletely = true;
+  m_umask = CurrentUmask();
   if (templateDirectory.empty()) {
     return kOk;
   }
@@ -129,6 +148,17 @@ WideString InstallTransaction::OnDiskName(const WideString& destination, const s
   const WideString directory = destination.substr(0, slash + 1);
   const WideString name = destination.substr(slash + 1);
   const auto inode = static_cast<std::uint64_t>(st.st_ino);
+  // A name whose case variant is not the same file is spelled as on disk
+  // (the usual, case-sensitive case: one failing lstat, no listing).
+  const WideString variant = CaseVariant(name);
+  if (variant.empty()) return destination;
+  NarrowString variantPath;
+  struct stat other {};
+  if (!ToNativePath(directory + variant, variantPath) ||
+      lstat(variantPath.c_str(), &other) != 0 || other.st_ino != st.st_ino ||
+      other.st_dev != st.st_dev) {
+    return destination;
+  }
   for (int attempt = 0; attempt < 2; ++attempt) {
     auto found = m_listings.find(directory);
     if (found == m_listings.end() || attempt == 1) {
@@ -189,7 +219,7 @@ ResultCode InstallTransaction::Backup(const WideString& destination) {
   ResultCode code = Intend(std::move(step));
   if (code != kOk) return code;
   struct stat moved {};
-  switch (MoveNoReplace(destination, target, &moved)) {
+  switch (MoveNoReplace(destination, target, &moved, &st)) {
     case MoveResult::kMoved:
       m_record.back().backupIdentity = FileIdentity::Of(moved);
       Done();
@@ -320,7 +350,7 @@ ResultCode InstallTransaction::CreateFile(const WideString& destination, std::ui
   step.path = destination;
   step.identity.size = size;
   step.identity.mtimeSeconds = mtimeSeconds;
-  step.identity.mode = S_IFREG | (kNewFileMode & ~CurrentUmask());
+  step.identity.mode = S_IFREG | (kNewFileMode & ~m_umask);
   const ResultCode refused = Intend(std::move(step));
   if (refused != kOk) return refused;
   const int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,

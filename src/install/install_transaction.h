@@ -171,6 +171,8 @@ class InstallTransaction {
   // Per directory: its entries' names and inodes as first listed.
   std::map<WideString, std::vector<std::pair<WideString, std::uint64_t>>> m_listings;
   bool m_restoredCompletely = true;
+  // The umask at Begin (new files' expected mode).
+  mode_t m_umask = 022;
 };
 
 }  // namespace veskp8
