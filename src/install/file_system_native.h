@@ -43,7 +43,8 @@ enum class PathKind {
 // destination is replaced). Across file systems (EXDEV), a regular file is
 // copied natively keeping its content, permission bits, owner when allowed,
 // and access and modification times (nanoseconds), then the source is
-// unlinked; a symbolic link is recreated as the same link with its times; a
+// unlinked (extended attributes, ACLs included, are copied too, as for
+// MoveNoReplace); a symbolic link is recreated as the same link with its times; a
 // directory or special file is handed to `mv` (MovePath). An existing
 // non-directory destination is replaced. A copy that fails (e.g. the file
 // system fills up) removes what it wrote of the destination and leaves the

@@ -276,8 +276,8 @@ ResultCode InstallTransaction::EnsureDirectoryLevels(const WideString& path, Rec
     return kOk;
   }
   const bool recorded = record == Record::kCreatedDirectories;
-  if (recorded && m_knownDirectories.contains(directory)) {
-    return kOk;
+  if (m_knownDirectories.contains(directory)) {
+    return kOk;  // ensured before in this run (T's levels, or B's, private)
   }
   // One attempt at this level; `made` tells whether it exists now.
   auto attempt = [&](bool& exists) -> ResultCode {
@@ -336,7 +336,7 @@ ResultCode InstallTransaction::EnsureDirectoryLevels(const WideString& path, Rec
     if (code != kOk) return code;
     if (!exists) return kErrNotFound;
   }
-  if (recorded) m_knownDirectories.insert(directory);
+  m_knownDirectories.insert(directory);
   return kOk;
 }
 

@@ -166,7 +166,8 @@ class InstallTransaction {
   UndoRecord m_record;
   // Device and inode of every file this run created.
   std::set<std::pair<std::uint64_t, std::uint64_t>> m_ownFiles;
-  // Directories known to exist (ensured before), without trailing "/".
+  // Directories known to exist (ensured before, below T or B), without
+  // trailing "/".
   std::set<WideString> m_knownDirectories;
   // Per directory: its entries' names and inodes as first listed.
   std::map<WideString, std::vector<std::pair<WideString, std::uint64_t>>> m_listings;
