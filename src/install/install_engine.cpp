@@ -287,7 +287,9 @@ ResultCode InstallEngine::ReportError(ResultCode code, int percent) {
                     backup, code);
     return kErrRollbackIncomplete;
   }
-  m_channel->Post(code, LoadResourceString(IDS_INSTALL_ERROR), percent);
+  // A busy template directory says so instead of "Installation error".
+  m_channel->Post(code, LoadResourceString(code == kErrBusy ? IDS_INSTALL_BUSY : IDS_INSTALL_ERROR),
+                  percent);
   return code;
 }
 

@@ -29,9 +29,17 @@
 // rely on the template directory being restored. A cancelled run rolls back
 // and posts (1223, "Installation error", percent) the same way, so a reader
 // never waits for a status that does not come.
+// When the rollback could not put every original back, the post is instead
+// (kErrRollbackIncomplete, the IDS_ROLLBACK_INCOMPLETE text naming the kept
+// backup directory, percent), with that directory and the failure's own code
+// in the status (ProgressStatus::backupDirectory, cause); the job then ends
+// with kErrRollbackIncomplete. When another installation holds the template
+// directory's lock (InstallTransaction::Begin), the job changes nothing and
+// posts (kErrBusy, IDS_INSTALL_BUSY text, 0) at once.
 //
 // Texts come from the resource table in the current language
-// (IDS_INSTALL_ERROR, IDS_INSTALL_FINISH, IDS_ROLLBACK_INCOMPLETE).
+// (IDS_INSTALL_ERROR, IDS_INSTALL_FINISH, IDS_ROLLBACK_INCOMPLETE,
+// IDS_INSTALL_BUSY).
 //
 // Ownership and threads. An engine lives for one run on the worker thread. It
 // uses the kit's image handle and copy buffer (the kit stays open afterwards)
@@ -39,7 +47,8 @@
 //
 // Result codes: 0 success; 2, 3, 6, 13, 87 failures (13: the kit image ended
 // before an entry's data did); 1223 cancelled; kErrRollbackIncomplete a
-// failure whose rollback left originals in the backup directory.
+// failure whose rollback left originals in the backup directory; kErrBusy
+// another installation into the template directory is in progress.
 #pragma once
 
 #include <cstddef>

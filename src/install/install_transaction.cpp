@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,7 +77,10 @@ bool ListInodes(const WideString& directory,
 
 }  // namespace
 
+InstallTransaction::~InstallTransaction() { ReleaseLock(); }
+
 ResultCode InstallTransaction::Begin(const WideString& templateDirectory) {
+  ReleaseLock();
   m_templateDirectory = templateDirectory;
   m_backupDirectory.clear();
   m_record.clear();
@@ -88,6 +92,20 @@ ResultCode InstallTransaction::Begin(const WideString& templateDirectory) {
   if (templateDirectory.empty()) {
     return kOk;
   }
+  ResultCode code = MakeBackupDirectory();
+  if (code != kOk) {
+    return code;
+  }
+  // The template directory's missing levels are the run's first changes;
+  // then the directory itself is locked for the whole run.
+  code = EnsureDirectory(m_templateDirectory);
+  if (code != kOk) {
+    return code;
+  }
+  return LockTemplateDirectory();
+}
+
+ResultCode InstallTransaction::MakeBackupDirectory() {
   WideString base = GetTempDirectory();
   // The temporary directory is made when missing, but never recorded: a
   // rollback must not remove it together with the backups inside it.
@@ -121,6 +139,34 @@ ResultCode InstallTransaction::Begin(const WideString& templateDirectory) {
     }
   }
   return kErrInvalidParameter;
+}
+
+ResultCode InstallTransaction::LockTemplateDirectory() {
+  NarrowString native;
+  if (!ToNativePath(WithoutTrailingSlashes(m_templateDirectory), native)) {
+    return kErrInvalidParameter;
+  }
+  const int fd = open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    return kOk;  // cannot be opened for reading (e.g. mode 0300): unlocked
+  }
+  while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    const int error = errno;
+    close(fd);
+    // Taken: another installation runs into this directory. Any other
+    // failure means the file system cannot lock: go on without.
+    return error == EWOULDBLOCK ? kErrBusy : kOk;
+  }
+  m_lockFd = fd;
+  return kOk;
+}
+
+void InstallTransaction::ReleaseLock() {
+  if (m_lockFd >= 0) {
+    close(m_lockFd);
+    m_lockFd = -1;
+  }
 }
 
 ResultCode InstallTransaction::Intend(UndoStep step) {
@@ -385,6 +431,7 @@ void InstallTransaction::Commit() {
   m_backupDirectory.clear();
   m_record.clear();
   m_ownFiles.clear();
+  ReleaseLock();
   if (m_observer != nullptr) m_observer->OnEnd(true, true);
 }
 
@@ -398,6 +445,7 @@ ResultCode InstallTransaction::Rollback(ResultCode code) {
   m_record.clear();
   m_ownFiles.clear();
   m_knownDirectories.clear();
+  ReleaseLock();
   if (m_observer != nullptr) m_observer->OnEnd(false, complete);
   return code;
 }

@@ -33,7 +33,8 @@
 // disk (a transaction that is neither committed nor rolled back leaves B and
 // everything it made in place). Not copyable.
 //
-// Result codes (text/result_code.h): 0 success; 2 a move, a creation or a
+// Result codes (text/result_code.h): 0 success; kErrBusy another installation
+// holds the template directory's lock; 2 a move, a creation or a
 // directory creation failed (also: nothing to move; something already stands
 // at a backup target or at a new file's name); 3 a path has no parent left to
 // create; 87 any other failure (a path that cannot be represented in the
@@ -61,20 +62,35 @@ class InstallTransaction {
   // `observer` (optional, not owned) is told of every change before and
   // after it is made.
   explicit InstallTransaction(UndoObserver* observer = nullptr) : m_observer(observer) {}
+  // Releases the template directory's lock; touches nothing else.
+  ~InstallTransaction();
   InstallTransaction(const InstallTransaction&) = delete;
   InstallTransaction& operator=(const InstallTransaction&) = delete;
 
   // Starts the transaction for template directory T (ending in "/"), once per
-  // object. With an empty T nothing is made and the result is 0. Otherwise
-  // ensures the temporary directory exists (without recording it: it is never
-  // removed again), then creates B with mkdir(2), mode 0700, trying
-  // "p8stp0", "p8stp1", ... and taking the next number whenever the name
-  // already exists (whatever it is), so two installers never share one;
-  // leftovers of earlier runs are neither reused nor removed. B is not part
-  // of the undo record: only Commit and a complete Rollback remove it. On
-  // failure B stays empty and the code (2, 3, 87 or the observer's) is
-  // returned.
+  // object. With an empty T nothing is made and the result is 0. Otherwise:
+  //  1. ensures the temporary directory exists (without recording it: it is
+  //     never removed again), then creates B with mkdir(2), mode 0700, trying
+  //     "p8stp0", "p8stp1", ... and taking the next number whenever the name
+  //     already exists (whatever it is), so two installers never share one;
+  //     leftovers of earlier runs are neither reused nor removed. B is not
+  //     part of the undo record: only Commit and a complete Rollback remove
+  //     it (the observer's OnBegin is told T and B here);
+  //  2. creates the missing levels of T, recorded like any directory;
+  //  3. locks T: an exclusive, non-blocking flock(2) on T itself (opened
+  //     O_RDONLY | O_DIRECTORY | O_CLOEXEC; no file is created for it), held
+  //     until Commit or Rollback has finished (or the object is destroyed).
+  //     When another process (or another transaction) holds it, Begin fails
+  //     with kErrBusy at once, having changed nothing in T but the levels of
+  //     step 2, which the caller's Rollback removes again. Where T cannot be
+  //     opened for reading or its file system refuses flock (some network
+  //     file systems), the run goes on without the lock (locked() false).
+  // On failure the code (2, 3, 87, kErrBusy or the observer's) is returned;
+  // the caller rolls back.
   [[nodiscard]] ResultCode Begin(const WideString& templateDirectory);
+
+  // True while the template directory's lock is held.
+  [[nodiscard]] bool locked() const noexcept { return m_lockFd >= 0; }
 
   // Frees the name `destination` (a path below T) for a new file:
   //  - a file or symbolic link that this run created (same device and inode
@@ -154,6 +170,9 @@ class InstallTransaction {
   [[nodiscard]] ResultCode MakeRecordedDirectory(const WideString& directory, bool& made);
   // Appends `step` and asks the observer; on refusal the step is dropped.
   [[nodiscard]] ResultCode Intend(UndoStep step);
+  [[nodiscard]] ResultCode MakeBackupDirectory();
+  [[nodiscard]] ResultCode LockTemplateDirectory();
+  void ReleaseLock();
   void Done();
   // The name of `destination`'s last component as it stands on disk (same
   // inode as `st`); `destination` itself when it is spelled so or no entry
@@ -174,6 +193,8 @@ class InstallTransaction {
   bool m_restoredCompletely = true;
   // The umask at Begin (new files' expected mode).
   mode_t m_umask = 022;
+  // The flock on T (an O_RDONLY directory descriptor), or -1.
+  int m_lockFd = -1;
 };
 
 }  // namespace veskp8

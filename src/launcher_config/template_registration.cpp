@@ -3,7 +3,10 @@
 #include "install/file_finder.h"
 #include "launcher_config/config_paths.h"
 #include "launcher_config/directory_probe.h"
+#include "launcher_config/registration_lock.h"
 #include "launcher_config/template_locations.h"
+
+#include <utility>
 
 namespace veskp8 {
 void ReadRegisteredTemplates(TemplateRegistration& reg) {
@@ -35,7 +38,18 @@ void RegisterInstalledTemplates(TemplateRegistration& reg) noexcept {
     if (!directory.empty() && (directory.back() == u'/' || directory.back() == u'\\')) {
       directory.erase(directory.size() - 1);
     }
-    reg.m_templateDirs.insert(reg.m_templateDirs.begin(), directory);
+    // Another installer may have registered its directory since the list was
+    // read: under the lock, the list is read again from the files, the new
+    // directory goes to its head, and the result is written.
+    const RegistrationLock lock;
+    std::vector<WideString> list;
+    if (PathExists(GetConfigPath(0, ConfigRole::kPrimary))) {
+      ReadTemplateLocations(list, 0);
+    } else if (PathExists(GetConfigPath(1, ConfigRole::kPrimary))) {
+      ReadTemplateLocations(list, 1);
+    }
+    list.insert(list.begin(), directory);
+    reg.m_templateDirs = std::move(list);
     if (!reg.m_listFromScope1) WriteTemplateLocations(reg.m_templateDirs, 0);
     if (reg.m_scope1FileExists) WriteTemplateLocations(reg.m_templateDirs, 1);
   } catch (...) {

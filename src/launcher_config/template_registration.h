@@ -46,11 +46,16 @@ void ReadRegisteredTemplates(TemplateRegistration& reg);
 // Records reg.m_targetDir at the head of the launcher's template list after a
 // successful installation:
 // 1. a copy of m_targetDir loses one trailing "/" or "\" if it has one;
-// 2. it is inserted at the front of m_templateDirs (an equal entry further
-//    down is dropped when the list is written);
+// 2. under the registration lock (registration_lock.h: across installers, a
+//    bounded wait, then on unlocked), m_templateDirs is read again from the
+//    files as ReadRegisteredTemplates reads it (scope 0 when its primary file
+//    exists now, else scope 1), so that a directory another installer
+//    registered meanwhile is kept; the copy is inserted at its front (an
+//    equal entry further down is dropped when the list is written);
 // 3. unless m_listFromScope1: the list is written to the scope 0 primary file
 //    (WriteTemplateLocations, created with its directory when missing);
-// 4. then, if m_scope1FileExists: it is written to the scope 1 primary file.
+// 4. then, if m_scope1FileExists: it is written to the scope 1 primary file;
+//    the lock is released after both writes.
 // Any failure is swallowed: a failed step 3 skips step 4, nothing is
 // reported, and the installation's outcome does not depend on it. Each file
 // is either rewritten completely or left as it was.

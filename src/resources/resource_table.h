@@ -60,6 +60,8 @@ inline constexpr char IDS_TEMPLATE_CATALOG[] = "IDS_TEMPLATE_CATALOG";
 // (message box and error page; "%1" stands for that directory).
 inline constexpr char IDS_ROLLBACK_INCOMPLETE[] = "IDS_ROLLBACK_INCOMPLETE";
 inline constexpr char IDS_ROLLBACK_INCOMPLETE_FINISH[] = "IDS_ROLLBACK_INCOMPLETE_FINISH";
+// Template directory lock: another installation into the same directory runs.
+inline constexpr char IDS_INSTALL_BUSY[] = "IDS_INSTALL_BUSY";
 
 inline constexpr auto kResourceIdentifiers = std::to_array<const char*>({
     IDS_WIZARD_BACK,         IDS_WIZARD_NEXT,        IDS_WIZARD_FINISH,     IDS_WIZARD_CANCEL,
@@ -72,6 +74,8 @@ inline constexpr auto kResourceIdentifiers = std::to_array<const char*>({
     IDS_SETUP_EXISTEDTARGET, IDS_DESTINATION_PROMPT, IDS_TEMPLATE_CATALOG,
     // Undo outcome
     IDS_ROLLBACK_INCOMPLETE, IDS_ROLLBACK_INCOMPLETE_FINISH,
+    // Template directory lock
+    IDS_INSTALL_BUSY,
 });
 
 // Language indexes that the program names itself.

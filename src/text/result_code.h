@@ -34,5 +34,8 @@ inline constexpr ResultCode kErrCancelled = 1223;
 // An installation failed and its rollback could not put every replaced
 // original back: they are kept in the backup directory, which stays.
 inline constexpr ResultCode kErrRollbackIncomplete = 1650;
+// Another installation into the same template directory is in progress (its
+// lock is held); nothing was changed.
+inline constexpr ResultCode kErrBusy = 1618;
 
 }  // namespace veskp8

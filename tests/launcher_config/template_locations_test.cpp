@@ -89,7 +89,8 @@ TEST_F(TemplateLocationsTest, NothingConfiguredProposesTheDefaultAndCreatesTheFi
   RegisterInstalledTemplates(reg);
   EXPECT_EQ(ReadFileBytes(Scope0Primary()), std::string(kKey) + "/inst/dir\n");
   EXPECT_FALSE(FileExists(home_.Join(".Vesk/vesklauncht")));
-  EXPECT_FALSE(FileExists(home_.Join(".veskp8")));
+  // The product data directory holds only the registration lock's directory.
+  EXPECT_EQ(ListNames(home_.Join(".veskp8")), (Strings{"locks"}));
   EXPECT_EQ(Narrow(reg.m_templateDirs), (Strings{"/inst/dir"}));
 }
 

@@ -54,6 +54,10 @@ constexpr TextPair kTexts[] = {
      "%1 qovluğunda saxlanılır. Kompüteri yenidən başlatmazdan əvvəl onları "
      "geri köçürün: bu qovluq müvəqqəti fayl sistemindədirsə, yenidən "
      "başlatma onu silə bilər."},
+    // Template directory lock
+    {IDS_INSTALL_BUSY,
+     "Bu şablon qovluğuna başqa quraşdırma davam edir. Başa çatdıqdan sonra "
+     "yenidən cəhd edin."},
 };
 
 }  // namespace

@@ -57,6 +57,10 @@ constexpr TextPair kTexts[] = {
      "werden: Die ersetzten Originaldateien liegen in %1. Kopieren Sie sie zurück, "
      "bevor Sie den Computer neu starten: Ein Neustart kann dieses Verzeichnis "
      "löschen, wenn es in einem temporären Dateisystem liegt."},
+    // Template directory lock
+    {IDS_INSTALL_BUSY,
+     "In dieses Vorlagenverzeichnis wird gerade eine andere Installation "
+     "durchgeführt. Versuchen Sie es erneut, wenn sie abgeschlossen ist."},
 };
 
 }  // namespace

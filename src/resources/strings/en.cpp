@@ -53,6 +53,10 @@ constexpr TextPair kTexts[] = {
      "template directory could not be fully restored: the replaced original files are "
      "kept in %1. Copy them back before you restart the computer: a restart may delete "
      "that directory when it lies in a temporary file system."},
+    // Template directory lock
+    {IDS_INSTALL_BUSY,
+     "Another installation into this template directory is in progress. Try again when "
+     "it has finished."},
 };
 
 }  // namespace

@@ -55,6 +55,10 @@ constexpr TextPair kTexts[] = {
      "reemplazados se conservan en %1. Cópielos de vuelta antes de reiniciar el "
      "equipo: un reinicio puede eliminar ese directorio si se encuentra en un sistema "
      "de archivos temporal."},
+    // Template directory lock
+    {IDS_INSTALL_BUSY,
+     "Hay otra instalación en curso en este directorio de plantillas. Vuelva a "
+     "intentarlo cuando haya terminado."},
 };
 
 }  // namespace

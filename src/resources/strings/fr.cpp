@@ -58,6 +58,10 @@ constexpr TextPair kTexts[] = {
      "les fichiers d'origine remplacés sont conservés dans %1. Recopiez-les avant de "
      "redémarrer l'ordinateur : un redémarrage peut supprimer ce répertoire s'il se "
      "trouve dans un système de fichiers temporaire."},
+    // Template directory lock
+    {IDS_INSTALL_BUSY,
+     "Une autre installation dans ce répertoire des modèles est en cours. Réessayez "
+     "lorsqu'elle sera terminée."},
 };
 
 }  // namespace

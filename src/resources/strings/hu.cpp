@@ -53,6 +53,10 @@ constexpr TextPair kTexts[] = {
      "fájlok helye: %1. Másolja vissza őket a számítógép újraindítása "
      "előtt, mert az újraindítás törölheti ezt a könyvtárat, ha ideiglenes "
      "fájlrendszeren van."},
+    // Template directory lock
+    {IDS_INSTALL_BUSY,
+     "Ebbe a sablonkönyvtárba éppen egy másik telepítés folyik. Próbálja "
+     "újra, ha az befejeződött."},
 };
 
 }  // namespace

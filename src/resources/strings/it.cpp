@@ -56,6 +56,10 @@ constexpr TextPair kTexts[] = {
      "originali sostituiti sono conservati in %1. Ricopiarli prima di riavviare il "
      "computer: un riavvio può eliminare questa directory se si trova in un file "
      "system temporaneo."},
+    // Template directory lock
+    {IDS_INSTALL_BUSY,
+     "È in corso un'altra installazione in questa directory dei modelli. Riprovare al "
+     "termine."},
 };
 
 }  // namespace

@@ -51,6 +51,10 @@ constexpr TextPair kTexts[] = {
      "visiškai atkurti: pakeisti originalūs failai laikomi kataloge %1. "
      "Nukopijuokite juos atgal prieš perkraudami kompiuterį: perkrovus šis "
      "katalogas gali būti ištrintas, jei jis yra laikinojoje failų sistemoje."},
+    // Template directory lock
+    {IDS_INSTALL_BUSY,
+     "Į šį šablonų katalogą šiuo metu vyksta kitas diegimas. Bandykite dar "
+     "kartą, kai jis baigsis."},
 };
 
 }  // namespace

@@ -54,6 +54,10 @@ constexpr TextPair kTexts[] = {
      "direktorijā %1. Pirms datora restartēšanas nokopējiet tos atpakaļ: "
      "restartēšana var izdzēst šo direktoriju, ja tas atrodas pagaidu failu "
      "sistēmā."},
+    // Template directory lock
+    {IDS_INSTALL_BUSY,
+     "Šajā veidņu direktorijā pašlaik notiek cita instalēšana. Mēģiniet "
+     "vēlreiz, kad tā būs pabeigta."},
 };
 
 }  // namespace

@@ -55,6 +55,10 @@ constexpr TextPair kTexts[] = {
      "przechowywane w %1. Skopiuj je z powrotem przed ponownym uruchomieniem "
      "komputera: może ono usunąć ten katalog, jeśli znajduje się on w tymczasowym "
      "systemie plików."},
+    // Template directory lock
+    {IDS_INSTALL_BUSY,
+     "Trwa inna instalacja w tym katalogu szablonów. Spróbuj ponownie po jej "
+     "zakończeniu."},
 };
 
 }  // namespace

@@ -55,6 +55,10 @@ constexpr TextPair kTexts[] = {
      "înlocuite sunt păstrate în %1. Copiați-le înapoi înainte de a reporni "
      "calculatorul: o repornire poate șterge acest director dacă se află într-un "
      "sistem de fișiere temporar."},
+    // Template directory lock
+    {IDS_INSTALL_BUSY,
+     "O altă instalare în acest director de șabloane este în curs. Încercați din "
+     "nou după ce se termină."},
 };
 
 }  // namespace

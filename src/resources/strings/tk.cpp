@@ -54,6 +54,10 @@ constexpr TextPair kTexts[] = {
      "saklanýar. Kompýuteri täzeden işe girizmezden öň olary yzyna göçüriň: "
      "bu katalog wagtlaýyn faýl ulgamynda ýerleşýän bolsa, täzeden işe "
      "girizmek ony pozup biler."},
+    // Template directory lock
+    {IDS_INSTALL_BUSY,
+     "Bu şablon katalogyna başga bir gurnama dowam edýär. Ol tamamlanandan soň "
+     "gaýtadan synanyşyň."},
 };
 
 }  // namespace

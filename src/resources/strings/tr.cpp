@@ -52,6 +52,10 @@ constexpr TextPair kTexts[] = {
      "olarak geri yüklenemedi: değiştirilen özgün dosyalar %1 içinde "
      "saklanıyor. Bilgisayarı yeniden başlatmadan önce bunları geri kopyalayın: "
      "bu dizin geçici bir dosya sistemindeyse yeniden başlatma onu silebilir."},
+    // Template directory lock
+    {IDS_INSTALL_BUSY,
+     "Bu şablon dizinine başka bir kurulum devam ediyor. Tamamlandığında yeniden "
+     "deneyin."},
 };
 
 }  // namespace

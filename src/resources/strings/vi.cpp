@@ -55,6 +55,10 @@ constexpr TextPair kTexts[] = {
      "trước khi khởi động lại máy tính: việc khởi động lại có "
      "thể xóa thư mục đó nếu nó nằm trên hệ thống tệp tạm "
      "thời."},
+    // Template directory lock
+    {IDS_INSTALL_BUSY,
+     "Một quá trình cài đặt khác vào thư mục mẫu này đang diễn ra. "
+     "Hãy thử lại khi nó hoàn tất."},
 };
 
 }  // namespace
