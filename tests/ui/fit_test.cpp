@@ -17,6 +17,10 @@
 //     IDS_WELCOME_TITLE, IDS_DEFPRODUCT, IDS_DEFPROVIDER: the welcome text,
 //       composed as the dialog does for a kit without names; 250 pixels.
 //     IDS_ERROR_FINISH, IDS_CANCEL_FINISH: the error page's text; 250.
+//     IDS_ROLLBACK_INCOMPLETE_FINISH: the error page's text after an
+//       incomplete rollback, "%1" standing for a backup directory
+//       (/tmp/p8stp12/); 250. IDS_ROLLBACK_INCOMPLETE, its error box, with the
+//       same directory.
 //     IDS_SUCCESS_FINISH: the success text, down to the check button.
 //     IDS_DESTINATION_PROMPT: the directory prompt, down to the caption.
 // - IDS_SUCCESS_OPENDESCR: the check button ends by the window's right edge.
@@ -48,6 +52,7 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "install/install_outcome.h"
 #include "resources/resource_table.h"
 #include "text/string_ops.h"
 #include "text/utf8.h"
@@ -72,6 +77,8 @@ namespace {
 
 constexpr int kWizardWidth = 500;
 constexpr int kTitleBarReserve = 100;
+// A backup directory as the texts of an incomplete rollback name it.
+const WideString kBackupExample(u"/tmp/p8stp12/");
 
 // Its own X server at 100 dpi, whatever DISPLAY says, and GTK on it with the
 // pinned look.
@@ -314,6 +321,12 @@ struct Wizard {
     }
     if (id == IDS_ERROR_FINISH || id == IDS_CANCEL_FINISH)
       return Page(*error, wide, error->text_label()->allocation.height);
+    if (id == IDS_ROLLBACK_INCOMPLETE_FINISH) {
+      return Page(*error, WithDirectory(wide, kBackupExample), error->text_label()->allocation.height);
+    }
+    if (id == IDS_ROLLBACK_INCOMPLETE) {
+      return MeasureMessageBox(WithDirectory(wide, kBackupExample), kMessageErrorOk);
+    }
     if (id == IDS_SUCCESS_FINISH) return Page(*success, wide, check()->allocation.y - pageTop);
     if (id == IDS_DESTINATION_PROMPT) {
       gtk_label_set_text(GTK_LABEL(prompt()), text.c_str());
