@@ -200,9 +200,8 @@ WideString InstallTransaction::OnDiskName(const WideString& destination, const s
   if (variant.empty()) return destination;
   NarrowString variantPath;
   struct stat other {};
-  if (!ToNativePath(directory + variant, variantPath) ||
-      lstat(variantPath.c_str(), &other) != 0 || other.st_ino != st.st_ino ||
-      other.st_dev != st.st_dev) {
+  if (!ToNativePath(directory + variant, variantPath) || lstat(variantPath.c_str(), &other) != 0 ||
+      other.st_ino != st.st_ino || other.st_dev != st.st_dev) {
     return destination;
   }
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -399,13 +398,13 @@ ResultCode InstallTransaction::CreateFile(const WideString& destination, std::ui
   step.identity.mode = S_IFREG | (kNewFileMode & ~m_umask);
   const ResultCode refused = Intend(std::move(step));
   if (refused != kOk) return refused;
-  const int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                      kNewFileMode);
+  const int fd =
+      open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
   if (fd < 0) {
     const int error = errno;
     m_record.pop_back();  // nothing was created
     return (error == ENOENT || error == EEXIST || error == ENOTDIR) ? kErrNotFound
-                                                                     : kErrInvalidParameter;
+                                                                    : kErrInvalidParameter;
   }
   struct stat st {};
   if (fstat(fd, &st) != 0) {

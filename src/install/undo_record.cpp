@@ -82,8 +82,7 @@ UndoOutcome UndoBackup(const UndoStep& step) {
       // The original stands at its name: the move never happened, or it was
       // undone already (by a rename, or a copy that kept type, size and
       // times). Anything else there is never replaced.
-      return IsOriginal(step.identity, atPath) ? UndoOutcome::kNothingToUndo
-                                               : UndoOutcome::kFailed;
+      return IsOriginal(step.identity, atPath) ? UndoOutcome::kNothingToUndo : UndoOutcome::kFailed;
     case Look::kUnknown:
       return UndoOutcome::kFailed;
     case Look::kMissing:

@@ -21,15 +21,13 @@ RegistrationLock::RegistrationLock() {
   NarrowString dataPath;
   NarrowString lockDir;
   NarrowString lockFile;
-  if (!WideToLocaleChecked(data, dataPath) ||
-      !WideToLocaleChecked(data + u"locks", lockDir) ||
+  if (!WideToLocaleChecked(data, dataPath) || !WideToLocaleChecked(data + u"locks", lockDir) ||
       !WideToLocaleChecked(data + u"locks/registration.lock", lockFile)) {
     return;
   }
   // H/.veskp8 with its parents as the installer makes them; the lock's own
   // directory private to the user.
-  if (mkdir(dataPath.c_str(), 0777) != 0 && errno != EEXIST &&
-      MakeDirectories(data) != kOk) {
+  if (mkdir(dataPath.c_str(), 0777) != 0 && errno != EEXIST && MakeDirectories(data) != kOk) {
     return;
   }
   if (mkdir(lockDir.c_str(), 0700) != 0 && errno != EEXIST) {
@@ -46,8 +44,7 @@ RegistrationLock::RegistrationLock() {
       m_fd = fd;
       return;
     }
-    if ((errno != EWOULDBLOCK && errno != EINTR) ||
-        std::chrono::steady_clock::now() >= deadline) {
+    if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= deadline) {
       close(fd);  // cannot lock here, or held too long: go on unlocked
       return;
     }

@@ -1,12 +1,12 @@
 #include "launcher_config/template_registration.h"
 
+#include <utility>
+
 #include "install/file_finder.h"
 #include "launcher_config/config_paths.h"
 #include "launcher_config/directory_probe.h"
 #include "launcher_config/registration_lock.h"
 #include "launcher_config/template_locations.h"
-
-#include <utility>
 
 namespace veskp8 {
 void ReadRegisteredTemplates(TemplateRegistration& reg) {

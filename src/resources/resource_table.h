@@ -3,9 +3,10 @@
 // "IDS_WELCOME_TITLE" (the IDS_/IDR_ constants below).
 //
 // Language list: language index (1..23, ascending; 0 is never an index and
-// means "no language") -> two-letter code + text set. A text set maps each of
-// the identifiers of kResourceIdentifiers to its UTF-8 text. Index 9 holds the Greek texts under
-// the code "el"; index 22 ("ar") holds the English texts unchanged.
+// means "no language") -> two-letter code + text set. A text set maps each
+// identifier of kResourceIdentifiers to its UTF-8 text. Index 9 holds the
+// Greek texts under the code "el"; index 22 ("ar") holds the English texts
+// unchanged.
 //
 // Lifetime and threads: the table is built once during static initialisation,
 // before main, and is never changed afterwards; lookups may run on any thread
@@ -63,6 +64,7 @@ inline constexpr char IDS_ROLLBACK_INCOMPLETE_FINISH[] = "IDS_ROLLBACK_INCOMPLET
 // Template directory lock: another installation into the same directory runs.
 inline constexpr char IDS_INSTALL_BUSY[] = "IDS_INSTALL_BUSY";
 
+// clang-format off
 inline constexpr auto kResourceIdentifiers = std::to_array<const char*>({
     IDS_WIZARD_BACK,         IDS_WIZARD_NEXT,        IDS_WIZARD_FINISH,     IDS_WIZARD_CANCEL,
     IDS_ACCEPT_CANCEL,       IDS_TITLE_INSTALLER,    IDS_PREPARECOPY,       IDS_INSTALL_ERROR,
@@ -77,6 +79,7 @@ inline constexpr auto kResourceIdentifiers = std::to_array<const char*>({
     // Template directory lock
     IDS_INSTALL_BUSY,
 });
+// clang-format on
 
 // Language indexes that the program names itself.
 inline constexpr int kNoLanguage = 0;

@@ -3,8 +3,8 @@
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -149,8 +149,8 @@ TEST_F(CrossDeviceTest, MoveNoReplaceKeepsAttributesAndNeverReplaces) {
   ASSERT_TRUE(WriteText(work / "f", "original"));
   ASSERT_EQ(setxattr((work / "f").c_str(), "user.note", "kept", 4, 0), 0);
   // An access ACL with an entry for user nobody (the kernel's xattr form).
-  const std::uint32_t acl[] = {2, 0x00060001, ~0u, 0x00040002, 65534, 0x00040004, ~0u,
-                               0x00040010, ~0u, 0x00000020, ~0u};
+  const std::uint32_t acl[] = {2,   0x00060001, ~0u, 0x00040002, 65534, 0x00040004,
+                               ~0u, 0x00040010, ~0u, 0x00000020, ~0u};
   const bool aclSet =
       setxattr((work / "f").c_str(), "system.posix_acl_access", acl, sizeof acl, 0) == 0;
   ASSERT_TRUE(WriteText(shm / "taken", "someone's"));

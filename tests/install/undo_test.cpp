@@ -37,8 +37,8 @@ std::string NobodyReadsAcl() {
     std::uint16_t tag, perm;
     std::uint32_t id;
   };
-  const Entry entries[] = {{0x01, 6, ~0u}, {0x02, 4, 65534}, {0x04, 4, ~0u},
-                           {0x10, 4, ~0u}, {0x20, 0, ~0u}};
+  const Entry entries[] = {
+      {0x01, 6, ~0u}, {0x02, 4, 65534}, {0x04, 4, ~0u}, {0x10, 4, ~0u}, {0x20, 0, ~0u}};
   std::string acl("\x02\0\0\0", 4);
   acl.append(reinterpret_cast<const char*>(entries), sizeof entries);
   return acl;
@@ -193,8 +193,8 @@ TEST_P(UndoTest, RestoreIntoAFullFileSystemNeedsNoFreeSpace) {
     PutFile(t + "/c.bin", std::string(150 * 1024, 'c'), kOld, 0600);
     ASSERT_EQ(lsetxattr((t + "/a.bin").c_str(), "user.origin", "user", 4, 0), 0);
     const std::string acl = NobodyReadsAcl();
-    ASSERT_EQ(lsetxattr((t + "/b.bin").c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0),
-              0);
+    ASSERT_EQ(
+        lsetxattr((t + "/b.bin").c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0), 0);
     const std::string aclBefore = GetXattr(t + "/b.bin", "system.posix_acl_access");
     SetTimes(t + "/b.bin", kOld, 987654321);
     mkdir(tmp.c_str(), 0777);
@@ -300,8 +300,8 @@ class RecordingObserver final : public UndoObserver {
     return index == m_refuse ? kErrInvalidHandle : kOk;
   }
   void OnDone(std::size_t index, const UndoStep& step) override {
-    const std::string where = Narrow(step.kind == UndoKind::kMovedToBackup ? step.backupPath
-                                                                            : step.path);
+    const std::string where =
+        Narrow(step.kind == UndoKind::kMovedToBackup ? step.backupPath : step.path);
     struct stat st {};
     const FileIdentity& id =
         step.kind == UndoKind::kMovedToBackup ? step.backupIdentity : step.identity;
@@ -331,11 +331,11 @@ TEST_F(UndoRecordTest, ObserverIsToldBeforeEveryChangeAndMayRefuseIt) {
   ASSERT_EQ(RunInstall(*kit, m_t, options).code, kOk);
   // kinds: 3 moved to backup, 2 file written, 1 directory created
   EXPECT_EQ(observer.m_log,
-            (std::vector<std::string>{"begin 1", "intent 0 kind 3 exists 1 inode 0", "done 0 same 1",
-                                      "intent 1 kind 2 exists 0 inode 0", "done 1 same 1",
-                                      "intent 2 kind 1 exists 0 inode 0", "done 2 same 1",
-                                      "intent 3 kind 2 exists 0 inode 0", "done 3 same 1",
-                                      "commit", "end 11"}));
+            (std::vector<std::string>{"begin 1", "intent 0 kind 3 exists 1 inode 0",
+                                      "done 0 same 1", "intent 1 kind 2 exists 0 inode 0",
+                                      "done 1 same 1", "intent 2 kind 1 exists 0 inode 0",
+                                      "done 2 same 1", "intent 3 kind 2 exists 0 inode 0",
+                                      "done 3 same 1", "commit", "end 11"}));
 
   // A refused change is not made; the entry fails and the rest is undone.
   PutFile(m_t + "/old.txt", "old", kOld);

@@ -322,7 +322,8 @@ struct Wizard {
     if (id == IDS_ERROR_FINISH || id == IDS_CANCEL_FINISH)
       return Page(*error, wide, error->text_label()->allocation.height);
     if (id == IDS_ROLLBACK_INCOMPLETE_FINISH) {
-      return Page(*error, WithDirectory(wide, kBackupExample), error->text_label()->allocation.height);
+      return Page(*error, WithDirectory(wide, kBackupExample),
+                  error->text_label()->allocation.height);
     }
     if (id == IDS_ROLLBACK_INCOMPLETE) {
       return MeasureMessageBox(WithDirectory(wide, kBackupExample), kMessageErrorOk);
