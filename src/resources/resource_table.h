@@ -4,7 +4,7 @@
 //
 // Language list: language index (1..23, ascending; 0 is never an index and
 // means "no language") -> two-letter code + text set. A text set maps each of
-// the 31 identifiers to its UTF-8 text. Index 9 holds the Greek texts under
+// the identifiers of kResourceIdentifiers to its UTF-8 text. Index 9 holds the Greek texts under
 // the code "el"; index 22 ("ar") holds the English texts unchanged.
 //
 // Lifetime and threads: the table is built once during static initialisation,
@@ -56,8 +56,12 @@ inline constexpr char IDS_WELCOME_TITLE[] = "IDS_WELCOME_TITLE";
 inline constexpr char IDS_SETUP_EXISTEDTARGET[] = "IDS_SETUP_EXISTEDTARGET";
 inline constexpr char IDS_DESTINATION_PROMPT[] = "IDS_DESTINATION_PROMPT";
 inline constexpr char IDS_TEMPLATE_CATALOG[] = "IDS_TEMPLATE_CATALOG";
+// Unattended installs
+inline constexpr char IDS_ERROR_NODISPLAY[] = "IDS_ERROR_NODISPLAY";
+inline constexpr char IDS_ERROR_NOTREGISTERED[] = "IDS_ERROR_NOTREGISTERED";
+inline constexpr char IDS_ERROR_NOTRESTORED[] = "IDS_ERROR_NOTRESTORED";
 
-inline constexpr std::array<const char*, 31> kResourceIdentifiers = {
+inline constexpr std::array<const char*, 34> kResourceIdentifiers = {
     IDS_WIZARD_BACK,         IDS_WIZARD_NEXT,        IDS_WIZARD_FINISH,     IDS_WIZARD_CANCEL,
     IDS_ACCEPT_CANCEL,       IDS_TITLE_INSTALLER,    IDS_PREPARECOPY,       IDS_INSTALL_ERROR,
     IDS_ERROR_NOSOURCE,      IDS_ERROR_NOTARGET,     IDS_ERROR_NOSPACE,     IDS_CHOOSEDIR_FOLDER,
@@ -66,6 +70,8 @@ inline constexpr std::array<const char*, 31> kResourceIdentifiers = {
     IDS_SUCCESS_OPENDESCR,   IDS_PROGRESS_START,     IDS_ERROR_FINISH,      IDS_CANCEL_FINISH,
     IDS_BROWSE_SELDIR,       IDS_BROWSE_OK,          IDS_BROWSE_CANCEL,     IDS_WELCOME_TITLE,
     IDS_SETUP_EXISTEDTARGET, IDS_DESTINATION_PROMPT, IDS_TEMPLATE_CATALOG,
+    // Unattended installs
+    IDS_ERROR_NODISPLAY, IDS_ERROR_NOTREGISTERED, IDS_ERROR_NOTRESTORED,
 };
 
 // Language indexes that the program names itself.

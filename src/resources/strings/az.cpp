@@ -43,6 +43,15 @@ constexpr TextPair kTexts[] = {
      "Şablon qovluğuna yolu göstərin. Quraşdırma proqramı şablonları və konfiqurasiya fayllarını "
      "göstərilən qovluğa quraşdıracaq."},
     {IDS_TEMPLATE_CATALOG, "Şablon qovluğu:"},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Ekranı açmaq mümkün olmadı. -Q seçimi ilə quraşdırıcı ekransız işləyir."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Şablonlar quraşdırıldı, lakin başladıcının konfiqurasiyasını yeniləmək "
+     "mümkün olmadı:"},
+    {IDS_ERROR_NOTRESTORED,
+     "Quraşdırma xətası. Şablon qovluğunu tam bərpa etmək mümkün olmadı; əvəz "
+     "edilmiş orijinal fayllar burada saxlanılır:"},
 };
 
 }  // namespace

@@ -46,6 +46,16 @@ constexpr TextPair kTexts[] = {
      "Geben Sie den Pfad zum Vorlagenverzeichnis an. Das Installationsprogramm installiert die "
      "Vorlagen und Konfigurationsdateien in das angegebene Verzeichnis."},
     {IDS_TEMPLATE_CATALOG, "Vorlagenverzeichnis:"},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Die Anzeige konnte nicht geöffnet werden. Mit der Option -Q arbeitet das "
+     "Installationsprogramm ohne Anzeige."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Die Vorlagen wurden installiert, aber die Konfiguration des Starters konnte nicht "
+     "aktualisiert werden:"},
+    {IDS_ERROR_NOTRESTORED,
+     "Installationsfehler. Das Vorlagenverzeichnis konnte nicht vollständig wiederhergestellt "
+     "werden; die ersetzten Originale liegen in:"},
 };
 
 }  // namespace

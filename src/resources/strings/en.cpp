@@ -43,6 +43,14 @@ constexpr TextPair kTexts[] = {
      "Specify path to template directory. The installation program will install templates and "
      "configuration files to the specified directory."},
     {IDS_TEMPLATE_CATALOG, "Template directory:"},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "The display could not be opened. With the -Q option the installer runs without a display."},
+    {IDS_ERROR_NOTREGISTERED,
+     "The templates were installed, but the launcher configuration could not be updated:"},
+    {IDS_ERROR_NOTRESTORED,
+     "Installation error. The template directory could not be fully restored; the replaced "
+     "originals are kept in:"},
 };
 
 }  // namespace

@@ -44,6 +44,15 @@ constexpr TextPair kTexts[] = {
      "Especifique la ruta al directorio de plantillas. El programa de instalación instalará las "
      "plantillas y los archivos de configuración en el directorio especificado."},
     {IDS_TEMPLATE_CATALOG, "Directorio de plantillas:"},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "No se pudo abrir la pantalla. Con la opción -Q, el programa de instalación funciona sin "
+     "pantalla."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Las plantillas se instalaron, pero no se pudo actualizar la configuración del lanzador:"},
+    {IDS_ERROR_NOTRESTORED,
+     "Error de instalación. No se pudo restaurar por completo el directorio de plantillas; los "
+     "originales reemplazados se conservan en:"},
 };
 
 }  // namespace

@@ -46,6 +46,16 @@ constexpr TextPair kTexts[] = {
      "Indiquez le chemin du répertoire des modèles. Le programme d'installation installera les "
      "modèles et les fichiers de configuration dans le répertoire indiqué."},
     {IDS_TEMPLATE_CATALOG, "Répertoire des modèles :"},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Impossible d'ouvrir l'affichage. Avec l'option -Q, le programme d'installation fonctionne "
+     "sans affichage."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Les modèles ont été installés, mais la configuration du lanceur n'a pas pu être mise "
+     "à jour :"},
+    {IDS_ERROR_NOTRESTORED,
+     "Erreur d'installation. Le répertoire des modèles n'a pas pu être entièrement restauré "
+     "; les originaux remplacés sont conservés dans :"},
 };
 
 }  // namespace

@@ -42,6 +42,15 @@ constexpr TextPair kTexts[] = {
      "Adja meg a sablonkönyvtár elérési útját. A telepítőprogram a megadott könyvtárba telepíti a "
      "sablonokat és a konfigurációs fájlokat."},
     {IDS_TEMPLATE_CATALOG, "Sablonkönyvtár:"},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "A kijelzőt nem sikerült megnyitni. A -Q kapcsolóval a telepítő kijelző nélkül fut."},
+    {IDS_ERROR_NOTREGISTERED,
+     "A sablonok telepítése megtörtént, de az indítóprogram beállításait nem sikerült "
+     "frissíteni:"},
+    {IDS_ERROR_NOTRESTORED,
+     "Telepítési hiba. A sablonkönyvtárat nem sikerült teljesen visszaállítani; a "
+     "lecserélt eredeti fájlok itt maradtak meg:"},
 };
 
 }  // namespace

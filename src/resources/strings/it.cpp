@@ -45,6 +45,16 @@ constexpr TextPair kTexts[] = {
      "Specificare il percorso della directory dei modelli. Il programma di installazione "
      "installerà i modelli e i file di configurazione nella directory specificata."},
     {IDS_TEMPLATE_CATALOG, "Directory dei modelli:"},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Impossibile aprire il display. Con l'opzione -Q il programma di installazione funziona "
+     "senza display."},
+    {IDS_ERROR_NOTREGISTERED,
+     "I modelli sono stati installati, ma non è stato possibile aggiornare la configurazione del "
+     "launcher:"},
+    {IDS_ERROR_NOTRESTORED,
+     "Errore di installazione. Non è stato possibile ripristinare completamente la directory dei "
+     "modelli; gli originali sostituiti sono conservati in:"},
 };
 
 }  // namespace

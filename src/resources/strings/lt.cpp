@@ -41,6 +41,14 @@ constexpr TextPair kTexts[] = {
      "Nurodykite kelią į šablonų katalogą. Diegimo programa įdiegs šablonus ir konfigūracijos "
      "failus į nurodytą katalogą."},
     {IDS_TEMPLATE_CATALOG, "Šablonų katalogas:"},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Nepavyko atverti ekrano. Su parinktimi -Q diegimo programa veikia be ekrano."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Šablonai įdiegti, bet nepavyko atnaujinti paleidimo programos konfigūracijos:"},
+    {IDS_ERROR_NOTRESTORED,
+     "Diegimo klaida. Nepavyko visiškai atkurti šablonų katalogo; pakeisti originalai laikomi "
+     "čia:"},
 };
 
 }  // namespace

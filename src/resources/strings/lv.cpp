@@ -43,6 +43,14 @@ constexpr TextPair kTexts[] = {
      "Norādiet ceļu uz veidņu direktoriju. Instalēšanas programma instalēs veidnes un "
      "konfigurācijas failus norādītajā direktorijā."},
     {IDS_TEMPLATE_CATALOG, "Veidņu direktorijs:"},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Displeju nevarēja atvērt. Ar opciju -Q instalētājs darbojas bez displeja."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Veidnes tika instalētas, taču palaidēja konfigurāciju nevarēja atjaunināt:"},
+    {IDS_ERROR_NOTRESTORED,
+     "Instalēšanas kļūda. Veidņu direktoriju nevarēja pilnībā atjaunot; aizstātie "
+     "oriģināli ir saglabāti šeit:"},
 };
 
 }  // namespace

@@ -44,6 +44,15 @@ constexpr TextPair kTexts[] = {
      "Podaj ścieżkę do katalogu szablonów. Program instalacyjny zainstaluje szablony i pliki "
      "konfiguracyjne w podanym katalogu."},
     {IDS_TEMPLATE_CATALOG, "Katalog szablonów:"},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Nie można otworzyć ekranu. Z opcją -Q instalator działa bez ekranu."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Szablony zostały zainstalowane, ale nie można zaktualizować konfiguracji programu "
+     "uruchamiającego:"},
+    {IDS_ERROR_NOTRESTORED,
+     "Błąd instalacji. Nie można w pełni przywrócić katalogu szablonów; zastąpione "
+     "oryginały są przechowywane w:"},
 };
 
 }  // namespace

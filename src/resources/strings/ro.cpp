@@ -44,6 +44,15 @@ constexpr TextPair kTexts[] = {
      "Specificați calea către directorul de șabloane. Programul de instalare va instala șabloanele "
      "și fișierele de configurare în directorul specificat."},
     {IDS_TEMPLATE_CATALOG, "Director de șabloane:"},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Ecranul nu a putut fi deschis. Cu opțiunea -Q, programul de instalare funcționează "
+     "fără ecran."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Șabloanele au fost instalate, dar configurația lansatorului nu a putut fi actualizată:"},
+    {IDS_ERROR_NOTRESTORED,
+     "Eroare de instalare. Directorul de șabloane nu a putut fi restaurat complet; originalele "
+     "înlocuite sunt păstrate în:"},
 };
 
 }  // namespace

@@ -43,6 +43,14 @@ constexpr TextPair kTexts[] = {
      "Şablon katalogyna ýoly görkeziň. Gurnama maksatnamasy şablonlary we konfigurasiýa faýllaryny "
      "görkezilen kataloga gurnar."},
     {IDS_TEMPLATE_CATALOG, "Şablon katalogy:"},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Ekrany açyp bolmady. -Q opsiýasy bilen gurnaýjy ekransyz işleýär."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Şablonlar gurnaldy, emma işe giriziji programmanyň konfigurasiýasyny täzeläp bolmady:"},
+    {IDS_ERROR_NOTRESTORED,
+     "Gurnama ýalňyşlygy. Şablon katalogyny doly dikeldip bolmady; çalşyrylan asyl faýllar "
+     "şu ýerde saklanýar:"},
 };
 
 }  // namespace

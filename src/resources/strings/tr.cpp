@@ -42,6 +42,14 @@ constexpr TextPair kTexts[] = {
      "Şablon dizininin yolunu belirtin. Kurulum programı şablonları ve yapılandırma dosyalarını "
      "belirtilen dizine kuracaktır."},
     {IDS_TEMPLATE_CATALOG, "Şablon dizini:"},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Ekran açılamadı. -Q seçeneğiyle kurulum programı ekran olmadan çalışır."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Şablonlar kuruldu, ancak başlatıcı yapılandırması güncellenemedi:"},
+    {IDS_ERROR_NOTRESTORED,
+     "Kurulum hatası. Şablon dizini tamamen geri yüklenemedi; değiştirilen orijinal dosyalar "
+     "şurada saklanıyor:"},
 };
 
 }  // namespace

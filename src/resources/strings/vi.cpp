@@ -42,6 +42,16 @@ constexpr TextPair kTexts[] = {
      "Hãy chỉ định đường dẫn đến thư mục mẫu. Chương trình cài đặt sẽ cài đặt các mẫu và tệp cấu "
      "hình vào thư mục đã chỉ định."},
     {IDS_TEMPLATE_CATALOG, "Thư mục mẫu:"},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Không thể mở màn hình hiển thị. Với tùy chọn -Q, trình cài đặt chạy "
+     "mà không cần màn hình."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Các mẫu đã được cài đặt, nhưng không thể cập nhật cấu hình của "
+     "trình khởi chạy:"},
+    {IDS_ERROR_NOTRESTORED,
+     "Lỗi cài đặt. Không thể khôi phục hoàn toàn thư mục mẫu; các tệp gốc "
+     "bị thay thế được giữ tại:"},
 };
 
 }  // namespace

@@ -36,6 +36,13 @@ constexpr TextPair kTexts[] = {
     {IDS_SETUP_EXISTEDTARGET, "安装目录中包含可能在安装过程中被更改的文件。是否继续？"},
     {IDS_DESTINATION_PROMPT, "请指定模板目录的路径。安装程序将把模板和配置文件安装到指定目录。"},
     {IDS_TEMPLATE_CATALOG, "模板目录："},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "无法打开图形显示。使用 -Q "
+     "选项时，安装程序无需图形显示即可运行。"},
+    {IDS_ERROR_NOTREGISTERED, "模板已安装，但无法更新启动器配置："},
+    {IDS_ERROR_NOTRESTORED,
+     "安装错误。模板目录未能完全恢复；被替换的原始文件保存在："},
 };
 
 }  // namespace
