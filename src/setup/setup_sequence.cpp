@@ -22,7 +22,9 @@ PreinstallResult SetupSequence::RunChecks(const PreinstallMessage& showError,
                                           const PreinstallServices& services) {
   PreinstallState state{m_useCwd,           m_kitPath,        m_templateDirs, m_targetDir,
                         m_scope1FileExists, m_listFromScope1, m_kit};
-  return CheckBeforeInstall(state, showError, services);
+  const PreinstallResult result = CheckBeforeInstall(state, showError, services);
+  m_checksPassed = result == PreinstallResult::kReady;
+  return result;
 }
 
 WideString SetupSequence::CheckSubject(PreinstallResult result) const {
@@ -39,6 +41,7 @@ WideString SetupSequence::CheckSubject(PreinstallResult result) const {
 }
 
 bool SetupSequence::StartInstallation(InstallJobOptions options) {
+  if (!m_checksPassed || m_workerLaunched) return false;
   m_channel.Start(&m_kit, m_targetDir);
   m_worker.Launch(&m_channel, std::move(options));
   m_workerLaunched = m_worker.createResult() == 0;
@@ -60,6 +63,8 @@ const InstallReport& SetupSequence::FinishInstallation() {
 }
 
 bool SetupSequence::RegisterTarget(WideString* failedFile) {
+  const ProgressStatus status = m_channel.ReadStatus();
+  if (!m_workerLaunched || status.code != 0 || status.percent < 100) return false;
   TemplateRegistration registration;
   registration.m_templateDirs = m_templateDirs;
   registration.m_targetDir = m_targetDir;

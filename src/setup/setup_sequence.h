@@ -21,6 +21,9 @@
 //      the head of the launcher's template-directory list, in the scopes the
 //      checks found.
 //
+// The sequence keeps to that order itself: it installs only after the checks
+// passed, and registers only after the installation reported success.
+//
 // Ownership: the sequence owns the kit (and with it the inflated image), the
 // progress channel, the worker record, the template-directory list and the
 // flags that choose the registration scopes. Its destructor joins a worker
@@ -86,8 +89,8 @@ class SetupSequence {
   // Step 4. Starts the channel on the kit and the target directory and
   // launches the worker with `options` (the wizard keeps the job's pause
   // after the final status; the unattended mode sets it to 0). False when the
-  // thread could not be created: nothing was installed and no status will
-  // come.
+  // checks have not passed or the thread could not be created: nothing was
+  // installed and no status will come.
   [[nodiscard]] bool StartInstallation(InstallJobOptions options = {});
 
   // The job's latest status; final when its code is not 0 or its percent has
@@ -118,7 +121,8 @@ class SetupSequence {
   // Step 5 (see RegisterInstalledTemplates): the target directory at the head
   // of the list, written in scope 0 unless the list came from scope 1, and in
   // scope 1 when its file existed. True when every file was written; false
-  // with the path of the file that was not in `*failedFile`.
+  // with the path of the file that was not in `*failedFile`. Does nothing and
+  // answers false (no path) unless the job has posted its success.
   [[nodiscard]] bool RegisterTarget(WideString* failedFile = nullptr);
 
   const KitArchive& kit() const noexcept { return m_kit; }
@@ -137,6 +141,7 @@ class SetupSequence {
   KitArchive m_kit;
   ProgressChannel m_channel;
   WorkerThread m_worker;
+  bool m_checksPassed = false;
   bool m_workerLaunched = false;
   InstallReport m_noRun;
 };

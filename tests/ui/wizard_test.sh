@@ -386,6 +386,26 @@ case $scenario in
     expect_exit
     ;;
 
+  preset_directory)
+    # -D presets the directory page (backslashes become slashes), and the
+    # silent run installs into it instead of the proposal.
+    start_x
+    default_tree
+    start_app '-D\preset\dir'
+    wait_main
+    click_next
+    expect_page directory
+    [ "$(entry_text)" = "/preset/dir" ] || fail "entry shows '$(entry_text)', not the -D value"
+    key_main Escape
+    wait_box
+    answer_box alt+y
+    expect_exit
+    start_app -S "-D$scratch/chosen"
+    expect_exit
+    [ -f "$scratch/chosen/Trade/trade.cf" ] || fail "silent run did not install into -D"
+    [ -e "$proposal" ] && fail "silent run installed into the proposal"
+    ;;
+
   empty_entry)
     start_x
     default_tree
