@@ -34,12 +34,12 @@ class ProgressChannel;
 
 // The outcome of the worker's run, as its owner reads it after Join.
 struct InstallReport {
-  bool ran = false;                  // a job ran (false: stopped before it, or never launched)
+  bool ran = false;                   // a job ran (false: stopped before it, or never launched)
   ResultCode result = kErrCancelled;  // the job's result
-  InstallCounts counts;              // what the run wrote and left alone
-  WideString failedDestination;      // the entry the run failed on, if any
-  bool restoredCompletely = true;    // false: the rollback left backups behind ...
-  WideString keptBackup;             // ... in this directory (ends in "/")
+  InstallCounts counts;               // what the run wrote and left alone
+  WideString failedDestination;       // the entry the run failed on, if any
+  bool restoredCompletely = true;     // false: the rollback left backups behind ...
+  WideString keptBackup;              // ... in this directory (ends in "/")
 };
 
 class WorkerThread {

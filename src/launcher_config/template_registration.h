@@ -63,6 +63,7 @@ void ReadRegisteredTemplates(TemplateRegistration& reg);
 // one could not be written (or the target was refused), with that file's path
 // in `*failedFile` when `failedFile` is not null. The unattended mode reports
 // it; the wizard ignores it.
-bool RegisterInstalledTemplates(TemplateRegistration& reg, WideString* failedFile = nullptr) noexcept;
+bool RegisterInstalledTemplates(TemplateRegistration& reg,
+                                WideString* failedFile = nullptr) noexcept;
 
 }  // namespace veskp8

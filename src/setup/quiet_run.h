@@ -78,7 +78,6 @@ struct QuietRequest {
 // Runs the unattended installation and returns its exit status; when a stop
 // signal came, ends the process by that signal instead (after the rollback
 // and after every object of the run is gone, the image included).
-[[nodiscard]] int RunQuietInstallation(const QuietRequest& request, std::FILE* out,
-                                       std::FILE* err);
+[[nodiscard]] int RunQuietInstallation(const QuietRequest& request, std::FILE* out, std::FILE* err);
 
 }  // namespace veskp8

@@ -38,7 +38,8 @@ inline std::vector<std::string> ChildEnvironment(const std::vector<std::string>&
     const std::string entry(*e);
     const std::string name = entry.substr(0, entry.find('='));
     bool replaced = name == "DISPLAY";
-    for (const std::string& s : settings) replaced |= s.compare(0, name.size() + 1, name + "=") == 0;
+    for (const std::string& s : settings)
+      replaced |= s.compare(0, name.size() + 1, name + "=") == 0;
     if (!replaced) result.push_back(entry);
   }
   result.insert(result.end(), settings.begin(), settings.end());

@@ -87,9 +87,9 @@ class QuietRun : public ::testing::Test {
       ASSERT_TRUE(WriteText(path, content)) << path;
       SetTime(path, kKitTime);
     }
-    const ProgramRun packed = RunProgram(
-        BuiltProgram("veskp8-kit"),
-        {"create", "-o", KitDir() + "/veskp8.efd", m_scratch / "tree", "--desc", "en", "P", "V", ""});
+    const ProgramRun packed =
+        RunProgram(BuiltProgram("veskp8-kit"), {"create", "-o", KitDir() + "/veskp8.efd",
+                                                m_scratch / "tree", "--desc", "en", "P", "V", ""});
     ASSERT_TRUE(WIFEXITED(packed.status) && WEXITSTATUS(packed.status) == 0) << packed.err;
   }
 
@@ -155,10 +155,10 @@ TEST_F(QuietRun, InstallsIntoAnAbsoluteDirectoryAndRefusesEveryOtherValue) {
   EXPECT_FALSE(Exists(Proposal()));
 
   const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
-      {{"-Q", "-D"}, ""},                         // empty
-      {{"-Q", "-D", "/srv/t"}, ""},               // the value must be in the same argument
-      {{"-Q", "-Drelative/t"}, "relative/t"},     // relative
-      {{"-Q", "-DC:\\t\\x"}, "C:/t/x"},           // relative after "\" became "/"
+      {{"-Q", "-D"}, ""},                            // empty
+      {{"-Q", "-D", "/srv/t"}, ""},                  // the value must be in the same argument
+      {{"-Q", "-Drelative/t"}, "relative/t"},        // relative
+      {{"-Q", "-DC:\\t\\x"}, "C:/t/x"},              // relative after "\" became "/"
       {{"-Q", "-Dhttp://host/t"}, "http://host/t"},  // a URL
       {{"-Q", "-Dfile:///srv/t"}, "file:///srv/t"},
   };
@@ -184,8 +184,8 @@ TEST_F(QuietRun, ChecksFailWithTheirStatusAndPath) {
   // The same in German: the L option chooses the language of the line.
   const ProgramRun german = Run({"-Lde", "-Q"});
   EXPECT_EQ(Status(german), 2);
-  EXPECT_EQ(german.err.rfind("Die Datei des Distributionspakets veskp8.efd wurde nicht gefunden.", 0),
-            0u)
+  EXPECT_EQ(
+      german.err.rfind("Die Datei des Distributionspakets veskp8.efd wurde nicht gefunden.", 0), 0u)
       << german.err;
 
   // Not a kit.

@@ -45,8 +45,7 @@ constexpr TextPair kTexts[] = {
      "konfiguracyjne w podanym katalogu."},
     {IDS_TEMPLATE_CATALOG, "Katalog szablonów:"},
     // Unattended installs
-    {IDS_ERROR_NODISPLAY,
-     "Nie można otworzyć ekranu. Z opcją -Q instalator działa bez ekranu."},
+    {IDS_ERROR_NODISPLAY, "Nie można otworzyć ekranu. Z opcją -Q instalator działa bez ekranu."},
     {IDS_ERROR_NOTREGISTERED,
      "Szablony zostały zainstalowane, ale nie można zaktualizować konfiguracji programu "
      "uruchamiającego:"},

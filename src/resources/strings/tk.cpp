@@ -44,8 +44,7 @@ constexpr TextPair kTexts[] = {
      "görkezilen kataloga gurnar."},
     {IDS_TEMPLATE_CATALOG, "Şablon katalogy:"},
     // Unattended installs
-    {IDS_ERROR_NODISPLAY,
-     "Ekrany açyp bolmady. -Q opsiýasy bilen gurnaýjy ekransyz işleýär."},
+    {IDS_ERROR_NODISPLAY, "Ekrany açyp bolmady. -Q opsiýasy bilen gurnaýjy ekransyz işleýär."},
     {IDS_ERROR_NOTREGISTERED,
      "Şablonlar gurnaldy, emma işe giriziji programmanyň konfigurasiýasyny täzeläp bolmady:"},
     {IDS_ERROR_NOTRESTORED,
