@@ -36,8 +36,8 @@ TEST(Entry, WithoutADisplayExitsWithOneAndOneLine) {
       EXPECT_NE(run.err.find("-Q"), std::string::npos) << shown << ": " << run.err;
     }
   }
-  // German when -Lde chose it.
-  const ProgramRun german = RunProgram(program, {"-Lde"}, {"LC_ALL=C"});
+  // German when -Lde chose it, in the locale's encoding.
+  const ProgramRun german = RunProgram(program, {"-Lde"}, {"LC_ALL=C.UTF-8"});
   EXPECT_EQ(german.err,
             "Die Anzeige konnte nicht geöffnet werden. Mit der Option -Q arbeitet das "
             "Installationsprogramm ohne Anzeige.\n");
