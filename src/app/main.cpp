@@ -17,7 +17,6 @@
 #include "app/startup.h"
 #include "resources/resource_table.h"
 #include "setup/quiet_run.h"
-#include "text/conversion.h"
 #include "ui/installer_dlg.h"
 
 namespace {
@@ -39,9 +38,7 @@ int RunWizard(veskp8::StartupRecord& record) {
                                record.m_languageCode, record.m_useCurrentDirectory);
   if (!dialog.HasDisplay()) {
     // GTK's convention for a display that cannot be opened, in our words.
-    const veskp8::NarrowString line =
-        veskp8::WideToLocale(veskp8::LoadResourceString(veskp8::IDS_ERROR_NODISPLAY));
-    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fprintf(stderr, "%s\n", veskp8::ConsoleText(veskp8::IDS_ERROR_NODISPLAY).c_str());
     return veskp8::kExitNoDisplay;
   }
   if (record.m_hasTargetDirectory) dialog.PresetTargetDirectory(record.m_targetDirectory);

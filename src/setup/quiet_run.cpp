@@ -16,8 +16,8 @@ namespace {
 constexpr unsigned kWaitSliceMs = 5;
 
 // One failure line: the text, then the path when there is one.
-void ReportFailure(std::FILE* err, const WideString& text, const WideString& path) {
-  NarrowString line = WideToLocale(text);
+void ReportFailure(std::FILE* err, const NarrowString& text, const WideString& path) {
+  NarrowString line = text;
   if (!path.empty()) {
     line += " ";
     line += WideToLocale(path);
@@ -25,6 +25,20 @@ void ReportFailure(std::FILE* err, const WideString& text, const WideString& pat
   line += "\n";
   std::fputs(line.c_str(), err);
   std::fflush(err);
+}
+
+// The text of a check that failed.
+const char* CheckTextId(PreinstallResult result) {
+  switch (result) {
+    case PreinstallResult::kKitNotFound:
+      return IDS_ERROR_NOSOURCE;
+    case PreinstallResult::kNoTempSpace:
+      return IDS_ERROR_NOSPACE;
+    case PreinstallResult::kKitDamaged:
+    case PreinstallResult::kReady:
+      break;
+  }
+  return IDS_ERROR_DAMAGEDSOURCE;
 }
 
 int ExitStatusOfChecks(PreinstallResult result) {
@@ -49,17 +63,15 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err, StopSignalW
 
   const RecoveryReport recovery = sequence.RecoverInterruptedInstallations();
   if (!recovery.complete) {
-    ReportFailure(err, recovery.text, recovery.directory);
+    ReportFailure(err, WideToLocale(recovery.text), recovery.directory);
     return kExitRecoveryIncomplete;
   }
   if (stop.Take(0) != 0) return kExitInstallFailed;
 
-  WideString checkText;
-  const PreinstallResult checks = sequence.RunChecks([&checkText](const WideString& text) {
-    if (checkText.empty()) checkText = text;
-  });
+  // The checks' message is told here, as a line, in place of their box.
+  const PreinstallResult checks = sequence.RunChecks([](const WideString&) {});
   if (checks != PreinstallResult::kReady) {
-    ReportFailure(err, checkText, sequence.CheckSubject(checks));
+    ReportFailure(err, ConsoleText(CheckTextId(checks)), sequence.CheckSubject(checks));
     return ExitStatusOfChecks(checks);
   }
   if (stop.Take(0) != 0) return kExitInstallFailed;
@@ -70,7 +82,7 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err, StopSignalW
     ReplaceAll(target, ForeignSeparator(), PathSeparator());
   }
   if (!IsUsableQuietTarget(target)) {
-    ReportFailure(err, LoadResourceString(IDS_ERROR_NOTARGET), target);
+    ReportFailure(err, ConsoleText(IDS_ERROR_NOTARGET), target);
     return kExitNoTarget;
   }
   sequence.SetTargetDirectory(target);
@@ -78,7 +90,7 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err, StopSignalW
   InstallJobOptions options;
   options.pauseMilliseconds = 0;  // nobody reads a final status on a page
   if (!sequence.StartInstallation(std::move(options))) {
-    ReportFailure(err, LoadResourceString(IDS_INSTALL_ERROR), target);
+    ReportFailure(err, ConsoleText(IDS_INSTALL_ERROR), target);
     return kExitInstallFailed;
   }
   while (!sequence.WaitForWorker(kWaitSliceMs)) {
@@ -89,9 +101,9 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err, StopSignalW
     if (stop.received() != 0) return kExitInstallFailed;  // rolled back on request: no line
     const int status = ExitStatusOfFailedInstall(report);
     if (status == kExitRestoreIncomplete) {
-      ReportFailure(err, LoadResourceString(IDS_ERROR_NOTRESTORED), report.keptBackup);
+      ReportFailure(err, ConsoleText(IDS_ERROR_NOTRESTORED), report.keptBackup);
     } else {
-      ReportFailure(err, LoadResourceString(IDS_INSTALL_ERROR),
+      ReportFailure(err, ConsoleText(IDS_INSTALL_ERROR),
                     report.failedDestination.empty() ? target : report.failedDestination);
     }
     return status;
@@ -102,13 +114,21 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err, StopSignalW
   WideString failedFile;
   const bool registered = sequence.RegisterTarget(&failedFile);
   if (stop.received() != 0 || stop.Take(0) != 0) return kExitInstalled;
-  if (!registered) ReportFailure(err, LoadResourceString(IDS_ERROR_NOTREGISTERED), failedFile);
+  if (!registered) ReportFailure(err, ConsoleText(IDS_ERROR_NOTREGISTERED), failedFile);
   std::fputs(SummaryLine(report.counts, registered, target).c_str(), out);
   std::fflush(out);
   return registered ? kExitInstalled : kExitNotRegistered;
 }
 
 }  // namespace
+
+NarrowString ConsoleText(const char* id) {
+  NarrowString local;
+  if (WideToLocaleChecked(LoadResourceString(id), local)) return local;
+  const TextSet& english = GetLanguageList().at(kEnglishLanguage).m_texts;
+  const auto text = english.find(std::string_view(id));
+  return text != english.end() ? text->second : NarrowString();  // ASCII: any locale
+}
 
 bool IsUsableQuietTarget(const WideString& directory) {
   return !directory.empty() && directory[0] == u'/' &&

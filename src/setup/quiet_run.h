@@ -63,6 +63,12 @@ struct QuietRequest {
   WideString targetDirectory;        // ... with this value ("/" separators)
 };
 
+// The text of resource `id` for a line on the console: in the UI language,
+// converted to the locale's encoding; in English when that encoding cannot
+// represent it (a Russian text under LANG=C), as gettext does in the "C"
+// locale, rather than a line with its letters dropped.
+[[nodiscard]] NarrowString ConsoleText(const char* id);
+
 // A directory the unattended mode installs into: not empty, absolute, without
 // "://" and without a line end (the outcome is reported in one line).
 [[nodiscard]] bool IsUsableQuietTarget(const WideString& directory);

@@ -188,6 +188,17 @@ TEST_F(QuietRun, ChecksFailWithTheirStatusAndPath) {
       german.err.rfind("Die Datei des Distributionspakets veskp8.efd wurde nicht gefunden.", 0), 0u)
       << german.err;
 
+  // Russian in a UTF-8 locale; English where the locale cannot write it.
+  std::vector<std::string> utf8 = Settings(Tmp());
+  utf8[2] = "LC_ALL=C.UTF-8";
+  const ProgramRun russian =
+      RunProgram(BuiltProgram("veskp8-setup"), {"usecwd", "-Lru", "-Q"}, utf8, KitDir());
+  EXPECT_EQ(Status(russian), 2);
+  EXPECT_EQ(russian.err.rfind("Файл комплекта поставки veskp8.efd не найден.", 0), 0u)
+      << russian.err;
+  const ProgramRun ascii = Run({"-Lru", "-Q"});
+  EXPECT_EQ(ascii.err, missing.err);
+
   // Not a kit.
   ASSERT_TRUE(WriteText(KitDir() + "/veskp8.efd", "this is not a deflate stream at all"));
   const ProgramRun damaged = Run({"-Q"});
