@@ -21,7 +21,7 @@ RecoveryReport SetupSequence::RecoverInterruptedInstallations() { return Recover
 PreinstallResult SetupSequence::RunChecks(const PreinstallMessage& showError,
                                           const PreinstallServices& services) {
   PreinstallState state{m_useCwd,           m_kitPath,        m_templateDirs, m_targetDir,
-                        m_scope1FileExists, m_listFromScope1, m_kit};
+                        m_scope1FileExists, m_listFromScope1, m_kit,          nullptr};
   const PreinstallResult result = CheckBeforeInstall(state, showError, services);
   m_checksPassed = result == PreinstallResult::kReady;
   return result;
