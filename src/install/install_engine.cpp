@@ -108,6 +108,7 @@ ResultCode InstallEngine::Install(KitArchive& kit, const WideString& target, int
     m_channel->Post(kOk, destination, percent);
     code = InstallEntry(kit, index, destination);
     if (code != kOk) {
+      m_failedDestination = destination;
       return code;
     }
   }
@@ -145,6 +146,7 @@ ResultCode InstallEngine::InstallEntry(KitArchive& kit, std::size_t index,
       return kErrInvalidParameter;
   }
   if (existed && IsUpToDate(destination, st, kit.entries()[index].modificationTime)) {
+    ++m_counts.unchanged;
     return kOk;  // skipped: no backup, no write, no cancel test
   }
   if (existed) {
@@ -183,6 +185,7 @@ ResultCode InstallEngine::InstallEntry(KitArchive& kit, std::size_t index,
   if (code != kOk) {
     return code;
   }
+  ++(existed ? m_counts.replaced : m_counts.newFiles);
   return m_channel->IsCancelRequested() ? kErrCancelled : kOk;
 }
 

@@ -86,14 +86,14 @@ class KitFileGuard {
   FileHandle handle = kNoFileHandle;
 };
 
-bool RunChecks(PreinstallState& state, const PreinstallMessage& showError,
-               const PreinstallServices& services) {
+PreinstallResult RunChecks(PreinstallState& state, const PreinstallMessage& showError,
+                           const PreinstallServices& services) {
   const WideString kitPath = LocateKit(state.useCwd);
   KitFileGuard kitFile;
   if (kitPath.empty() || services.openKitFile(kitPath, kitFile.handle) != kOk) {
     kitFile.handle = kNoFileHandle;
     showError(LoadResourceString(IDS_ERROR_NOSOURCE));
-    return false;
+    return PreinstallResult::kKitNotFound;
   }
   state.kitPath = kitPath;
 
@@ -122,21 +122,26 @@ bool RunChecks(PreinstallState& state, const PreinstallMessage& showError,
     (void)spaceResult;  // a failed query reports 0 bytes free, which fails below
     if (!HasRoomForKit(kitSize, freeBytes)) {
       showError(LoadResourceString(IDS_ERROR_NOSPACE));
-      return false;
+      return PreinstallResult::kNoTempSpace;
     }
   }
 
   if (services.openKit(state.kit, kitFile.handle, state.stop) != kOk) {
     showError(LoadResourceString(IDS_ERROR_DAMAGEDSOURCE));
-    return false;
+    return PreinstallResult::kKitDamaged;
   }
-  return true;
+  return PreinstallResult::kReady;
 }
 
 }  // namespace
 
 bool RunPreinstallChecks(PreinstallState& state, const PreinstallMessage& showError,
                          const PreinstallServices& services) {
+  return CheckBeforeInstall(state, showError, services) == PreinstallResult::kReady;
+}
+
+PreinstallResult CheckBeforeInstall(PreinstallState& state, const PreinstallMessage& showError,
+                                    const PreinstallServices& services) {
   try {
     return RunChecks(state, showError, services);
   } catch (const std::bad_alloc&) {
@@ -149,7 +154,7 @@ bool RunPreinstallChecks(PreinstallState& state, const PreinstallMessage& showEr
   } catch (const std::bad_alloc&) {
     // Not even the message could be shown: stop without it.
   }
-  return false;
+  return PreinstallResult::kKitDamaged;
 }
 
 }  // namespace veskp8

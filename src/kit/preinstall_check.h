@@ -99,11 +99,25 @@ WideString CleanProposedDirectory(WideString directory);
 // True when `freeBytes` is at least kKitSpaceFactor x `kitSize` (64-bit).
 bool HasRoomForKit(std::uint64_t kitSize, std::uint64_t freeBytes);
 
-// Runs the checks in order. True: the wizard may start; every output of
-// `state` is set and the kit is open. False: `showError` has been called once
-// with the failing check's text (already closed by the user); outputs set
-// before the failure stay as they are, and the kit is closed. The kit file
-// opened in step 1 is closed again before returning, on every path.
+// Which check answered, in the order they are made.
+enum class PreinstallResult {
+  kReady,        // every check passed
+  kKitNotFound,  // IDS_ERROR_NOSOURCE
+  kNoTempSpace,  // IDS_ERROR_NOSPACE
+  kKitDamaged,   // IDS_ERROR_DAMAGEDSOURCE (also: memory ran out in the checks)
+};
+
+// Runs the checks in order. kReady: the installation may start; every output
+// of `state` is set and the kit is open. Otherwise the failing check:
+// `showError` has been called once with its text (already closed by the
+// user); outputs set before the failure stay as they are, and the kit is
+// closed. The kit file opened in step 1 is closed again before returning, on
+// every path.
+[[nodiscard]] PreinstallResult CheckBeforeInstall(PreinstallState& state,
+                                                  const PreinstallMessage& showError,
+                                                  const PreinstallServices& services);
+
+// CheckBeforeInstall(...) == kReady.
 [[nodiscard]] bool RunPreinstallChecks(PreinstallState& state, const PreinstallMessage& showError,
                                        const PreinstallServices& services);
 

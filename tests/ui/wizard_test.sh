@@ -386,6 +386,26 @@ case $scenario in
     expect_exit
     ;;
 
+  preset_directory)
+    # -D presets the directory page (backslashes become slashes), and the
+    # silent run installs into it instead of the proposal.
+    start_x
+    default_tree
+    start_app '-D\preset\dir'
+    wait_main
+    click_next
+    expect_page directory
+    [ "$(entry_text)" = "/preset/dir" ] || fail "entry shows '$(entry_text)', not the -D value"
+    key_main Escape
+    wait_box
+    answer_box alt+y
+    expect_exit
+    start_app -S "-D$scratch/chosen"
+    expect_exit
+    [ -f "$scratch/chosen/Trade/trade.cf" ] || fail "silent run did not install into -D"
+    [ -e "$proposal" ] && fail "silent run installed into the proposal"
+    ;;
+
   empty_entry)
     start_x
     default_tree
@@ -736,12 +756,21 @@ case $scenario in
     ;;
 
   no_display)
-    # Without a display the installer cannot show anything: it ends at once,
-    # prints nothing and installs nothing.
+    # Without a display the wizard cannot show anything: it ends at once with
+    # status 1 and one line on standard error that points to -Q, and installs
+    # nothing.
     default_tree
     unset DISPLAY
     start_app -S
-    expect_exit
+    for _ in $(seq 300); do running || break; sleep 0.1; done
+    running && fail "installer still running"
+    wait "$app_pid"
+    rc=$?
+    app_pid=
+    [ "$rc" = 1 ] || fail "exit status $rc, expected 1"
+    [ -s "$scratch/stdout" ] && fail "installer wrote to stdout: $(cat "$scratch/stdout")"
+    [ "$(wc -l <"$scratch/stderr")" = 1 ] && grep -q -- "-Q" "$scratch/stderr" ||
+      fail "expected one line about -Q on stderr"
     [ -e "$proposal" ] && fail "installed without a display"
     ;;
 

@@ -58,6 +58,15 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "Bu şablon qovluğuna başqa quraşdırma davam edir. Başa çatdıqdan sonra "
      "yenidən cəhd edin."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Ekranı açmaq mümkün olmadı. -Q seçimi ilə quraşdırıcı ekransız işləyir."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Şablonlar quraşdırıldı, lakin başladıcının konfiqurasiyasını yeniləmək "
+     "mümkün olmadı:"},
+    {IDS_ERROR_NOTRESTORED,
+     "Quraşdırma xətası. Şablon qovluğunu tam bərpa etmək mümkün olmadı; əvəz "
+     "edilmiş orijinal fayllar burada saxlanılır:"},
 };
 
 }  // namespace

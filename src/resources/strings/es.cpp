@@ -59,6 +59,15 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "Hay otra instalación en curso en este directorio de plantillas. Vuelva a "
      "intentarlo cuando haya terminado."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "No se pudo abrir la pantalla. Con la opción -Q, el programa de instalación funciona sin "
+     "pantalla."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Las plantillas se instalaron, pero no se pudo actualizar la configuración del lanzador:"},
+    {IDS_ERROR_NOTRESTORED,
+     "Error de instalación. No se pudo restaurar por completo el directorio de plantillas; los "
+     "originales reemplazados se conservan en:"},
 };
 
 }  // namespace

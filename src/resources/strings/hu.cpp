@@ -57,6 +57,15 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "Ebbe a sablonkönyvtárba éppen egy másik telepítés folyik. Próbálja "
      "újra, ha az befejeződött."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "A kijelzőt nem sikerült megnyitni. A -Q kapcsolóval a telepítő kijelző nélkül fut."},
+    {IDS_ERROR_NOTREGISTERED,
+     "A sablonok telepítése megtörtént, de az indítóprogram beállításait nem sikerült "
+     "frissíteni:"},
+    {IDS_ERROR_NOTRESTORED,
+     "Telepítési hiba. A sablonkönyvtárat nem sikerült teljesen visszaállítani; a "
+     "lecserélt eredeti fájlok itt maradtak meg:"},
 };
 
 }  // namespace

@@ -60,6 +60,16 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "È in corso un'altra installazione in questa directory dei modelli. Riprovare al "
      "termine."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Impossibile aprire il display. Con l'opzione -Q il programma di installazione funziona "
+     "senza display."},
+    {IDS_ERROR_NOTREGISTERED,
+     "I modelli sono stati installati, ma non è stato possibile aggiornare la configurazione del "
+     "launcher:"},
+    {IDS_ERROR_NOTRESTORED,
+     "Errore di installazione. Non è stato possibile ripristinare completamente la directory dei "
+     "modelli; gli originali sostituiti sono conservati in:"},
 };
 
 }  // namespace

@@ -59,6 +59,14 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "Trwa inna instalacja w tym katalogu szablonów. Spróbuj ponownie po jej "
      "zakończeniu."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY, "Nie można otworzyć ekranu. Z opcją -Q instalator działa bez ekranu."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Szablony zostały zainstalowane, ale nie można zaktualizować konfiguracji programu "
+     "uruchamiającego:"},
+    {IDS_ERROR_NOTRESTORED,
+     "Błąd instalacji. Nie można w pełni przywrócić katalogu szablonów; zastąpione "
+     "oryginały są przechowywane w:"},
 };
 
 }  // namespace

@@ -59,6 +59,15 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "O altă instalare în acest director de șabloane este în curs. Încercați din "
      "nou după ce se termină."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Ecranul nu a putut fi deschis. Cu opțiunea -Q, programul de instalare funcționează "
+     "fără ecran."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Șabloanele au fost instalate, dar configurația lansatorului nu a putut fi actualizată:"},
+    {IDS_ERROR_NOTRESTORED,
+     "Eroare de instalare. Directorul de șabloane nu a putut fi restaurat complet; originalele "
+     "înlocuite sunt păstrate în:"},
 };
 
 }  // namespace

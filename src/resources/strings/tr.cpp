@@ -56,6 +56,13 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "Bu şablon dizinine başka bir kurulum devam ediyor. Tamamlandığında yeniden "
      "deneyin."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Ekran açılamadı. -Q seçeneğiyle kurulum programı ekran olmadan çalışır."},
+    {IDS_ERROR_NOTREGISTERED, "Şablonlar kuruldu, ancak başlatıcı yapılandırması güncellenemedi:"},
+    {IDS_ERROR_NOTRESTORED,
+     "Kurulum hatası. Şablon dizini tamamen geri yüklenemedi; değiştirilen orijinal dosyalar "
+     "şurada saklanıyor:"},
 };
 
 }  // namespace

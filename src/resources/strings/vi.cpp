@@ -59,6 +59,16 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "Một quá trình cài đặt khác vào thư mục mẫu này đang diễn ra. "
      "Hãy thử lại khi nó hoàn tất."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Không thể mở màn hình hiển thị. Với tùy chọn -Q, trình cài đặt chạy "
+     "mà không cần màn hình."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Các mẫu đã được cài đặt, nhưng không thể cập nhật cấu hình của "
+     "trình khởi chạy:"},
+    {IDS_ERROR_NOTRESTORED,
+     "Lỗi cài đặt. Không thể khôi phục hoàn toàn thư mục mẫu; các tệp gốc "
+     "bị thay thế được giữ tại:"},
 };
 
 }  // namespace
