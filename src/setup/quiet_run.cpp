@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "install/install_outcome.h"
 #include "resources/resource_table.h"
 #include "setup/setup_sequence.h"
 #include "setup/stop_signal_wait.h"
@@ -101,7 +102,10 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err, StopSignalW
     if (stop.received() != 0) return kExitInstallFailed;  // rolled back on request: no line
     const int status = ExitStatusOfFailedInstall(report);
     if (status == kExitRestoreIncomplete) {
-      ReportFailure(err, ConsoleText(IDS_ERROR_NOTRESTORED), report.keptBackup);
+      // The text names the kept backup directory itself.
+      ReportFailure(err, ConsoleText(IDS_ROLLBACK_INCOMPLETE, report.keptBackup), WideString());
+    } else if (status == kExitBusy) {
+      ReportFailure(err, ConsoleText(IDS_INSTALL_BUSY), target);
     } else {
       ReportFailure(err, ConsoleText(IDS_INSTALL_ERROR),
                     report.failedDestination.empty() ? target : report.failedDestination);
@@ -122,13 +126,17 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err, StopSignalW
 
 }  // namespace
 
-NarrowString ConsoleText(const char* id) {
+NarrowString ConsoleText(const char* id, const WideString& directory) {
   NarrowString local;
-  if (WideToLocaleChecked(LoadResourceString(id), local)) return local;
+  if (WideToLocaleChecked(WithDirectory(LoadResourceString(id), directory), local)) return local;
   const TextSet& english = GetLanguageList().at(kEnglishLanguage).m_texts;
   const auto text = english.find(std::string_view(id));
-  return text != english.end() ? text->second : NarrowString();  // ASCII: any locale
+  if (text == english.end()) return NarrowString();
+  // English is ASCII, representable in any locale; the directory is written
+  // as every path on the console is.
+  return WideToLocale(WithDirectory(LocaleToWide(text->second), directory));
 }
+
 
 bool IsUsableQuietTarget(const WideString& directory) {
   return !directory.empty() && directory[0] == u'/' &&
@@ -137,7 +145,10 @@ bool IsUsableQuietTarget(const WideString& directory) {
 }
 
 int ExitStatusOfFailedInstall(const InstallReport& report) {
-  return report.restoredCompletely ? kExitInstallFailed : kExitRestoreIncomplete;
+  if (report.result == kErrRollbackIncomplete || !report.restoredCompletely) {
+    return kExitRestoreIncomplete;
+  }
+  return report.result == kErrBusy ? kExitBusy : kExitInstallFailed;
 }
 
 NarrowString SummaryLine(const InstallCounts& counts, bool registered, const WideString& target) {

@@ -67,14 +67,16 @@ struct QuietRequest {
 // converted to the locale's encoding; in English when that encoding cannot
 // represent it (a Russian text under LANG=C), as gettext does in the "C"
 // locale, rather than a line with its letters dropped.
-[[nodiscard]] NarrowString ConsoleText(const char* id);
+// Every "%1" of the text stands for `directory`.
+[[nodiscard]] NarrowString ConsoleText(const char* id, const WideString& directory = WideString());
 
 // A directory the unattended mode installs into: not empty, absolute, without
 // "://" and without a line end (the outcome is reported in one line).
 [[nodiscard]] bool IsUsableQuietTarget(const WideString& directory);
 
 // The exit status of a finished installation job that did not succeed: 7 when
-// its rollback left backups behind, otherwise 6.
+// its rollback left backups behind, 8 when another installation held the
+// template directory, otherwise 6.
 [[nodiscard]] int ExitStatusOfFailedInstall(const InstallReport& report);
 
 // The summary line, with its line feed.

@@ -6,6 +6,9 @@
 #include <sys/un.h>
 #include <sys/wait.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -126,15 +129,26 @@ TEST_F(KitHostileTest, StopFlagEndsInflatingWithCancelled) {
   EXPECT_EQ(OpenKit(kit, LocaleToWide(WriteKit(small).c_str()), &stop), kErrCancelled);
   EXPECT_EQ(kit.imageHandle(), -1);
 
-  // Set from another thread while a kit of 64 MiB of zeros inflates.
+  // Set from another thread once the image of a kit of 128 MiB of zeros has
+  // grown past 1 MiB, so the flag is seen in the middle of inflating whatever
+  // the machine's speed. The image is the one descriptor that is not there yet.
   const std::string big = WriteKit(
-      DeflateRaw(MakeImage(1, {}, {Entry(u"z", 0, 0, 64u << 20)}, std::string(64u << 20, '\0'))),
+      DeflateRaw(MakeImage(1, {}, {Entry(u"z", 0, 0, 128u << 20)}, std::string(128u << 20, '\0'))),
       "big.efd");
   stop = false;
-  const std::size_t openFiles = FilesWithPrefix("/proc/self/fd", "").size();
+  const std::vector<std::string> before = FilesWithPrefix("/proc/self/fd", "");
+  const std::size_t openFiles = before.size();
   std::thread stopper([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    stop = true;
+    while (!stop) {
+      for (const std::string& fd : FilesWithPrefix("/proc/self/fd", "")) {
+        if (std::find(before.begin(), before.end(), fd) != before.end()) continue;
+        struct stat st {};
+        if (stat(("/proc/self/fd/" + fd).c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            st.st_size > (1 << 20)) {
+          stop = true;
+        }
+      }
+    }
   });
   EXPECT_EQ(OpenKit(kit, LocaleToWide(big.c_str()), &stop), kErrCancelled);
   stopper.join();

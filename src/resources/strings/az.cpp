@@ -64,9 +64,6 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_NOTREGISTERED,
      "Şablonlar quraşdırıldı, lakin başladıcının konfiqurasiyasını yeniləmək "
      "mümkün olmadı:"},
-    {IDS_ERROR_NOTRESTORED,
-     "Quraşdırma xətası. Şablon qovluğunu tam bərpa etmək mümkün olmadı; əvəz "
-     "edilmiş orijinal fayllar burada saxlanılır:"},
 };
 
 }  // namespace

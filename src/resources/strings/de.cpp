@@ -68,9 +68,6 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_NOTREGISTERED,
      "Die Vorlagen wurden installiert, aber die Konfiguration des Starters konnte nicht "
      "aktualisiert werden:"},
-    {IDS_ERROR_NOTRESTORED,
-     "Installationsfehler. Das Vorlagenverzeichnis konnte nicht vollständig wiederhergestellt "
-     "werden; die ersetzten Originale liegen in:"},
 };
 
 }  // namespace

@@ -62,9 +62,6 @@ constexpr TextPair kTexts[] = {
      "The display could not be opened. With the -Q option the installer runs without a display."},
     {IDS_ERROR_NOTREGISTERED,
      "The templates were installed, but the launcher configuration could not be updated:"},
-    {IDS_ERROR_NOTRESTORED,
-     "Installation error. The template directory could not be fully restored; the replaced "
-     "originals are kept in:"},
 };
 
 }  // namespace

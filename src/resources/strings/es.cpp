@@ -65,9 +65,6 @@ constexpr TextPair kTexts[] = {
      "pantalla."},
     {IDS_ERROR_NOTREGISTERED,
      "Las plantillas se instalaron, pero no se pudo actualizar la configuración del lanzador:"},
-    {IDS_ERROR_NOTRESTORED,
-     "Error de instalación. No se pudo restaurar por completo el directorio de plantillas; los "
-     "originales reemplazados se conservan en:"},
 };
 
 }  // namespace

@@ -69,9 +69,6 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_NOTREGISTERED,
      "Les modèles ont été installés, mais la configuration du lanceur n'a pas pu être mise "
      "à jour :"},
-    {IDS_ERROR_NOTRESTORED,
-     "Erreur d'installation. Le répertoire des modèles n'a pas pu être entièrement restauré "
-     "; les originaux remplacés sont conservés dans :"},
 };
 
 }  // namespace

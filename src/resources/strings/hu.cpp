@@ -63,9 +63,6 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_NOTREGISTERED,
      "A sablonok telepítése megtörtént, de az indítóprogram beállításait nem sikerült "
      "frissíteni:"},
-    {IDS_ERROR_NOTRESTORED,
-     "Telepítési hiba. A sablonkönyvtárat nem sikerült teljesen visszaállítani; a "
-     "lecserélt eredeti fájlok itt maradtak meg:"},
 };
 
 }  // namespace

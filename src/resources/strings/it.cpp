@@ -67,9 +67,6 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_NOTREGISTERED,
      "I modelli sono stati installati, ma non è stato possibile aggiornare la configurazione del "
      "launcher:"},
-    {IDS_ERROR_NOTRESTORED,
-     "Errore di installazione. Non è stato possibile ripristinare completamente la directory dei "
-     "modelli; gli originali sostituiti sono conservati in:"},
 };
 
 }  // namespace

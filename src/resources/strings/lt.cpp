@@ -60,9 +60,6 @@ constexpr TextPair kTexts[] = {
      "Nepavyko atverti ekrano. Su parinktimi -Q diegimo programa veikia be ekrano."},
     {IDS_ERROR_NOTREGISTERED,
      "Šablonai įdiegti, bet nepavyko atnaujinti paleidimo programos konfigūracijos:"},
-    {IDS_ERROR_NOTRESTORED,
-     "Diegimo klaida. Nepavyko visiškai atkurti šablonų katalogo; pakeisti originalai laikomi "
-     "čia:"},
 };
 
 }  // namespace

@@ -63,9 +63,6 @@ constexpr TextPair kTexts[] = {
      "Displeju nevarēja atvērt. Ar opciju -Q instalētājs darbojas bez displeja."},
     {IDS_ERROR_NOTREGISTERED,
      "Veidnes tika instalētas, taču palaidēja konfigurāciju nevarēja atjaunināt:"},
-    {IDS_ERROR_NOTRESTORED,
-     "Instalēšanas kļūda. Veidņu direktoriju nevarēja pilnībā atjaunot; aizstātie "
-     "oriģināli ir saglabāti šeit:"},
 };
 
 }  // namespace

@@ -64,9 +64,6 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_NOTREGISTERED,
      "Szablony zostały zainstalowane, ale nie można zaktualizować konfiguracji programu "
      "uruchamiającego:"},
-    {IDS_ERROR_NOTRESTORED,
-     "Błąd instalacji. Nie można w pełni przywrócić katalogu szablonów; zastąpione "
-     "oryginały są przechowywane w:"},
 };
 
 }  // namespace

@@ -65,9 +65,6 @@ constexpr TextPair kTexts[] = {
      "fără ecran."},
     {IDS_ERROR_NOTREGISTERED,
      "Șabloanele au fost instalate, dar configurația lansatorului nu a putut fi actualizată:"},
-    {IDS_ERROR_NOTRESTORED,
-     "Eroare de instalare. Directorul de șabloane nu a putut fi restaurat complet; originalele "
-     "înlocuite sunt păstrate în:"},
 };
 
 }  // namespace

@@ -62,9 +62,6 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_NODISPLAY, "Ekrany açyp bolmady. -Q opsiýasy bilen gurnaýjy ekransyz işleýär."},
     {IDS_ERROR_NOTREGISTERED,
      "Şablonlar gurnaldy, emma işe giriziji programmanyň konfigurasiýasyny täzeläp bolmady:"},
-    {IDS_ERROR_NOTRESTORED,
-     "Gurnama ýalňyşlygy. Şablon katalogyny doly dikeldip bolmady; çalşyrylan asyl faýllar "
-     "şu ýerde saklanýar:"},
 };
 
 }  // namespace

@@ -60,9 +60,6 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_NODISPLAY,
      "Ekran açılamadı. -Q seçeneğiyle kurulum programı ekran olmadan çalışır."},
     {IDS_ERROR_NOTREGISTERED, "Şablonlar kuruldu, ancak başlatıcı yapılandırması güncellenemedi:"},
-    {IDS_ERROR_NOTRESTORED,
-     "Kurulum hatası. Şablon dizini tamamen geri yüklenemedi; değiştirilen orijinal dosyalar "
-     "şurada saklanıyor:"},
 };
 
 }  // namespace

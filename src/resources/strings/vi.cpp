@@ -66,9 +66,6 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_NOTREGISTERED,
      "Các mẫu đã được cài đặt, nhưng không thể cập nhật cấu hình của "
      "trình khởi chạy:"},
-    {IDS_ERROR_NOTRESTORED,
-     "Lỗi cài đặt. Không thể khôi phục hoàn toàn thư mục mẫu; các tệp gốc "
-     "bị thay thế được giữ tại:"},
 };
 
 }  // namespace

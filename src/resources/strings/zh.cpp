@@ -52,7 +52,6 @@ constexpr TextPair kTexts[] = {
      "无法打开图形显示。使用 -Q "
      "选项时，安装程序无需图形显示即可运行。"},
     {IDS_ERROR_NOTREGISTERED, "模板已安装，但无法更新启动器配置："},
-    {IDS_ERROR_NOTRESTORED, "安装错误。模板目录未能完全恢复；被替换的原始文件保存在："},
 };
 
 }  // namespace
