@@ -1,22 +1,50 @@
 // veskp8-setup: installs the configuration templates of the distribution kit
 // veskp8.efd that lies beside it (or in the current directory with "usecwd").
-// Prints nothing; every report is shown in the window. Exit status 0.
+//
+// Two ways to run, chosen here: the wizard (GTK; -S silent), which reports in
+// its window and exits with status 0, or 1 with one line on standard error
+// when no display can be opened; and the unattended mode (-Q), which never
+// starts GTK and reports through its exit status, one line on standard error
+// per failure and a summary line on standard output (setup/quiet_run.h).
+// --help and --version print their text and exit with 0.
 #include <gdk/gdk.h>
 #include <glib.h>
 
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/startup.h"
+#include "resources/resource_table.h"
+#include "setup/quiet_run.h"
 #include "ui/installer_dlg.h"
 
 namespace {
 
-// The installer reports only through its window. Diagnostics of the libraries
-// below it (GLib, GDK, GTK, e.g. a locale the C library lacks) are dropped
-// instead of being written to the terminal; fatal errors still abort.
+// The installer reports only through its window (or, unattended, its own
+// lines). Diagnostics of the libraries below it (GLib, GDK, GTK, e.g. a locale
+// the C library lacks) are dropped instead of being written to the terminal;
+// fatal errors still abort.
 void DropLogMessage(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
 void DropText(const gchar*) {}
+
+int RunWizard(veskp8::StartupRecord& record) {
+  gdk_threads_init();
+  const veskp8::NarrowString title = veskp8::FetchWindowTitle(record);
+  // Before GTK starts (the dialog starts it), so that its own texts follow
+  // the installer's language, -L included, instead of the desktop's.
+  setenv("LANGUAGE", veskp8::ToolkitLanguage(record).c_str(), 1);
+  veskp8::CInstallerDlg dialog(record.m_argc, record.m_argv, record.m_silent, title,
+                               record.m_languageCode, record.m_useCurrentDirectory);
+  if (!dialog.HasDisplay()) {
+    // GTK's convention for a display that cannot be opened, in our words.
+    std::fprintf(stderr, "%s\n", veskp8::ConsoleText(veskp8::IDS_ERROR_NODISPLAY).c_str());
+    return veskp8::kExitNoDisplay;
+  }
+  if (record.m_hasTargetDirectory) dialog.PresetTargetDirectory(record.m_targetDirectory);
+  dialog.Run();
+  return veskp8::kExitInstalled;
+}
 
 }  // namespace
 
@@ -24,17 +52,25 @@ int main(int argc, char** argv) {
   g_log_set_default_handler(DropLogMessage, nullptr);
   g_set_printerr_handler(DropText);
   g_set_print_handler(DropText);
-  gdk_threads_init();
 
   veskp8::StartupRecord record =
       veskp8::ScanCommandLine(argc, argv, [] { return std::setlocale(LC_ALL, ""); });
-  const veskp8::NarrowString title = veskp8::FetchWindowTitle(record);
-  // Before GTK starts (the dialog starts it), so that its own texts follow
-  // the installer's language, -L included, instead of the desktop's.
-  setenv("LANGUAGE", veskp8::ToolkitLanguage(record).c_str(), 1);
+  switch (record.m_information) {
+    case veskp8::StartupRecord::Information::kHelp:
+      std::fputs(veskp8::UsageText(), stdout);
+      return 0;
+    case veskp8::StartupRecord::Information::kVersion:
+      std::fputs(veskp8::VersionText(), stdout);
+      return 0;
+    case veskp8::StartupRecord::Information::kNone:
+      break;
+  }
+  if (!record.m_quiet) return RunWizard(record);
 
-  veskp8::CInstallerDlg dialog(record.m_argc, record.m_argv, record.m_silent, title,
-                               record.m_languageCode, record.m_useCurrentDirectory);
-  dialog.Run();
-  return 0;
+  veskp8::SetCurrentLanguage(record.m_languageIndex);
+  veskp8::QuietRequest request;
+  request.useCurrentDirectory = record.m_useCurrentDirectory;
+  request.hasTargetDirectory = record.m_hasTargetDirectory;
+  request.targetDirectory = record.m_targetDirectory;
+  return veskp8::RunQuietInstallation(request, stdout, stderr);
 }

@@ -1,5 +1,6 @@
 // What the installer starts with: the command line scanned for its options
-// ("usecwd" as the first argument, -L<code> / /L<code>, -S / /S) and the
+// ("usecwd" as the first argument, -L<code> / /L<code>, -S / /S; in a pass of
+// their own -Q / /Q and -D<dir> / /D<dir>; --help and --version) and the
 // language of the user-visible texts chosen from the -L option, the
 // environment's locale or English. No GTK here, so the choice can be tested
 // without a display.
@@ -24,8 +25,17 @@ struct StartupRecord {
   WideString m_windowTitle;  // empty until FetchWindowTitle
 
   WideString m_languageCode = u"en";   // the code that selected the language
-  bool m_silent = false;               // an S option was given
+  bool m_silent = false;               // an S option was given (or a Q option)
   bool m_useCurrentDirectory = false;  // argv[1] is exactly "usecwd"
+
+  // The unattended mode and the template directory (ScanUnattendedOptions).
+  bool m_quiet = false;               // a Q option was given
+  bool m_hasTargetDirectory = false;  // a D option was given ...
+  WideString m_targetDirectory;       // ... the last one's value, "\" turned into "/"
+
+  // --help or --version: print that and end, before anything else happens.
+  enum class Information { kNone, kHelp, kVersion };
+  Information m_information = Information::kNone;
 };
 
 // Sets the process locale from the environment and returns its name (the
@@ -46,8 +56,25 @@ using EnvironmentLocale = std::function<const char*()>;
 //   long ("ru_RU.UTF-8" -> "ru"), is looked up the same way. It is not called
 //   otherwise, so the process locale is left alone when -L chose the language.
 // - Otherwise English (index 5, code "en").
+// - Then ScanUnattendedOptions (below) on the same record.
 // Never fails. m_windowTitle stays empty.
 StartupRecord ScanCommandLine(int argc, char** argv, const EnvironmentLocale& environmentLocale);
+
+// The pass for the unattended mode, over every argument from argv[1] on (it
+// does not stop at an L option, so "-Lde -Q" is quiet too):
+// - Q or q after '-' or '/' (anything after the letter is ignored):
+//   m_quiet, and m_silent with it.
+// - D or d after '-' or '/': the rest of the same argument is the template
+//   directory (a lone "-D" gives an empty one), with every "" turned into
+//   "/"; the last D option counts.
+// - exactly "--help" or "--version": m_information (the first one counts).
+// Other arguments are left to the scan above. Never fails.
+void ScanUnattendedOptions(int argc, char** argv, StartupRecord& record);
+
+// The text that --help prints: usage, options and exit statuses.
+const char* UsageText();
+// What --version prints: "veskp8-setup VERSION" and a line feed.
+const char* VersionText();
 
 // Makes record.m_languageIndex the current language of the resource table,
 // stores the text of IDR_MAINFRAME as record.m_windowTitle and returns it as

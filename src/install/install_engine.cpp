@@ -120,6 +120,7 @@ ResultCode InstallEngine::Install(KitArchive& kit, const WideString& target, int
     }
     code = InstallEntry(kit, index, destination);
     if (code != kOk) {
+      m_failedDestination = destination;
       return code;
     }
   }
@@ -176,6 +177,7 @@ ResultCode InstallEngine::InstallEntry(KitArchive& kit, std::size_t index,
       return kErrInvalidParameter;
   }
   if (existed && IsUpToDate(destination, st, kit.entries()[index].modificationTime)) {
+    ++m_counts.unchanged;
     return kOk;  // skipped: no backup, no write, no cancel test
   }
   if (existed) {
@@ -214,6 +216,7 @@ ResultCode InstallEngine::InstallEntry(KitArchive& kit, std::size_t index,
   if (code != kOk) {
     return code;
   }
+  ++(existed ? m_counts.replaced : m_counts.newFiles);
   return m_channel->IsCancelRequested() ? kErrCancelled : kOk;
 }
 

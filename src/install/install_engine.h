@@ -49,6 +49,10 @@
 // before an entry's data did); 1223 cancelled; kErrRollbackIncomplete a
 // failure whose rollback left originals in the backup directory; kErrBusy
 // another installation into the template directory is in progress.
+//
+// What the run did is counted per entry (counts()), and a failed run keeps the
+// destination of the entry it failed on (failedDestination()), so that a
+// caller can tell a script whether anything changed and what went wrong.
 #pragma once
 
 #include <cstddef>
@@ -75,6 +79,14 @@ enum class InstallStep {
   kWrite,            // before the destination is opened for writing
   kWritten,          // after the entry was written, before the cancel test
   kCommit,           // after the last entry, before the durability pass (index N)
+};
+
+// What one run did to the template directory, entry by entry. After a failed
+// run the figures say how far it got; the rollback has undone them.
+struct InstallCounts {
+  std::size_t newFiles = 0;   // written where nothing stood (or where it vanished)
+  std::size_t replaced = 0;   // an existing file or link backed up, then written
+  std::size_t unchanged = 0;  // left alone: at least as new as the entry
 };
 
 struct InstallJobOptions {
@@ -116,6 +128,12 @@ class InstallEngine {
   // The run's transaction (for tests: what it recorded).
   const InstallTransaction& transaction() const noexcept { return m_transaction; }
 
+  // The entries written and left alone so far (see InstallCounts).
+  const InstallCounts& counts() const noexcept { return m_counts; }
+  // The destination of the entry whose installation failed; empty when the run
+  // succeeded or failed outside an entry (beginning, durability pass, commit).
+  const WideString& failedDestination() const noexcept { return m_failedDestination; }
+
  private:
   [[nodiscard]] ResultCode Install(KitArchive& kit, const WideString& target, int& percent);
   [[nodiscard]] ResultCode InstallEntry(KitArchive& kit, std::size_t index,
@@ -134,6 +152,8 @@ class InstallEngine {
   InstallJobOptions m_options;
   InstallTransaction m_transaction;
   ProgressChannel* m_channel = nullptr;
+  InstallCounts m_counts;
+  WideString m_failedDestination;
   // One open descriptor per file system written to, for the durability pass
   // (syncfs) before the commit; m_syncFailed when one could not be noted.
   std::vector<std::pair<unsigned long, int>> m_syncTargets;

@@ -1,5 +1,7 @@
 #include "install/worker_thread.h"
 
+#include <time.h>
+
 #include <utility>
 
 #include "install/progress_channel.h"
@@ -21,6 +23,7 @@ void WorkerThread::Launch(ProgressChannel* channel, InstallJobOptions options) {
   m_options = std::move(options);
   m_createResult = -1;
   m_joined = false;
+  m_report = InstallReport{};
   pthread_attr_t attributes;
   if (pthread_attr_init(&attributes) != 0) {
     return;
@@ -45,6 +48,28 @@ int WorkerThread::Join() {
   return result;
 }
 
+int WorkerThread::JoinFor(unsigned milliseconds) {
+  if (m_createResult != 0) {
+    return -1;
+  }
+  if (m_joined) {
+    return 0;
+  }
+  timespec deadline{};
+  clock_gettime(CLOCK_REALTIME, &deadline);  // the clock pthread_timedjoin_np measures with
+  deadline.tv_sec += milliseconds / 1000;
+  deadline.tv_nsec += static_cast<long>(milliseconds % 1000) * 1000000L;
+  if (deadline.tv_nsec >= 1000000000L) {
+    deadline.tv_sec += 1;
+    deadline.tv_nsec -= 1000000000L;
+  }
+  const int result = pthread_timedjoin_np(m_thread, nullptr, &deadline);
+  if (result == 0) {
+    m_joined = true;
+  }
+  return result;
+}
+
 void* WorkerThread::ThreadMain(void* record) {
   auto* self = static_cast<WorkerThread*>(record);
   if (self->m_channel == nullptr) {
@@ -60,7 +85,13 @@ void* WorkerThread::ThreadMain(void* record) {
     // One run only: the dialog reports the outcome of this run, and no later
     // run may change the template directory after that.
     InstallEngine engine(self->m_options);
-    (void)engine.RunJob(*self->m_channel);
+    InstallReport& report = self->m_report;
+    report.ran = true;
+    report.result = engine.RunJob(*self->m_channel);
+    report.counts = engine.counts();
+    report.failedDestination = engine.failedDestination();
+    report.restoredCompletely = engine.transaction().restoredCompletely();
+    if (!report.restoredCompletely) report.keptBackup = engine.transaction().backupDirectory();
   } catch (...) {
     // The job reports its own failures; an allocation failure while posting
     // leaves nothing more to report with.

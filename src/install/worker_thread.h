@@ -14,6 +14,9 @@
 // never ends inside a commit or a rollback. The destructor joins a thread
 // that was launched and not joined yet.
 //
+// The thread records what its run did (report()); the owner reads it after
+// Join, which orders the worker's writes before the read.
+//
 // Threads. Clear, Launch, RequestStop and Join are called by the owning (user
 // interface) thread; RequestStop only sets an atomic flag. Not copyable or
 // movable: the running thread holds a pointer to this record.
@@ -28,6 +31,16 @@
 namespace veskp8 {
 
 class ProgressChannel;
+
+// The outcome of the worker's run, as its owner reads it after Join.
+struct InstallReport {
+  bool ran = false;                   // a job ran (false: stopped before it, or never launched)
+  ResultCode result = kErrCancelled;  // the job's result
+  InstallCounts counts;               // what the run wrote and left alone
+  WideString failedDestination;       // the entry the run failed on, if any
+  bool restoredCompletely = true;     // false: the rollback left backups behind ...
+  WideString keptBackup;              // ... in this directory (ends in "/")
+};
 
 class WorkerThread {
  public:
@@ -55,9 +68,19 @@ class WorkerThread {
   // -1 when no thread was created; otherwise pthread_join's error number.
   int Join();
 
+  // Waits at most `milliseconds` for the thread to end, joining it when it
+  // does. 0 when it has been joined (now or earlier); ETIMEDOUT when it still
+  // runs; -1 when no thread was created; otherwise pthread_timedjoin_np's
+  // error number.
+  int JoinFor(unsigned milliseconds);
+
   // -1 until creation was attempted, then pthread_create's result.
   int createResult() const noexcept { return m_createResult; }
   bool stopRequested() const noexcept { return m_stop.load(); }
+
+  // The run's report. Valid once Join() has returned 0; before that it must
+  // not be read (the worker writes it).
+  const InstallReport& report() const noexcept { return m_report; }
 
   // The thread's body; `record` is the WorkerThread. Returns null.
   static void* ThreadMain(void* record);
@@ -69,6 +92,7 @@ class WorkerThread {
   int m_createResult = -1;
   bool m_joined = false;
   InstallJobOptions m_options;
+  InstallReport m_report;
 };
 
 }  // namespace veskp8

@@ -1,12 +1,20 @@
 #include "kit/kit_archive.h"
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstring>
+#include <new>
+#include <string_view>
 #include <utility>
 
 #include "install/file_handle.h"
 #include "install/file_system.h"
-#include "install/file_system_native.h"
 #include "kit/kit_inflate.h"
+#include "text/conversion.h"
+#include "text/string_ops.h"
 
 namespace veskp8 {
 namespace {
@@ -84,6 +92,20 @@ class ImageReader {
     return kOk;
   }
 
+  // Moves over n UTF-16 units without reading them.
+  ResultCode SkipUnits(std::uint32_t n) {
+    if (2 * std::uint64_t{n} > remaining()) return kErrInvalidData;
+    SkipTo(m_position + 2 * std::uint64_t{n});
+    return kOk;
+  }
+
+  // Back to the first byte of the image.
+  void Rewind() {
+    m_position = 0;
+    m_bufferPos = m_bufferLen = 0;
+    m_needSeek = true;
+  }
+
   // Moves forward to `position` (not before the current one, not past the end).
   void SkipTo(std::uint64_t position) {
     const std::uint64_t skip = position - m_position;
@@ -126,14 +148,16 @@ class ImageReader {
   unsigned char m_buffer[65536];
 };
 
-// A counted string that must end by `end` (an absolute image position).
-ResultCode ReadCounted(ImageReader& in, std::uint64_t end, WideString& out) {
+// A counted string that must end by `end` (an absolute image position). With
+// a null `out` the units are skipped and only their cost is added to `cost`.
+ResultCode ReadCounted(ImageReader& in, std::uint64_t end, WideString* out, std::uint64_t& cost) {
   if (end < in.position() || end - in.position() < 4) return kErrInvalidData;
   std::uint32_t n = 0;
   ResultCode rc = in.ReadU32(n);
   if (rc != kOk) return rc;
   if (2 * std::uint64_t{n} > end - in.position()) return kErrInvalidData;
-  return in.ReadUnits(n, out);
+  cost += KitStringCost(n);
+  return out != nullptr ? in.ReadUnits(n, *out) : in.SkipUnits(n);
 }
 
 // Reads a record length and answers the position where the record ends.
@@ -146,63 +170,182 @@ ResultCode ReadRecordLength(ImageReader& in, std::uint32_t minimum, std::uint64_
   return kOk;
 }
 
-ResultCode ReadDescriptions(ImageReader& in, std::vector<KitDescription>& out) {
+// The description table. With a null `out` (the weighing pass) nothing is
+// stored: only the cost is added up. Either way the count is capped.
+ResultCode ReadDescriptions(ImageReader& in, std::vector<KitDescription>* out,
+                            std::uint64_t& cost) {
   std::uint32_t format = 0;
   ResultCode rc = in.ReadU32(format);
   if (rc != kOk) return rc;
+  KitDescription d;
+  const bool keep = out != nullptr;
   if (format == 0) {
-    KitDescription d;
-    d.language = WideString(u"en");
+    cost += kKitDescriptionCost;
     const std::uint64_t end = in.position() + in.remaining();
-    if ((rc = ReadCounted(in, end, d.product)) != kOk) return rc;
-    if ((rc = ReadCounted(in, end, d.vendor)) != kOk) return rc;
-    if ((rc = ReadCounted(in, end, d.document)) != kOk) return rc;
-    out.push_back(std::move(d));
+    if ((rc = ReadCounted(in, end, keep ? &d.product : nullptr, cost)) != kOk) return rc;
+    if ((rc = ReadCounted(in, end, keep ? &d.vendor : nullptr, cost)) != kOk) return rc;
+    if ((rc = ReadCounted(in, end, keep ? &d.document : nullptr, cost)) != kOk) return rc;
+    if (keep) {
+      d.language = WideString(u"en");
+      out->push_back(std::move(d));
+    }
     return kOk;
   }
   std::uint32_t count = 0;
   if ((rc = in.ReadU32(count)) != kOk) return rc;
+  if (count > kMaxKitDescriptions) return kErrInvalidData;
+  cost += std::uint64_t{count} * kKitDescriptionCost;
+  if (keep) out->reserve(count);
   for (std::uint32_t i = 0; i < count; ++i) {
     std::uint64_t end = 0;
     if ((rc = ReadRecordLength(in, 4, end)) != kOk) return rc;
-    KitDescription d;
-    if ((rc = ReadCounted(in, end, d.language)) != kOk) return rc;
-    if ((rc = ReadCounted(in, end, d.product)) != kOk) return rc;
-    if ((rc = ReadCounted(in, end, d.vendor)) != kOk) return rc;
-    if ((rc = ReadCounted(in, end, d.document)) != kOk) return rc;
+    if ((rc = ReadCounted(in, end, keep ? &d.language : nullptr, cost)) != kOk) return rc;
+    if ((rc = ReadCounted(in, end, keep ? &d.product : nullptr, cost)) != kOk) return rc;
+    if ((rc = ReadCounted(in, end, keep ? &d.vendor : nullptr, cost)) != kOk) return rc;
+    if ((rc = ReadCounted(in, end, keep ? &d.document : nullptr, cost)) != kOk) return rc;
     in.SkipTo(end);
-    out.push_back(std::move(d));
+    if (cost > kKitTableBudget) return kErrInvalidData;
+    if (keep) out->push_back(std::move(d));
   }
   return kOk;
 }
 
-ResultCode ReadEntries(ImageReader& in, std::vector<KitEntry>& out) {
+// The entry table; with a null `out` only weighed, as ReadDescriptions.
+ResultCode ReadEntries(ImageReader& in, std::vector<KitEntry>* out, std::uint64_t& cost) {
   std::uint32_t count = 0;
   ResultCode rc = in.ReadU32(count);
   if (rc != kOk) return rc;
-  // Every record takes at least 24 bytes: a damaged count cannot reserve more
-  // than the image could hold.
-  const std::uint64_t possible = in.remaining() / kMinEntryRecord;
-  out.reserve(count < possible ? count : static_cast<std::size_t>(possible));
+  // Every record takes at least 24 bytes of the image.
+  if (count > in.remaining() / kMinEntryRecord) return kErrInvalidData;
+  cost += std::uint64_t{count} * kKitEntryCost;
+  if (cost > kKitTableBudget) return kErrInvalidData;
+  if (out != nullptr) out->reserve(count);
   for (std::uint32_t i = 0; i < count; ++i) {
     std::uint64_t end = 0;
     if ((rc = ReadRecordLength(in, kMinEntryRecord, end)) != kOk) return rc;
-    KitEntry e;
     std::uint32_t n = 0;
     if ((rc = in.ReadU32(n)) != kOk) return rc;
     if (2 * std::uint64_t{n} + 16 > end - in.position()) return kErrInvalidData;
+    cost += KitStringCost(n);
+    if (cost > kKitTableBudget) return kErrInvalidData;
+    if (out == nullptr) {
+      in.SkipTo(end);
+      continue;
+    }
+    KitEntry e;
     if ((rc = in.ReadUnits(n, e.name)) != kOk) return rc;
     if ((rc = in.ReadU64(e.modificationTime)) != kOk) return rc;
     if ((rc = in.ReadU32(e.dataOffset)) != kOk) return rc;
     if ((rc = in.ReadU32(e.dataSize)) != kOk) return rc;
     if (!IsSafeEntryName(e.name)) return kErrInvalidData;
     in.SkipTo(end);
-    out.push_back(std::move(e));
+    out->push_back(std::move(e));
   }
   return kOk;
 }
 
+// 64-bit FNV-1a of the bytes.
+std::uint64_t HashBytes(std::string_view bytes) {
+  std::uint64_t h = 14695981039346656037ull;
+  for (const char c : bytes) {
+    h ^= static_cast<unsigned char>(c);
+    h *= 1099511628211ull;
+  }
+  return h;
+}
+
+// Creates the image: unnamed when the file system can, else named and
+// unlinked at once. `handle` is set before anything else can fail, so that
+// the caller closes it on every path.
+ResultCode CreateImage(FileHandle& handle, WideString& record) {
+  const WideString directory = GetTempDirectory();
+  NarrowString native;
+  if (!WideToLocaleChecked(directory, native) ||
+      directory.view().find(u'\0') != std::u16string_view::npos) {
+    return kErrTempFile;
+  }
+#ifdef O_TMPFILE
+  int fd = open(native.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    handle = fd;
+    record = directory;
+    return kOk;
+  }
+#endif
+  NarrowString name = native;
+  name += "edfXXXXXX";
+  fd = mkostemp(name.mutable_data(), O_CLOEXEC);
+  if (fd < 0) return kErrTempFile;
+  handle = fd;
+  if (unlink(name.c_str()) != 0) return kErrTempFile;
+  record = LocaleToWide(name);
+  return kOk;
+}
+
 }  // namespace
+
+std::uint64_t KitTablesCost(const std::vector<KitDescription>& descriptions,
+                            const std::vector<KitEntry>& entries) {
+  std::uint64_t cost = 0;
+  for (const KitDescription& d : descriptions) {
+    cost += kKitDescriptionCost + KitStringCost(d.language.size()) +
+            KitStringCost(d.product.size()) + KitStringCost(d.vendor.size()) +
+            KitStringCost(d.document.size());
+  }
+  for (const KitEntry& e : entries) cost += kKitEntryCost + KitStringCost(e.name.size());
+  return cost;
+}
+
+bool EntryDestinationBytes(const WideString& name, NarrowString& out) {
+  WideString destination = name;
+  ReplaceAll(destination, ForeignSeparator(), PathSeparator());
+  return WideToLocaleChecked(destination, out);
+}
+
+std::vector<std::pair<std::size_t, std::size_t>> FindClashingEntries(
+    const std::vector<KitEntry>& entries) {
+  std::vector<std::pair<std::size_t, std::size_t>> clashes;
+  // Sorted by the hash of the destination; only entries whose hashes agree
+  // are compared byte by byte (sorted within their run, so that even many
+  // equal hashes cost n log n, not n squared).
+  std::vector<std::pair<std::uint64_t, std::size_t>> keys;
+  keys.reserve(entries.size());
+  NarrowString bytes;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (EntryDestinationBytes(entries[i].name, bytes)) keys.emplace_back(HashBytes(bytes.view()), i);
+  }
+  std::sort(keys.begin(), keys.end());
+  for (std::size_t first = 0; first < keys.size();) {
+    std::size_t last = first + 1;
+    while (last < keys.size() && keys[last].first == keys[first].first) ++last;
+    if (last - first > 1) {
+      std::vector<std::pair<NarrowString, std::size_t>> run;
+      run.reserve(last - first);
+      for (std::size_t k = first; k < last; ++k) {
+        NarrowString b;
+        (void)EntryDestinationBytes(entries[keys[k].second].name, b);
+        run.emplace_back(std::move(b), keys[k].second);
+      }
+      std::sort(run.begin(), run.end(), [](const auto& a, const auto& b) {
+        return a.first.view() != b.first.view() ? a.first.view() < b.first.view()
+                                                : a.second < b.second;
+      });
+      // Each entry clashes with the earliest entry of its group of equals.
+      std::size_t group = 0;
+      for (std::size_t k = 1; k < run.size(); ++k) {
+        if (run[k].first.view() != run[group].first.view()) {
+          group = k;
+        } else {
+          clashes.emplace_back(run[group].second, run[k].second);
+        }
+      }
+    }
+    first = last;
+  }
+  std::sort(clashes.begin(), clashes.end(),
+            [](const auto& a, const auto& b) { return a.second < b.second; });
+  return clashes;
+}
 
 KitArchive::KitArchive() : m_copyBuffer(new unsigned char[kCopyBufferSize]) {}
 
@@ -210,15 +353,17 @@ KitArchive::~KitArchive() { CloseKit(*this); }
 
 void CloseKit(KitArchive& kit) {
   if (kit.m_imageHandle != kNoFileHandle) {
+    // The image has no name: closing its last descriptor removes it.
     (void)CloseFile(kit.m_imageHandle);
     kit.m_imageHandle = kNoFileHandle;
   }
-  if (!kit.m_imagePath.empty()) {
-    // unlink(2) rather than an external rm: removing the image must not
-    // depend on a program that might fail to start.
-    (void)RemoveFileNoFollow(kit.m_imagePath);
-    kit.m_imagePath.clear();
-  }
+  kit.m_imagePath.clear();
+}
+
+void DiscardKit(KitArchive& kit) noexcept {
+  CloseKit(kit);
+  std::vector<KitEntry>().swap(kit.m_entries);
+  std::vector<KitDescription>().swap(kit.m_descriptions);
 }
 
 ResultCode ReadKitTables(KitArchive& kit, int imageHandle) {
@@ -231,11 +376,20 @@ ResultCode ReadKitTables(KitArchive& kit, int imageHandle) {
   if (SeekFile(imageHandle, 0, SeekOrigin::kBegin) < 0) {
     return LastError() != kOk ? LastError() : kErrInvalidHandle;
   }
-  ImageReader in(imageHandle, static_cast<std::uint64_t>(size));
-  ResultCode rc = ReadDescriptions(in, kit.m_descriptions);
-  if (rc == kOk) rc = ReadEntries(in, kit.m_entries);
+  // The reader's buffer is large: keep it off the stack of small threads.
+  auto in = std::make_unique<ImageReader>(imageHandle, static_cast<std::uint64_t>(size));
+  // First pass: weigh the tables without keeping anything.
+  std::uint64_t cost = 0;
+  ResultCode rc = ReadDescriptions(*in, nullptr, cost);
+  if (rc == kOk) rc = ReadEntries(*in, nullptr, cost);
+  if (rc != kOk) return rc;
+  // Second pass: the same checks again, now storing the records.
+  in->Rewind();
+  cost = 0;
+  rc = ReadDescriptions(*in, &kit.m_descriptions, cost);
+  if (rc == kOk) rc = ReadEntries(*in, &kit.m_entries, cost);
   if (rc == kOk) {
-    const std::uint64_t dataStart = in.position();
+    const std::uint64_t dataStart = in->position();
     for (KitEntry& e : kit.m_entries) {
       const std::uint64_t begin = dataStart + e.dataOffset;
       if (begin + e.dataSize > static_cast<std::uint64_t>(size)) {
@@ -245,6 +399,9 @@ ResultCode ReadKitTables(KitArchive& kit, int imageHandle) {
       e.dataOffset = static_cast<std::uint32_t>(begin);
     }
   }
+  // Two entries with one destination: the second would replace the first,
+  // and a rollback could no longer give the user's original back.
+  if (rc == kOk && !FindClashingEntries(kit.m_entries).empty()) rc = kErrInvalidData;
   if (rc != kOk) {
     kit.m_entries.clear();
     return rc;
@@ -253,37 +410,38 @@ ResultCode ReadKitTables(KitArchive& kit, int imageHandle) {
   return kOk;
 }
 
-ResultCode LoadKitImage(KitArchive& kit, const WideString& imagePath) {
-  if (kit.m_imagePath != imagePath) CloseKit(kit);  // releases an earlier image
-  if (kit.m_imageHandle != kNoFileHandle) {
-    (void)CloseFile(kit.m_imageHandle);
-    kit.m_imageHandle = kNoFileHandle;
-  }
-  kit.m_imagePath = imagePath;
-  FileHandle handle = kNoFileHandle;
-  const ResultCode rc =
-      OpenFileHandle(kit.m_imagePath, kAccessReadWrite, 0, kOpenExisting, handle, 0x80);
-  if (rc != kOk) return rc;
-  kit.m_imageHandle = handle;
-  return ReadKitTables(kit, handle);
-}
-
-ResultCode OpenKit(KitArchive& kit, const WideString& kitPath) {
+ResultCode OpenKitHandle(KitArchive& kit, FileHandle kitHandle, const std::atomic<bool>* stop) {
   // A kit object is opened once; a second open starts from a closed kit.
   CloseKit(kit);
   kit.m_entries.clear();
-  WideString name;
-  ResultCode rc = CreateTempFile(GetTempDirectory(), WideString(u"edf"), name);
-  // Only a file this call created is ours to remove later.
-  if (rc == kOk) {
-    kit.m_imagePath = name;
-    rc = InflateKit(kitPath, kit.m_imagePath);
+  ResultCode rc = kOk;
+  try {
+    rc = CreateImage(kit.m_imageHandle, kit.m_imagePath);
+    if (rc == kOk) rc = InflateKit(kitHandle, kit.m_imageHandle, stop);
+    if (rc == kOk) rc = ReadKitTables(kit, kit.m_imageHandle);
+  } catch (const std::bad_alloc&) {
+    rc = kErrOutOfMemory;
   }
-  if (rc == kOk) rc = LoadKitImage(kit, name);
+  // Give the memory back (not only the elements) for whatever follows.
+  if (rc != kOk) DiscardKit(kit);
+  return rc;
+}
+
+ResultCode OpenKit(KitArchive& kit, const WideString& kitPath, const std::atomic<bool>* stop) {
+  FileHandle kitHandle = kNoFileHandle;
+  ResultCode rc = kOk;
+  try {
+    rc = OpenKitFile(kitPath, kitHandle);
+  } catch (const std::bad_alloc&) {
+    rc = kErrOutOfMemory;
+  }
   if (rc != kOk) {
-    kit.m_entries.clear();
     CloseKit(kit);
+    kit.m_entries.clear();
+    return rc;
   }
+  rc = OpenKitHandle(kit, kitHandle, stop);
+  (void)CloseFile(kitHandle);
   return rc;
 }
 

@@ -3,17 +3,31 @@
 // entry tables from the image, and keeps the image open so that the
 // extraction job can copy each entry's bytes out of it.
 //
-// Ownership. The object owns its tables, the image path, the image handle and
-// the 1 MiB copy buffer (allocated by the constructor, std::bad_alloc when that
-// fails). It is not copyable: the handle and the image file have one owner.
-// The destructor closes the image handle and removes the image file (if any),
-// so no inflated image outlives its kit object, whatever the outcome of the run;
-// the owner must make sure no other thread still uses the kit at that point.
+// The image has no name while it is in use: it is created unnamed with
+// O_TMPFILE in the temporary directory, or, where the file system cannot do
+// that, created with the "edf" prefix and unlinked at once. Everything works
+// on the open descriptor, so the image disappears with its last descriptor,
+// however the process ends (SIGKILL included).
+//
+// Ownership. The object owns its tables, the image handle and the 1 MiB copy
+// buffer (allocated by the constructor, std::bad_alloc when that fails). It is
+// not copyable: the handle has one owner. The destructor closes the image
+// handle; the owner must make sure no other thread still uses the kit then.
 //
 // Threads. OpenKit, CloseKit and ReadKitTables run on one thread (the user
 // interface thread, before any worker exists). After a successful open the
 // extraction job on the worker thread alone uses the image handle and the copy
-// buffer; the user interface thread may still read the descriptions.
+// buffer; the user interface thread may still read the descriptions. The stop
+// flag given to OpenKit may be set from any thread or a signal handler.
+//
+// Memory. The tables are weighed before anything is allocated for them: a
+// first pass over the image reads only counts and lengths and adds up what the
+// tables will take (KitStringCost per string, kKitEntryCost per entry,
+// kKitDescriptionCost per description). A kit whose tables would take more
+// than kKitTableBudget, or that has more than kMaxKitDescriptions
+// descriptions, is refused as damaged (13). An allocation that fails anyway
+// (a memory limit below the budget) ends the open with kErrOutOfMemory and
+// every table freed; std::bad_alloc never leaves OpenKit.
 //
 // Image layout (all integers little-endian, no alignment):
 //   u32 format word: 0 = single-language layout, anything else = multi-language
@@ -30,16 +44,57 @@
 // record may be longer than the fields read from it; the surplus is skipped.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
+#include "install/file_handle.h"
 #include "kit/kit_description.h"
 #include "kit/kit_entry.h"
+#include "text/narrow_string.h"
 #include "text/result_code.h"
 #include "text/wide_string.h"
 
 namespace veskp8 {
+
+// The most memory the tables of one kit may take: 256 MiB. A kit of 200 000
+// files whose names are 260 units long (the longest common path) needs about
+// 128 MiB by the costs below, one with names of 100 units about 63 MiB.
+inline constexpr std::uint64_t kKitTableBudget = std::uint64_t{256} << 20;
+// A kit has one description per language; no kit needs more than this.
+inline constexpr std::uint32_t kMaxKitDescriptions = 256;
+// What the tables take per entry and per description besides the heap blocks
+// of their strings: the record itself, plus (per entry) the key of the check
+// for clashing destinations, which lives while the tables are read.
+inline constexpr std::uint64_t kKitEntryCost = sizeof(KitEntry) + 16;
+inline constexpr std::uint64_t kKitDescriptionCost = sizeof(KitDescription);
+
+// Upper bound of the heap memory a string of `units` UTF-16 units takes
+// (block, rounding and allocator overhead); 0 for a string short enough to be
+// stored inline.
+constexpr std::uint64_t KitStringCost(std::uint64_t units) {
+  return units <= static_cast<std::uint64_t>(WideString::kInlineLimit)
+             ? 0
+             : 2 * units + units / 8 + 64;
+}
+
+// What `descriptions` and `entries` take as the tables of an opened kit, by
+// the costs above (the packer weighs a tree with it before writing a kit).
+std::uint64_t KitTablesCost(const std::vector<KitDescription>& descriptions,
+                            const std::vector<KitEntry>& entries);
+
+// Destination of an entry as the system sees it: the name with "\" turned
+// into "/", converted to the locale's encoding. False when the name cannot be
+// represented (the installation of such an entry fails by itself).
+[[nodiscard]] bool EntryDestinationBytes(const WideString& name, NarrowString& out);
+
+// Index pairs (first, second) of entries whose destinations are the same
+// bytes (EntryDestinationBytes), second > first, in order of `second`; empty
+// when every destination is distinct. Memory: 16 bytes per entry.
+std::vector<std::pair<std::size_t, std::size_t>> FindClashingEntries(
+    const std::vector<KitEntry>& entries);
 
 class KitArchive {
  public:
@@ -47,7 +102,7 @@ class KitArchive {
 
   // Closed: no tables, image handle -1, empty image path, buffer allocated.
   KitArchive();
-  // Closes the image handle and removes the image file (see above).
+  // Closes the image handle.
   ~KitArchive();
   KitArchive(const KitArchive&) = delete;
   KitArchive& operator=(const KitArchive&) = delete;
@@ -57,7 +112,10 @@ class KitArchive {
   const std::vector<KitDescription>& descriptions() const noexcept { return m_descriptions; }
   // Entries in file order; data offsets are absolute positions in the image.
   const std::vector<KitEntry>& entries() const noexcept { return m_entries; }
-  // Path of the temporary image file; empty until opening has made one.
+  // Where the image was made, for the record: the name it had before it was
+  // unlinked, or the temporary directory (ending in "/") for an image created
+  // without a name. No file of that name belongs to the kit; empty while no
+  // image is open.
   const WideString& imagePath() const noexcept { return m_imagePath; }
   // Open descriptor of the image (read and write); -1 when closed. The
   // extraction job seeks and reads through it; the kit keeps ownership.
@@ -69,9 +127,10 @@ class KitArchive {
   unsigned char* copyBuffer() noexcept { return m_copyBuffer.get(); }
 
  private:
-  friend ResultCode OpenKit(KitArchive&, const WideString&);
+  friend ResultCode OpenKit(KitArchive&, const WideString&, const std::atomic<bool>*);
+  friend ResultCode OpenKitHandle(KitArchive&, FileHandle, const std::atomic<bool>*);
   friend void CloseKit(KitArchive&);
-  friend ResultCode LoadKitImage(KitArchive&, const WideString&);
+  friend void DiscardKit(KitArchive&) noexcept;
   friend ResultCode ReadKitTables(KitArchive&, int);
 
   std::vector<KitDescription> m_descriptions;
@@ -83,44 +142,54 @@ class KitArchive {
   std::unique_ptr<unsigned char[]> m_copyBuffer;
 };
 
-// Opens the kit file at `kitPath` into `kit`. An image the kit held before is
-// closed and removed first.
-//  1. creates a new, empty image file (mode 0600) with the prefix "edf" in the
-//     temporary directory (CreateTempFile) and stores its path in the kit; a
-//     name that CreateTempFile reports without having created it is not stored
-//     (that file is not ours to remove);
-//  2. inflates the kit file into it (see kit_inflate.h);
-//  3. opens the image and reads the tables (LoadKitImage).
-// Result 0: tables loaded, image open. Any other result: the code of the
-// failing step (the temporary-file code, 2 or 87 from the file layer, 13 for a
-// kit that does not inflate or whose tables are damaged); entries are then
-// discarded, the kit is closed and the image file removed. Descriptions read
-// before the failure may remain and must not be used.
-[[nodiscard]] ResultCode OpenKit(KitArchive& kit, const WideString& kitPath);
+// Opens the kit file at `kitPath` (OpenKitFile, kit_inflate.h: a regular file
+// only, never blocking) and then OpenKitHandle on it; the kit file is closed
+// before returning. Result: OpenKitFile's code (2 for a missing kit or one
+// that is not a regular file) or OpenKitHandle's.
+[[nodiscard]] ResultCode OpenKit(KitArchive& kit, const WideString& kitPath,
+                                 const std::atomic<bool>* stop = nullptr);
 
-// Closes the image handle when it is not -1 (and sets it to -1); removes the
-// image file when the image path is not empty (and clears the path). Entries
-// and descriptions are left alone. Safe to call on a closed kit.
+// Opens the kit file open for reading on `kitHandle` into `kit` (the handle
+// is only read with pread, not closed). An image the kit held before is
+// closed first.
+//  1. creates the image in the temporary directory (GetTempDirectory):
+//     unnamed (O_TMPFILE, mode 0600), or else with the prefix "edf" (mode
+//     0600, O_EXCL) and unlinked at once; the kit stores its descriptor;
+//  2. inflates the kit into it (InflateKit, kit_inflate.h), reading `stop`
+//     (may be null) once per 32 KiB input window;
+//  3. reads the tables (ReadKitTables).
+// Result 0: tables loaded, image open. Otherwise, with the entries and the
+// descriptions discarded and the image closed (and so gone):
+//   1013 the image could not be created;
+//   1223 (kErrCancelled) `stop` was set while inflating;
+//   13   the kit does not inflate, its tables are damaged, over the budget, or
+//        name clashing destinations;
+//   8    (kErrOutOfMemory) an allocation failed;
+//   2 / 6 / 87 a read or write of the kit or the image failed.
+[[nodiscard]] ResultCode OpenKitHandle(KitArchive& kit, FileHandle kitHandle,
+                                       const std::atomic<bool>* stop = nullptr);
+
+// Closes the image handle when it is not -1 (and sets it to -1) and clears
+// the image path. Entries and descriptions are left alone. Safe to call on a
+// closed kit.
 void CloseKit(KitArchive& kit);
 
-// Steps after the inflate: stores `imagePath` as the kit's image path (the kit
-// then owns the file and removes it when closed), opens it (read and write,
-// existing file only: 2 when it is gone) and reads its tables with
-// ReadKitTables. On failure the opened handle stays stored in the kit; the
-// caller closes the kit. Exposed so that tests can reach the seam between
-// inflating and opening.
-[[nodiscard]] ResultCode LoadKitImage(KitArchive& kit, const WideString& imagePath);
+// CloseKit, and the entries and descriptions freed (their memory given back,
+// not only emptied). Safe to call on a closed kit.
+void DiscardKit(KitArchive& kit) noexcept;
 
 // Reads the tables of the kit image open on `imageHandle` (read from the
 // beginning; the handle's position afterwards is unspecified, at most the end)
 // into `kit`, replacing its descriptions and entries and its image size; the
 // handle itself is not stored. 0 when every table is complete and consistent:
 // every length stays inside its record and the image, every entry's data range
-// lies inside the image, every entry name passes IsSafeEntryName, and the
-// image is below 4 GiB. Otherwise 13 (2, 6 or 87 when seeking or reading
-// fails), with the entries discarded. Memory: a 64 KiB read buffer plus the
-// tables themselves; no length is allocated before the image is known to hold
-// that many bytes.
+// lies inside the image, every entry name passes IsSafeEntryName, no two
+// entries have the same destination (FindClashingEntries), the tables fit
+// the budget (see Memory above), and the image is below 4 GiB. Otherwise 13
+// (2, 6 or 87 when seeking or reading fails), with the entries discarded.
+// Memory: a 64 KiB read buffer plus the tables; nothing is allocated for the
+// tables before they have been weighed. std::bad_alloc when an allocation
+// fails anyway (entries may then be partly filled; OpenKitHandle clears them).
 [[nodiscard]] ResultCode ReadKitTables(KitArchive& kit, int imageHandle);
 
 }  // namespace veskp8

@@ -1,36 +1,19 @@
 #include "kit/kit_inflate.h"
 
-#include <sys/mman.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
+#include <cerrno>
 #include <vector>
 
-#include "install/file_handle.h"
+#include "text/conversion.h"
 
 namespace veskp8 {
 namespace {
 
 constexpr std::uint64_t k4GiB = std::uint64_t{1} << 32;
-
-// Closes `handle` on every path out of the inflate step.
-class HandleGuard {
- public:
-  explicit HandleGuard(FileHandle handle) : m_handle(handle) {}
-  ~HandleGuard() {
-    if (m_handle != kNoFileHandle) (void)CloseFile(m_handle);
-  }
-  HandleGuard(const HandleGuard&) = delete;
-  HandleGuard& operator=(const HandleGuard&) = delete;
-  // Closes now and reports the result.
-  ResultCode Close() {
-    const ResultCode rc = CloseFile(m_handle);
-    m_handle = kNoFileHandle;
-    return rc;
-  }
-
- private:
-  FileHandle m_handle;
-};
 
 class InflateStream {
  public:
@@ -50,12 +33,31 @@ class InflateStream {
   bool m_ok;
 };
 
-// Inflates one mapped window into the image. Sets `ended` when the stream
+// Reads exactly `length` bytes at `offset`. 13 when the file ends first (it
+// was shortened after its size was taken), 2 / 87 for a failed read.
+ResultCode ReadWindow(FileHandle kit, unsigned char* buffer, std::uint32_t length,
+                      std::uint64_t offset) {
+  std::uint32_t done = 0;
+  while (done < length) {
+    const ssize_t n = pread(kit, buffer + done, length - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const ResultCode rc = errno == ENOENT ? kErrNotFound : kErrInvalidParameter;
+      SetLastError(rc);
+      return rc;
+    }
+    if (n == 0) return kErrInvalidData;
+    done += static_cast<std::uint32_t>(n);
+  }
+  return kOk;
+}
+
+// Inflates one window of input into the image. Sets `ended` when the stream
 // reached its end.
-ResultCode InflateWindow(z_stream& z, const unsigned char* window, std::uint32_t length,
+ResultCode InflateWindow(z_stream& z, unsigned char* window, std::uint32_t length,
                          FileHandle image, unsigned char* out, std::uint64_t& imageBytes,
                          bool& ended) {
-  z.next_in = const_cast<unsigned char*>(window);
+  z.next_in = window;
   z.avail_in = length;
   for (;;) {
     z.next_out = out;
@@ -81,42 +83,78 @@ ResultCode InflateWindow(z_stream& z, const unsigned char* window, std::uint32_t
 
 }  // namespace
 
-ResultCode InflateKit(const WideString& kitPath, const WideString& imagePath) {
-  FileHandle kitHandle = kNoFileHandle;
-  ResultCode rc = OpenFileHandle(kitPath, kAccessRead, 0, kOpenExisting, kitHandle, 0x80);
-  if (rc != kOk) return rc;
-  HandleGuard kitGuard(kitHandle);
-  FileHandle imageHandle = kNoFileHandle;
-  rc = OpenFileHandle(imagePath, kAccessWrite, 0, kCreateKeepContent, imageHandle, 0x80);
-  if (rc != kOk) return rc;
-  HandleGuard imageGuard(imageHandle);
+ResultCode OpenKitFile(const WideString& kitPath, FileHandle& out_handle) {
+  out_handle = kNoFileHandle;
+  SetLastError(kOk);
+  NarrowString native;
+  if (kitPath.view().find(u'\0') != std::u16string_view::npos ||
+      !WideToLocaleChecked(kitPath, native)) {
+    SetLastError(kErrInvalidParameter);
+    return kErrInvalidParameter;
+  }
+  struct stat before {};
+  if (stat(native.c_str(), &before) != 0) {
+    const ResultCode rc = errno == ENOENT || errno == ENOTDIR ? kErrNotFound : kErrInvalidParameter;
+    SetLastError(rc);
+    return rc;
+  }
+  // A directory, FIFO, socket or device is not a kit, and must not even be
+  // opened: opening a FIFO blocks, opening a device can have effects.
+  if (!S_ISREG(before.st_mode)) {
+    SetLastError(kErrNotFound);
+    return kErrNotFound;
+  }
+  int fd;
+  do {
+    fd = open(native.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    const ResultCode rc = errno == ENOENT ? kErrNotFound : kErrInvalidParameter;
+    SetLastError(rc);
+    return rc;
+  }
+  struct stat after {};
+  if (fstat(fd, &after) != 0 || !S_ISREG(after.st_mode) || after.st_dev != before.st_dev ||
+      after.st_ino != before.st_ino) {
+    close(fd);
+    SetLastError(kErrNotFound);
+    return kErrNotFound;
+  }
+  out_handle = fd;
+  return kOk;
+}
 
-  const std::int64_t kitSize = SeekFile(kitHandle, 0, SeekOrigin::kEnd);
-  if (kitSize < 0) return LastError() != kOk ? LastError() : kErrInvalidParameter;
-  if (static_cast<std::uint64_t>(kitSize) >= k4GiB) return kErrInvalidData;
+ResultCode InflateKit(FileHandle kitHandle, FileHandle imageHandle,
+                      const std::atomic<bool>* stop) {
+  SetLastError(kOk);
+  struct stat kitStatus {};
+  if (kitHandle == kNoFileHandle || fstat(kitHandle, &kitStatus) != 0) return kErrInvalidHandle;
+  const std::uint64_t kitSize =
+      kitStatus.st_size < 0 ? 0 : static_cast<std::uint64_t>(kitStatus.st_size);
+  if (kitSize >= k4GiB) return kErrInvalidData;
+  if (SeekFile(imageHandle, 0, SeekOrigin::kBegin) != 0) {
+    return LastError() != kOk ? LastError() : kErrInvalidHandle;
+  }
 
   InflateStream stream;
   if (!stream.ok()) return kErrInvalidParameter;
+  std::vector<unsigned char> in(kKitWindowSize);
   std::vector<unsigned char> out(kKitWindowSize);
   std::uint64_t imageBytes = 0;
   bool ended = false;
-  for (std::int64_t offset = 0; offset < kitSize && !ended && rc == kOk; offset += kKitWindowSize) {
+  ResultCode rc = kOk;
+  for (std::uint64_t offset = 0; offset < kitSize && !ended && rc == kOk;
+       offset += kKitWindowSize) {
+    if (stop != nullptr && stop->load()) return kErrCancelled;
     const std::uint32_t length = static_cast<std::uint32_t>(
         kitSize - offset < kKitWindowSize ? kitSize - offset : kKitWindowSize);
-    // MAP_POPULATE reads the whole window in one go instead of one fault per page.
-    void* window = mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, kitHandle, offset);
-    if (window == MAP_FAILED) {
-      rc = kErrInvalidParameter;
-      break;
+    rc = ReadWindow(kitHandle, in.data(), length, offset);
+    if (rc == kOk) {
+      rc = InflateWindow(stream.z(), in.data(), length, imageHandle, out.data(), imageBytes, ended);
     }
-    rc = InflateWindow(stream.z(), static_cast<const unsigned char*>(window), length, imageHandle,
-                       out.data(), imageBytes, ended);
-    munmap(window, length);
   }
   if (rc == kOk && kitSize != 0 && !ended) rc = kErrInvalidData;
   if (rc == kOk) rc = TruncateHere(imageHandle);
-  const ResultCode closeRc = imageGuard.Close();
-  if (rc == kOk) rc = closeRc;
   return rc;
 }
 

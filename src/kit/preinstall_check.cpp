@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <new>
 #include <string>
 
 #include "kit/kit_archive.h"
@@ -71,12 +72,28 @@ bool HasRoomForKit(std::uint64_t kitSize, std::uint64_t freeBytes) {
   return freeBytes >= kKitSpaceFactor * kitSize;
 }
 
-bool RunPreinstallChecks(PreinstallState& state, const PreinstallMessage& showError,
-                         const PreinstallServices& services) {
+namespace {
+
+// Closes the kit file that the first check opened, on every path out.
+class KitFileGuard {
+ public:
+  KitFileGuard() = default;
+  ~KitFileGuard() {
+    if (handle != kNoFileHandle) (void)CloseFile(handle);
+  }
+  KitFileGuard(const KitFileGuard&) = delete;
+  KitFileGuard& operator=(const KitFileGuard&) = delete;
+  FileHandle handle = kNoFileHandle;
+};
+
+PreinstallResult RunChecks(PreinstallState& state, const PreinstallMessage& showError,
+                           const PreinstallServices& services) {
   const WideString kitPath = LocateKit(state.useCwd);
-  if (kitPath.empty() || !services.pathExists(kitPath)) {
+  KitFileGuard kitFile;
+  if (kitPath.empty() || services.openKitFile(kitPath, kitFile.handle) != kOk) {
+    kitFile.handle = kNoFileHandle;
     showError(LoadResourceString(IDS_ERROR_NOSOURCE));
-    return false;
+    return PreinstallResult::kKitNotFound;
   }
   state.kitPath = kitPath;
 
@@ -105,15 +122,39 @@ bool RunPreinstallChecks(PreinstallState& state, const PreinstallMessage& showEr
     (void)spaceResult;  // a failed query reports 0 bytes free, which fails below
     if (!HasRoomForKit(kitSize, freeBytes)) {
       showError(LoadResourceString(IDS_ERROR_NOSPACE));
-      return false;
+      return PreinstallResult::kNoTempSpace;
     }
   }
 
-  if (services.openKit(state.kit, kitPath) != kOk) {
+  if (services.openKit(state.kit, kitFile.handle, state.stop) != kOk) {
     showError(LoadResourceString(IDS_ERROR_DAMAGEDSOURCE));
-    return false;
+    return PreinstallResult::kKitDamaged;
   }
-  return true;
+  return PreinstallResult::kReady;
+}
+
+}  // namespace
+
+bool RunPreinstallChecks(PreinstallState& state, const PreinstallMessage& showError,
+                         const PreinstallServices& services) {
+  return CheckBeforeInstall(state, showError, services) == PreinstallResult::kReady;
+}
+
+PreinstallResult CheckBeforeInstall(PreinstallState& state, const PreinstallMessage& showError,
+                                    const PreinstallServices& services) {
+  try {
+    return RunChecks(state, showError, services);
+  } catch (const std::bad_alloc&) {
+    // Memory ran out in the checks themselves (the kit reader handles its
+    // own). The kit is closed and its tables freed before the box is built.
+  }
+  DiscardKit(state.kit);
+  try {
+    showError(LoadResourceString(IDS_ERROR_DAMAGEDSOURCE));
+  } catch (const std::bad_alloc&) {
+    // Not even the message could be shown: stop without it.
+  }
+  return PreinstallResult::kKitDamaged;
 }
 
 }  // namespace veskp8

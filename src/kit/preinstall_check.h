@@ -4,21 +4,27 @@
 // kit, and open the kit. Free of GTK: the caller supplies the message box.
 //
 // Order and messages (only the first failure is reported, with one error box):
-//   1. kit path empty or no kit file        -> IDS_ERROR_NOSOURCE
+//   1. kit path empty, no kit file, or not  -> IDS_ERROR_NOSOURCE
+//      a regular file (a FIFO, directory, socket or device of that name is
+//      never opened; the kit stays open from here on, see OpenKitFile)
 //   2. (kit path stored; template-directory list read; proposal chosen and
 //      cleaned)
 //   3. free space below 3 x the kit's size  -> IDS_ERROR_NOSPACE
 //      (skipped when the kit's size cannot be queried)
 //   4. the kit does not open                -> IDS_ERROR_DAMAGEDSOURCE
+//      (also when memory runs out anywhere in the checks)
 //
 // Threads: the user interface thread, before any worker exists. Nothing
-// throws except std::bad_alloc.
+// throws: an allocation failure ends the checks with the damaged-kit message
+// (when even that cannot be shown, the checks answer false silently).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <vector>
 
+#include "install/file_handle.h"
 #include "text/narrow_string.h"
 #include "text/result_code.h"
 #include "text/wide_string.h"
@@ -41,13 +47,19 @@ struct PreinstallState {
   bool& scope1FileExists;                 // out: the scope 1 primary file exists
   bool& listFromScope1;                   // out: list read in scope 1 and not empty
   KitArchive& kit;                        // out: opened kit
+  // in: when set (from any thread or a signal handler) while the kit is
+  // inflated, opening ends with kErrCancelled (the damaged-kit message is then
+  // still shown; a caller that stops the program checks the flag first).
+  const std::atomic<bool>* stop = nullptr;
 };
 
 // What the checks use of the file system, the launcher configuration and the
 // kit reader. DefaultPreinstallServices() gives the real ones; tests replace
 // single members.
 struct PreinstallServices {
-  std::function<bool(const WideString& path)> pathExists;
+  // Opens the kit file: OpenKitFile (kit_inflate.h) in the real services.
+  // Non-zero: no kit file (the handle is not set).
+  std::function<ResultCode(const WideString& path, FileHandle& handle)> openKitFile;
   // Whether the primary launcher configuration file of scope 0 or 1 exists.
   std::function<bool(bool scope)> primaryConfigExists;
   std::function<void(std::vector<WideString>& list, bool scope)> readTemplateLocations;
@@ -56,7 +68,9 @@ struct PreinstallServices {
   std::function<WideString()> defaultTemplateBase;
   std::function<ResultCode(const WideString& path, std::uint32_t* size)> fileSize;
   std::function<ResultCode(std::uint64_t* bytes)> freeSpace;
-  std::function<ResultCode(KitArchive& kit, const WideString& path)> openKit;
+  // Opens the kit from the file that openKitFile opened (OpenKitHandle).
+  std::function<ResultCode(KitArchive& kit, FileHandle kitFile, const std::atomic<bool>* stop)>
+      openKit;
 };
 
 PreinstallServices DefaultPreinstallServices();
@@ -85,10 +99,25 @@ WideString CleanProposedDirectory(WideString directory);
 // True when `freeBytes` is at least kKitSpaceFactor x `kitSize` (64-bit).
 bool HasRoomForKit(std::uint64_t kitSize, std::uint64_t freeBytes);
 
-// Runs the checks in order. True: the wizard may start; every output of
-// `state` is set and the kit is open. False: `showError` has been called once
-// with the failing check's text (already closed by the user); outputs set
-// before the failure stay as they are, and the kit is closed.
+// Which check answered, in the order they are made.
+enum class PreinstallResult {
+  kReady,        // every check passed
+  kKitNotFound,  // IDS_ERROR_NOSOURCE
+  kNoTempSpace,  // IDS_ERROR_NOSPACE
+  kKitDamaged,   // IDS_ERROR_DAMAGEDSOURCE (also: memory ran out in the checks)
+};
+
+// Runs the checks in order. kReady: the installation may start; every output
+// of `state` is set and the kit is open. Otherwise the failing check:
+// `showError` has been called once with its text (already closed by the
+// user); outputs set before the failure stay as they are, and the kit is
+// closed. The kit file opened in step 1 is closed again before returning, on
+// every path.
+[[nodiscard]] PreinstallResult CheckBeforeInstall(PreinstallState& state,
+                                                  const PreinstallMessage& showError,
+                                                  const PreinstallServices& services);
+
+// CheckBeforeInstall(...) == kReady.
 [[nodiscard]] bool RunPreinstallChecks(PreinstallState& state, const PreinstallMessage& showError,
                                        const PreinstallServices& services);
 

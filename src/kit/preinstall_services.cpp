@@ -2,6 +2,7 @@
 #include "install/file_finder.h"
 #include "install/file_system.h"
 #include "kit/kit_archive.h"
+#include "kit/kit_inflate.h"
 #include "kit/preinstall_check.h"
 #include "launcher_config/config_paths.h"
 #include "launcher_config/directory_probe.h"
@@ -10,7 +11,7 @@
 namespace veskp8 {
 PreinstallServices DefaultPreinstallServices() {
   PreinstallServices services;
-  services.pathExists = PathExists;
+  services.openKitFile = OpenKitFile;
   services.primaryConfigExists = [](bool scope) {
     return PathExists(GetConfigPath(scope ? 1 : 0, ConfigRole::kPrimary));
   };
@@ -21,7 +22,7 @@ PreinstallServices DefaultPreinstallServices() {
   services.defaultTemplateBase = GetDefaultTemplateBase;
   services.fileSize = QueryFileSize;
   services.freeSpace = QueryFreeSpace;
-  services.openKit = OpenKit;
+  services.openKit = OpenKitHandle;
   return services;
 }
 

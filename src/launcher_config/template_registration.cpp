@@ -29,11 +29,13 @@ void ReadRegisteredTemplates(TemplateRegistration& reg) {
   reg.m_targetDir = GetDefaultTemplateDirectory();
 }
 
-void RegisterInstalledTemplates(TemplateRegistration& reg) noexcept {
+bool RegisterInstalledTemplates(TemplateRegistration& reg, WideString* failedFile) noexcept {
+  int scope = reg.m_listFromScope1 ? 1 : 0;
   try {
     WideString directory = reg.m_targetDir;
     if (directory.find(u'\n') != WideString::npos || directory.find(u'\r') != WideString::npos) {
-      return;
+      if (failedFile != nullptr) *failedFile = GetConfigPath(scope, ConfigRole::kPrimary);
+      return false;
     }
     if (!directory.empty() && (directory.back() == u'/' || directory.back() == u'\\')) {
       directory.erase(directory.size() - 1);
@@ -51,10 +53,18 @@ void RegisterInstalledTemplates(TemplateRegistration& reg) noexcept {
     list.insert(list.begin(), directory);
     reg.m_templateDirs = std::move(list);
     if (!reg.m_listFromScope1) WriteTemplateLocations(reg.m_templateDirs, 0);
+    scope = 1;
     if (reg.m_scope1FileExists) WriteTemplateLocations(reg.m_templateDirs, 1);
+    return true;
   } catch (...) {
     // The launcher's list is a convenience: the installation has succeeded
-    // whether or not it could be updated.
+    // whether or not it could be updated; the caller decides what to say.
+    try {
+      if (failedFile != nullptr) *failedFile = GetConfigPath(scope, ConfigRole::kPrimary);
+    } catch (...) {
+      // No memory left for the path: the result alone tells.
+    }
+    return false;
   }
 }
 

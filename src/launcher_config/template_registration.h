@@ -56,13 +56,19 @@ void ReadRegisteredTemplates(TemplateRegistration& reg);
 //    (WriteTemplateLocations, created with its directory when missing);
 // 4. then, if m_scope1FileExists: it is written to the scope 1 primary file;
 //    the lock is released after both writes.
-// Any failure is swallowed: a failed step 3 skips step 4, nothing is
-// reported, and the installation's outcome does not depend on it. Each file
-// is either rewritten completely or left as it was.
+// Nothing is thrown: a failed step 3 skips step 4, and the wizard's outcome
+// does not depend on it. Each file is either rewritten completely or left as
+// it was.
 //
 // A target directory holding a line feed or carriage return is not registered
 // at all (it would put extra lines into the launcher's file): the list and
 // the files stay unchanged.
-void RegisterInstalledTemplates(TemplateRegistration& reg) noexcept;
+//
+// Result: true when every file it was to write has been written; false when
+// one could not be written (or the target was refused), with that file's path
+// in `*failedFile` when `failedFile` is not null. The unattended mode reports
+// it; the wizard ignores it.
+bool RegisterInstalledTemplates(TemplateRegistration& reg,
+                                WideString* failedFile = nullptr) noexcept;
 
 }  // namespace veskp8

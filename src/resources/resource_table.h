@@ -57,6 +57,10 @@ inline constexpr char IDS_WELCOME_TITLE[] = "IDS_WELCOME_TITLE";
 inline constexpr char IDS_SETUP_EXISTEDTARGET[] = "IDS_SETUP_EXISTEDTARGET";
 inline constexpr char IDS_DESTINATION_PROMPT[] = "IDS_DESTINATION_PROMPT";
 inline constexpr char IDS_TEMPLATE_CATALOG[] = "IDS_TEMPLATE_CATALOG";
+// Unattended installs
+inline constexpr char IDS_ERROR_NODISPLAY[] = "IDS_ERROR_NODISPLAY";
+inline constexpr char IDS_ERROR_NOTREGISTERED[] = "IDS_ERROR_NOTREGISTERED";
+
 // Undo outcome: a rollback that left originals in the kept backup directory
 // (message box and error page; "%1" stands for that directory).
 inline constexpr char IDS_ROLLBACK_INCOMPLETE[] = "IDS_ROLLBACK_INCOMPLETE";
@@ -79,6 +83,8 @@ inline constexpr auto kResourceIdentifiers = std::to_array<const char*>({
     IDS_SUCCESS_OPENDESCR,   IDS_PROGRESS_START,     IDS_ERROR_FINISH,      IDS_CANCEL_FINISH,
     IDS_BROWSE_SELDIR,       IDS_BROWSE_OK,          IDS_BROWSE_CANCEL,     IDS_WELCOME_TITLE,
     IDS_SETUP_EXISTEDTARGET, IDS_DESTINATION_PROMPT, IDS_TEMPLATE_CATALOG,
+    // Unattended installs
+    IDS_ERROR_NODISPLAY, IDS_ERROR_NOTREGISTERED,
     // Undo outcome
     IDS_ROLLBACK_INCOMPLETE, IDS_ROLLBACK_INCOMPLETE_FINISH,
     // Template directory lock

@@ -8,11 +8,8 @@
 
 #include "install/file_finder.h"
 #include "install/install_outcome.h"
-#include "install/journal_recovery.h"
 #include "install/process.h"
 #include "kit/kit_description.h"
-#include "kit/preinstall_check.h"
-#include "launcher_config/template_registration.h"
 #include "resources/images/images.h"
 #include "resources/resource_table.h"
 #include "text/conversion.h"
@@ -42,14 +39,13 @@ bool EndsWithSeparator(const WideString& s) { return s.ends_with(u'/') || s.ends
 CInstallerDlg::CInstallerDlg(int argc, char** argv, bool silent, const NarrowString& title,
                              const WideString& language, bool useCwd)
     : m_silent(silent),
+      m_sequence(useCwd),
       m_language(language),
-      m_useCwd(useCwd),
       m_argc(argc),
       m_argv(argv),
       m_title(title) {
-  m_worker.Clear();
-  // gtk_init would print to stderr and exit without a display; with
-  // gtk_init_check the installer stays silent and Run does nothing.
+  // gtk_init would print GTK's own message and exit without a display; with
+  // gtk_init_check the entry routine tells the user in the UI language.
   m_displayOpen = gtk_init_check(&m_argc, &m_argv) != FALSE;
   // GTK's own texts (its stock buttons, the folder chooser) come from its
   // message catalogues in the language that LANGUAGE names; the entry routine
@@ -61,29 +57,25 @@ CInstallerDlg::CInstallerDlg(int argc, char** argv, bool silent, const NarrowStr
       (std::strcmp(messages, "C") == 0 || std::strcmp(messages, "POSIX") == 0)) {
     std::setlocale(LC_MESSAGES, "C.UTF-8");
   }
-  m_channel.Post(0, LoadResourceString(IDS_PREPARECOPY), 0);
+}
+
+void CInstallerDlg::PresetTargetDirectory(const WideString& directory) {
+  m_hasPresetTarget = true;
+  m_presetTarget = directory;
 }
 
 WideString CInstallerDlg::GetTitle() { return Utf8ToWide(m_title.view()); }
 
 void CInstallerDlg::Run() {
   if (!m_displayOpen) return;
-  // Before the kit is looked for (a missing kit must not block it):
-  // installations that an earlier process left unfinished are undone or
-  // completed, and the user is told once about each. Without a display
-  // nothing is done, so that the next start that can tell does it.
-  const RecoveryOutcome recovery = RecoverInterruptedInstallations();
-  for (const RecoveryNotice& notice : recovery.notices) {
-    const bool bad =
-        notice.result == RecoveryResult::kIncomplete || notice.result == RecoveryResult::kDamaged;
-    ShowMessageBox(this, RecoveryMessage(notice), bad ? kMessageErrorOk : kMessagePlainOk);
+  const RecoveryReport recovery = m_sequence.RecoverInterruptedInstallations();
+  if (!recovery.complete) {
+    ShowMessageBox(this, recovery.text + u" " + recovery.directory, kMessageErrorOk);
   }
-  PreinstallState checks{m_useCwd,           m_kitPath,        m_templateDirs, m_targetDir,
-                         m_scope1FileExists, m_listFromScope1, m_kit};
-  const bool ready = RunPreinstallChecks(
-      checks, [this](const WideString& text) { ShowMessageBox(this, text, kMessageErrorOk); },
-      DefaultPreinstallServices());
-  if (!ready) return;
+  const PreinstallResult checks = m_sequence.RunChecks(
+      [this](const WideString& text) { ShowMessageBox(this, text, kMessageErrorOk); });
+  if (checks != PreinstallResult::kReady) return;
+  if (m_hasPresetTarget) m_sequence.SetTargetDirectory(m_presetTarget);
 
   BuildWindow();
   ShowWelcomePage();
@@ -93,7 +85,7 @@ void CInstallerDlg::Run() {
     gtk_main();
   }
   // The process must not end while the worker still writes files.
-  if (m_workerLaunched) (void)m_worker.Join();
+  (void)m_sequence.FinishInstallation();
 }
 
 void CInstallerDlg::BuildWindow() {
@@ -152,7 +144,7 @@ void CInstallerDlg::SwitchPage(WizardDialogPage* page) {
 void CInstallerDlg::ShowWelcomePage() {
   WideString product;
   WideString vendor;
-  LookupProductAndVendor(m_kit.descriptions(), m_language, product, vendor);
+  LookupProductAndVendor(m_sequence.kit().descriptions(), m_language, product, vendor);
   if (product.empty()) product = LoadResourceString(IDS_DEFPRODUCT);
   if (vendor.empty()) vendor = LoadResourceString(IDS_DEFPROVIDER);
   const WideString message =
@@ -173,7 +165,7 @@ void CInstallerDlg::ShowWelcomePage() {
 void CInstallerDlg::ShowDirectoryPage() {
   m_state = PageDirectory;
   if (m_dirPage == nullptr) m_dirPage = std::make_unique<DirSelectPage>(m_fixed, m_pageImage);
-  m_dirPage->SetEntryText(m_targetDir);
+  m_dirPage->SetEntryText(m_sequence.targetDirectory());
   gtk_widget_set_sensitive(m_backButton, TRUE);
   gtk_widget_set_sensitive(m_nextButton, TRUE);
   SwitchPage(m_dirPage.get());
@@ -185,7 +177,7 @@ void CInstallerDlg::RunInstallation() {
 
   // An empty target would install relative to the current directory, without
   // a backup, and register an empty entry.
-  if (m_targetDir.empty()) {
+  if (m_sequence.targetDirectory().empty()) {
     ShowMessageBox(this, LoadResourceString(IDS_ERROR_NOTARGET), kMessageErrorOk);
     ShowErrorPage();
     return;
@@ -193,19 +185,14 @@ void CInstallerDlg::RunInstallation() {
 
   gtk_widget_set_sensitive(m_backButton, FALSE);
   gtk_widget_set_sensitive(m_nextButton, FALSE);
-  m_channel.Start(&m_kit, m_targetDir);
   SwitchPage(m_progressPage.get());
   m_state = PageCopying;
 
-  InstallJobOptions options;
-  options.journal = &m_journal;
-  m_worker.Launch(&m_channel, options);
-  if (m_worker.createResult() != 0) {
+  if (!m_sequence.StartInstallation()) {
     ShowMessageBox(this, LoadResourceString(IDS_INSTALL_ERROR), kMessageErrorOk);
     ShowErrorPage();
     return;
   }
-  m_workerLaunched = true;
 
   // Wait for the outcome in a nested loop: the window stays responsive and
   // the main thread sleeps between two looks at the status.
@@ -228,15 +215,13 @@ void CInstallerDlg::RunInstallation() {
   }
   ShowSuccessPage();
   RegisterTargetDirectory();
-  // Registered: the installation is complete, and its journal goes.
-  m_journal.Finish();
 }
 
 gboolean CInstallerDlg::OnPollTimer(gpointer data) {
   auto* self = static_cast<CInstallerDlg*>(data);
-  const ProgressStatus status = self->m_channel.ReadStatus();
+  const ProgressStatus status = self->m_sequence.ReadStatus();
   self->m_progressPage->Update(status.percent);
-  if (status.code == 0 && status.percent < 100) return TRUE;
+  if (!SetupSequence::IsFinal(status)) return TRUE;
   self->m_outcome = status;
   g_main_loop_quit(self->m_copyLoop);
   return FALSE;
@@ -244,13 +229,7 @@ gboolean CInstallerDlg::OnPollTimer(gpointer data) {
 
 void CInstallerDlg::RegisterTargetDirectory() {
   try {
-    TemplateRegistration registration;
-    registration.m_templateDirs = m_templateDirs;
-    registration.m_targetDir = m_targetDir;
-    registration.m_scope1FileExists = m_scope1FileExists;
-    registration.m_listFromScope1 = m_listFromScope1;
-    RegisterInstalledTemplates(registration);
-    m_templateDirs = registration.m_templateDirs;
+    (void)m_sequence.RegisterTarget();
   } catch (...) {
     // Registration never changes the outcome of the installation.
   }
@@ -300,7 +279,7 @@ void CInstallerDlg::OnNext(GtkWidget* /*button*/, gpointer data) {
         ShowMessageBox(self, LoadResourceString(IDS_SETUP_EMPTYTARGET), kMessagePlainOk);
         break;
       }
-      self->m_targetDir = target;
+      self->m_sequence.SetTargetDirectory(target);
       self->RunInstallation();
       break;
     }
@@ -320,7 +299,7 @@ void CInstallerDlg::OnBack(GtkWidget* /*button*/, gpointer data) {
 void CInstallerDlg::OnCancel(GtkWidget* /*button*/, gpointer data) {
   auto* self = static_cast<CInstallerDlg*>(data);
   if (self->m_state == PageCopying) {
-    self->m_worker.RequestStop();
+    self->m_sequence.PreventFurtherRuns();
     return;
   }
   self->AskCancel();
@@ -355,8 +334,8 @@ void CInstallerDlg::Finish() {
 }
 
 void CInstallerDlg::OpenDescription() {
-  const WideString name = LookupDescriptionDocument(m_kit.descriptions(), m_language);
-  WideString path = m_targetDir;
+  const WideString name = LookupDescriptionDocument(m_sequence.kit().descriptions(), m_language);
+  WideString path = m_sequence.targetDirectory();
   if (!EndsWithSeparator(path)) path += u"/";
   path += name;
   ReplaceAll(path, ForeignSeparator(), PathSeparator());

@@ -9,6 +9,10 @@
 // installation starts at once into the proposed directory; Run returns when it
 // has ended, without waiting on the final page.
 //
+// The run's steps themselves (recovery, pre-install checks, installation on
+// the worker thread, registration) are SetupSequence's, which the unattended
+// mode makes in the same order; the dialog adds the window and its pages.
+//
 // Lifetime: the entry routine constructs it on its stack, calls Run once and
 // destroys it. Run joins the worker before it returns, so no worker outlives
 // Run. Pages and widgets are created at most once each and live until the
@@ -24,10 +28,8 @@
 #include <memory>
 #include <vector>
 
-#include "install/install_journal.h"
 #include "install/progress_channel.h"
-#include "install/worker_thread.h"
-#include "kit/kit_archive.h"
+#include "setup/setup_sequence.h"
 #include "text/narrow_string.h"
 #include "text/wide_string.h"
 #include "ui/dir_select_page.h"
@@ -50,9 +52,10 @@ class CInstallerDlg final : public CWnd {
   };
 
   // `title` is the window title as UTF-8 (GTK's encoding in every locale).
-  // Copies the arguments, allocates the kit's copy buffer, calls gtk_init with
-  // the addresses of its own copies of argc/argv (GTK may remove its options
-  // there) and posts the first status, "Preparing to copy...".
+  // Copies the arguments, allocates the kit's copy buffer, posts the first
+  // status, "Preparing to copy...", and calls gtk_init_check with the
+  // addresses of its own copies of argc/argv (GTK may remove its options
+  // there). Without a display HasDisplay() is false and Run does nothing.
   CInstallerDlg(int argc, char** argv, bool silent, const NarrowString& title,
                 const WideString& language, bool useCwd);
   // Releases the kit (its image file is removed), the strings and the page
@@ -61,12 +64,21 @@ class CInstallerDlg final : public CWnd {
   CInstallerDlg(const CInstallerDlg&) = delete;
   CInstallerDlg& operator=(const CInstallerDlg&) = delete;
 
+  // Whether gtk_init_check could open the display.
+  bool HasDisplay() const noexcept { return m_displayOpen; }
+
+  // Replaces the directory that the pre-install checks propose (the -D
+  // option): the directory page starts from it, and the silent run installs
+  // into it. Call before Run.
+  void PresetTargetDirectory(const WideString& directory);
+
   // Finishes the installations an earlier process left unfinished
-  // (journal_recovery.h) with a message box about each, then runs the
-  // pre-install checks (which show their own message box on
-  // failure: then no window is built), builds the window and shows the welcome
-  // page; then either installs at once (silent) or runs the GTK main loop until
-  // the window is destroyed. Joins the worker before returning.
+  // (SetupSequence::RecoverInterruptedInstallations) with a message box about
+  // each, runs the pre-install checks (which show their own message box on
+  // failure: then no window is built),
+  // builds the window and shows the welcome page; then either installs at
+  // once (silent) or runs the GTK main loop until the window is destroyed.
+  // Joins the worker before returning.
   void Run();
 
   // The window title (IDR_MAINFRAME's text) as a wide string.
@@ -95,14 +107,12 @@ class CInstallerDlg final : public CWnd {
   void RegisterTargetDirectory();
   void OpenDescription();
 
-  bool m_listFromScope1 = false;
-  bool m_scope1FileExists = false;
   bool m_silent;
-  ProgressChannel m_channel;
-  std::vector<WideString> m_templateDirs;
-  WideString m_targetDir;
-  WideString m_kitPath;
-  KitArchive m_kit;
+  // Kit, channel, worker, template-directory list, target and registration
+  // scopes.
+  SetupSequence m_sequence;
+  bool m_hasPresetTarget = false;
+  WideString m_presetTarget;
   WideString m_language;
   int m_state = PageNone;
   // The page objects are the dialog's; their widgets belong to GTK and stay
@@ -113,7 +123,6 @@ class CInstallerDlg final : public CWnd {
   std::unique_ptr<ProgressPage> m_progressPage;
   std::unique_ptr<SuccessFinalPage> m_successPage;
   std::unique_ptr<MessagePage> m_errorPage;
-  bool m_useCwd;
   GdkPixbuf* m_pageImage = nullptr;
   GtkWidget* m_backButton = nullptr;
   GtkWidget* m_nextButton = nullptr;
@@ -127,16 +136,11 @@ class CInstallerDlg final : public CWnd {
   GtkWidget* m_window = nullptr;
   GtkWidget* m_fixed = nullptr;
   GdkPixbuf* m_icon = nullptr;
-  WorkerThread m_worker;
 
   // Copying: the nested loop that RunInstallation runs until the polling
   // timer has seen the outcome, and that outcome.
   GMainLoop* m_copyLoop = nullptr;
   ProgressStatus m_outcome;
-  bool m_workerLaunched = false;
-  // The installation's journal (install_journal.h): written by the worker,
-  // finished here once the installed directory is registered.
-  InstallJournal m_journal;
   // gtk_init_check succeeded: there is a display to show the wizard on.
   bool m_displayOpen = false;
 };

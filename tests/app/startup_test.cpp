@@ -223,5 +223,33 @@ TEST(ToolkitLanguage, GtkSpeaksTheInstallersLanguage) {
   EXPECT_EQ(ToolkitLanguage(line.Scan()), "de");
 }
 
+TEST(ScanUnattendedOptions, QuietAndDirectoryAreFoundPastTheEndOfTheLanguageScan) {
+  // -Q after -L counts (the L scan has ended) and makes the run silent.
+  StartupRecord record = CommandLine({"-Lde", "/q", "-Dfirst", "-d\\srv\\t\\"}).Scan();
+  EXPECT_EQ(record.m_languageCode, u"de");
+  EXPECT_TRUE(record.m_quiet);
+  EXPECT_TRUE(record.m_silent);
+  EXPECT_TRUE(record.m_hasTargetDirectory);
+  EXPECT_EQ(record.m_targetDirectory, u"/srv/t/");  // the last one, "\\" turned into "/"
+  EXPECT_EQ(record.m_information, StartupRecord::Information::kNone);
+
+  // A lone -D has an empty value; the next argument is an option of its own
+  // ("/srv/t" reads as S).
+  record = CommandLine({"-D", "/srv/t"}).Scan();
+  EXPECT_TRUE(record.m_hasTargetDirectory);
+  EXPECT_TRUE(record.m_targetDirectory.empty());
+  EXPECT_TRUE(record.m_silent);
+  EXPECT_FALSE(record.m_quiet);
+
+  // Words and other letters are not these options; --help and --version
+  // count anywhere, the first of them wins.
+  record = CommandLine({"Q", "D/x", "-X", "-Lfr", "--version", "--help"}).Scan();
+  EXPECT_FALSE(record.m_quiet);
+  EXPECT_FALSE(record.m_hasTargetDirectory);
+  EXPECT_EQ(record.m_information, StartupRecord::Information::kVersion);
+  EXPECT_EQ(CommandLine({"usecwd", "--help"}).Scan().m_information,
+            StartupRecord::Information::kHelp);
+}
+
 }  // namespace
 }  // namespace veskp8

@@ -180,8 +180,8 @@ TEST_F(EngineEdgeTest, TruncatedImageEndsTheEntryWithAnError) {
   ASSERT_TRUE(kit);
   // The image loses the last 1000 bytes of b.bin after the kit was opened.
   struct stat st;
-  ASSERT_EQ(stat(Narrow(kit->imagePath()).c_str(), &st), 0);
-  ASSERT_EQ(truncate(Narrow(kit->imagePath()).c_str(), st.st_size - 1000), 0);
+  ASSERT_EQ(fstat(kit->imageHandle(), &st), 0);
+  ASSERT_EQ(ftruncate(kit->imageHandle(), st.st_size - 1000), 0);
   const RunResult run = RunInstall(*kit, m_t + "/");
   EXPECT_EQ(run.code, kErrInvalidData);
   EXPECT_EQ(run.status.code, kErrInvalidData);

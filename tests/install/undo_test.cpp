@@ -89,7 +89,9 @@ TEST_P(UndoTest, TwoNamesOfOneFileThroughALinkNeverLoseTheOriginal) {
        {"alias\\y.txt", "kit y 2", second},
        {"link\\y.txt", "kit y 3", second + kLater},
        {"x.txt", "x", first},
-       {"x.txt", "x again", second}},
+       // The same file twice: the reader refuses a repeated name, so it is
+       // reached through here -> "." instead.
+       {"here\\x.txt", "x again", second}},
   };
   auto reset = [&] {
     ResetUserTree();
@@ -98,6 +100,7 @@ TEST_P(UndoTest, TwoNamesOfOneFileThroughALinkNeverLoseTheOriginal) {
     PutFile(m_template + "/x.txt", "user top x", kOld);
     ASSERT_EQ(symlink("real", (m_template + "/link").c_str()), 0);
     ASSERT_EQ(symlink("link", (m_template + "/alias").c_str()), 0);  // a second spelling
+    ASSERT_EQ(symlink(".", (m_template + "/here").c_str()), 0);
     SetTimes(m_template + "/link", kOld);
     m_before = TakeSnapshot(m_template);
   };

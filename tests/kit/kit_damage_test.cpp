@@ -96,7 +96,7 @@ TEST_F(KitDamageTest, EmptyKitInflatesToAnEmptyImageAndIsRefused) {
   const std::string kitPath = WriteKit({});
   const std::string imagePath = dir_ + "/image";
   WriteWholeFile(imagePath, "old", 3);
-  EXPECT_EQ(InflateKit(LocaleToWide(kitPath.c_str()), LocaleToWide(imagePath.c_str())), kOk);
+  EXPECT_EQ(InflateFiles(kitPath, imagePath), kOk);
   EXPECT_EQ(ReadWholeFile(imagePath), "");
   KitArchive kit;
   EXPECT_EQ(OpenBytes(kit, {}), kErrInvalidData) << "the format word cannot be read";

@@ -1,6 +1,8 @@
 // Opening kits made by the kit writer: layouts, tables, data ranges, the
 // life of the image file, and the description lookups.
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <random>
 
@@ -181,37 +183,65 @@ TEST_F(KitReaderTest, ManyEntriesAndBytesAfterTheStreamEnd) {
             "content of dir7\\file2999");
 }
 
-TEST_F(KitReaderTest, ImageFileLivesExactlyAsLongAsTheKit) {
+TEST_F(KitReaderTest, ImageHasNoNameAndLivesExactlyAsLongAsTheKit) {
   const Bytes good = DeflateRaw(MakeImage(1, ThreeLanguages(), {Entry(u"f", 0, 0, 1)}, "x"));
-  std::string imagePath;
+  struct stat st;
+  std::string fdLink;
   {
     KitArchive kit;
     ASSERT_EQ(OpenBytes(kit, good), kOk);
-    ASSERT_EQ(Images().size(), 1u);
-    imagePath = images_ + "/" + Images()[0];
-    EXPECT_EQ(WideToLocale(kit.imagePath()).view(), imagePath);
+    EXPECT_TRUE(Images().empty()) << "an open image has no name in the temporary directory";
+    ASSERT_EQ(fstat(kit.imageHandle(), &st), 0);
+    EXPECT_EQ(st.st_nlink, 0u);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_FALSE(kit.imagePath().empty()) << "kept as a record";
+    // Everything in the temporary directory removed: the kit still reads.
+    RemoveTreeForTest(images_);
+    EXPECT_EQ(ImageBytes(kit, kit.entries()[0].dataOffset, 1), "x");
+    fdLink = "/proc/self/fd/" + std::to_string(kit.imageHandle());
+    ASSERT_EQ(mkdir(images_.c_str(), 0700), 0);
   }
-  EXPECT_TRUE(Images().empty()) << "the destructor removes the image";
-  struct stat st;
-  EXPECT_NE(stat(imagePath.c_str(), &st), 0);
+  EXPECT_NE(lstat(fdLink.c_str(), &st), 0) << "the destructor closes the image";
 
   {
     KitArchive kit;
     EXPECT_EQ(OpenBytes(kit, Bytes{0x1f, 0x8b, 8, 0}), kErrInvalidData);
-    EXPECT_TRUE(Images().empty()) << "a failed open removes the image at once";
     EXPECT_TRUE(kit.imagePath().empty());
   }
-  EXPECT_TRUE(Images().empty());
 
   // Opening the same object again releases the first image.
   KitArchive kit;
   ASSERT_EQ(OpenBytes(kit, good), kOk);
+  const std::size_t openFiles = FilesWithPrefix("/proc/self/fd", "").size();
   ASSERT_EQ(OpenBytes(kit, good), kOk);
-  EXPECT_EQ(Images().size(), 1u);
+  EXPECT_EQ(FilesWithPrefix("/proc/self/fd", "").size(), openFiles);
   CloseKit(kit);
   EXPECT_EQ(kit.imageHandle(), -1);
-  EXPECT_TRUE(Images().empty());
   CloseKit(kit);  // closing twice is harmless
+}
+
+TEST_F(KitReaderTest, KilledHolderOfAnOpenKitLeavesNothing) {
+  const std::string kitPath = WriteKit(DeflateRaw(MakeImage(1, {}, {Entry(u"f", 0, 0, 1)}, "x")));
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    KitArchive kit;
+    const char answer = OpenKit(kit, LocaleToWide(kitPath.c_str())) == kOk ? 'y' : 'n';
+    (void)!write(ready[1], &answer, 1);
+    for (;;) pause();
+  }
+  close(ready[1]);
+  char answer = 0;
+  ASSERT_EQ(read(ready[0], &answer, 1), 1);
+  close(ready[0]);
+  EXPECT_EQ(answer, 'y');
+  EXPECT_TRUE(Images().empty());
+  kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status));
+  EXPECT_TRUE(FilesWithPrefix(images_, "").size() == 2u) << "only . and ..";
 }
 
 TEST_F(KitReaderTest, MissingKitAndUnusableTemporaryDirectory) {
@@ -229,24 +259,13 @@ TEST_F(KitReaderTest, MissingKitAndUnusableTemporaryDirectory) {
   }
 }
 
-TEST_F(KitReaderTest, ImageRemovedBetweenInflateAndOpenGivesNotFound) {
-  const std::string kitPath = WriteKit(DeflateRaw(MakeImage(1, {}, {}, "")));
-  const std::string image = images_ + "/edfGone";
-  ASSERT_EQ(InflateKit(LocaleToWide(kitPath.c_str()), LocaleToWide(image.c_str())), kOk);
-  ASSERT_EQ(unlink(image.c_str()), 0);
-  KitArchive kit;
-  EXPECT_EQ(LoadKitImage(kit, LocaleToWide(image.c_str())), kErrNotFound);
-  CloseKit(kit);
-  EXPECT_TRUE(kit.imagePath().empty());
-}
-
 TEST_F(KitReaderTest, InflateCutsAnExistingImageToTheInflatedLength) {
   const Bytes image = MakeImage(1, {}, {}, "");
   const std::string kitPath = WriteKit(DeflateRaw(image));
   const std::string imagePath = dir_ + "/image";
   const std::string old(5000, 'o');
   WriteWholeFile(imagePath, old.data(), old.size());
-  ASSERT_EQ(InflateKit(LocaleToWide(kitPath.c_str()), LocaleToWide(imagePath.c_str())), kOk);
+  ASSERT_EQ(InflateFiles(kitPath, imagePath), kOk);
   EXPECT_EQ(ReadWholeFile(imagePath), std::string(image.begin(), image.end()));
 }
 

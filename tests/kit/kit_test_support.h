@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "kit/kit_archive.h"
+#include "kit/kit_inflate.h"
 #include "kit/kit_writer.h"
 #include "text/conversion.h"
 
@@ -67,6 +68,19 @@ inline std::vector<std::string> FilesWithPrefix(const std::string& dir, const st
     closedir(d);
   }
   return found;
+}
+
+// InflateKit from the kit file at `kitPath` into the file at `imagePath`
+// (created when missing, kept content otherwise).
+inline ResultCode InflateFiles(const std::string& kitPath, const std::string& imagePath) {
+  const int kit = open(kitPath.c_str(), O_RDONLY | O_CLOEXEC);
+  const int image = open(imagePath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  EXPECT_GE(kit, 0);
+  EXPECT_GE(image, 0);
+  const ResultCode rc = InflateKit(kit, image);
+  close(kit);
+  close(image);
+  return rc;
 }
 
 // A fresh directory per test; TMPDIR names it (an "images" subdirectory, so

@@ -267,6 +267,77 @@ TEST_F(KitPackTest, VerifyAndListRefuseDamagedKits) {
   EXPECT_TRUE(Images().empty());
 }
 
+TEST_F(KitPackTest, TreesAndKitsTheInstallerWouldRefuse) {
+  // Names that differ only in case are packed, with a warning.
+  AddFile("Docs/Readme.txt", "a");
+  AddFile("docs/README.TXT", "b");
+  AddFile("Сводка.txt", "c");
+  AddFile("сводка.txt", "d");
+  const std::string kit = dir_ + "/k.efd";
+  ToolRun run = Tool({"create", "-o", kit, tree_});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("warning: Docs\\Readme.txt and docs\\README.TXT differ only in letter case"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("Сводка.txt and сводка.txt differ only"), std::string::npos) << run.err;
+  EXPECT_EQ(Tool({"verify", kit}).status, 0);
+
+  // More descriptions than the installer reads.
+  std::vector<std::string> args = {"create", "-o", dir_ + "/many.efd", tree_};
+  for (std::uint32_t i = 0; i <= kMaxKitDescriptions; ++i) {
+    args.insert(args.end(), {"--desc", "l" + std::to_string(i), "P", "V", ""});
+  }
+  run = Tool(args);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("too many descriptions"), std::string::npos) << run.err;
+  EXPECT_TRUE(FilesWithPrefix(dir_, "many.efd").empty());
+
+  // Kits made by other means: two entries with one destination, and tables
+  // over the memory budget (two million entries of 10-unit names).
+  WriteWholeFile(kit, nullptr, 0);
+  const Bytes clash =
+      DeflateRaw(MakeImage(1, {}, {Entry(u"a\\b", 0, 0, 1), Entry(u"a/b", 0, 0, 1)}, "x"));
+  WriteWholeFile(kit, clash.data(), clash.size());
+  run = Tool({"verify", kit});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("two entries with one destination"), std::string::npos) << run.err;
+  Bytes image;
+  ASSERT_TRUE(EncodeKitTables(1, {}, {}, image));
+  image.resize(8);
+  const std::uint32_t n = 2000000;
+  for (int shift = 0; shift < 32; shift += 8) image.push_back(static_cast<unsigned char>(n >> shift));
+  Bytes record;
+  ASSERT_TRUE(EncodeKitTables(1, {}, {Entry(u"abcdefghij", 0, 0, 0)}, record));
+  for (std::uint32_t i = 0; i < n; ++i) image.insert(image.end(), record.begin() + 12, record.end());
+  const Bytes big = DeflateRaw(image);
+  WriteWholeFile(kit, big.data(), big.size());
+  EXPECT_EQ(Tool({"verify", kit}).status, 1);
+  EXPECT_TRUE(Images().empty());
+}
+
+TEST_F(KitPackTest, ATreeOverTheMemoryBudgetIsNotPacked) {
+  // 34 000 files whose paths are about 3 900 units long: each costs about
+  // 8 KiB of the installer's memory, together more than the budget.
+  std::string deep = tree_;
+  for (int i = 0; i < 15; ++i) {
+    deep += "/" + std::string(250, static_cast<char>('a' + i));
+    ASSERT_EQ(mkdir(deep.c_str(), 0755), 0);
+  }
+  const int directory = open(deep.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(directory, 0);
+  for (int i = 0; i < 34000; ++i) {
+    const std::string name = std::string(120, 'f') + std::to_string(i);
+    const int fd = openat(directory, name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    close(fd);
+  }
+  close(directory);
+  const ToolRun run = Tool({"create", "-o", dir_ + "/big.efd", tree_});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("MiB of the installer's memory"), std::string::npos) << run.err;
+  EXPECT_TRUE(FilesWithPrefix(dir_, "big.efd").empty());
+}
+
 TEST_F(KitPackTest, DemoKitIsBuiltAndIntact) {
   const std::string demo = std::string(getenv("VESKP8_BIN_DIR")) + "/../demo/veskp8.efd";
   if (access(demo.c_str(), R_OK) != 0) GTEST_SKIP() << "demo kit not built: " << demo;

@@ -98,9 +98,11 @@ struct Harness {
 
   PreinstallServices Services() {
     PreinstallServices s;
-    s.pathExists = [this](const WideString& p) {
+    s.openKitFile = [this](const WideString& p, FileHandle& handle) {
       calls.push_back("exists " + Narrow(p));
-      return kitExists;
+      if (!kitExists) return kErrNotFound;
+      handle = open("/dev/null", O_RDONLY | O_CLOEXEC);
+      return kOk;
     };
     s.primaryConfigExists = [this](bool scope) { return scope ? scope1 : scope0; };
     s.readTemplateLocations = [this](std::vector<WideString>& list, bool scope) {
@@ -125,7 +127,7 @@ struct Harness {
       *bytes = freeBytes;
       return kOk;
     };
-    s.openKit = [this](KitArchive&, const WideString&) {
+    s.openKit = [this](KitArchive&, FileHandle, const std::atomic<bool>*) {
       calls.push_back("open");
       return openResult;
     };
@@ -386,6 +388,26 @@ TEST_F(RealChecks, NoKitInTheCurrentDirectory) {
       h.state, [&](const WideString& t) { messages.push_back(Narrow(t)); },
       DefaultPreinstallServices()));
   EXPECT_EQ(messages, std::vector<std::string>{kNoSource});
+}
+
+TEST_F(RealChecks, AKitNameThatIsNotAFileIsNoKit) {
+  const std::string kit = root_ + "/cwd/veskp8.efd";
+  ASSERT_EQ(mkfifo(kit.c_str(), 0600), 0);
+  alarm(30);  // opening the FIFO would block: end the test program instead
+  for (int round = 0; round < 2; ++round) {
+    Harness h;
+    std::vector<std::string> messages;
+    EXPECT_FALSE(RunPreinstallChecks(
+        h.state, [&](const WideString& t) { messages.push_back(Narrow(t)); },
+        DefaultPreinstallServices()));
+    EXPECT_EQ(messages, std::vector<std::string>{kNoSource});
+    EXPECT_TRUE(h.kitPath.empty()) << "the checks stop at the first step";
+    if (round == 0) {
+      ASSERT_EQ(unlink(kit.c_str()), 0);
+      ASSERT_EQ(mkdir(kit.c_str(), 0700), 0);  // second round: a directory
+    }
+  }
+  alarm(0);
 }
 
 }  // namespace

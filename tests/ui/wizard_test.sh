@@ -62,6 +62,10 @@ start_x() {
     for _ in $(seq 100); do
       kill -0 "$xvfb_pid" 2>/dev/null || break
       if xdpyinfo -display ":$n" >/dev/null 2>&1; then
+        # Answered by our own server, not by another test's server that took
+        # the number first (ours then ends, failing to claim it).
+        sleep 0.3
+        kill -0 "$xvfb_pid" 2>/dev/null || break
         export DISPLAY=":$n"
         break 2
       fi
@@ -380,6 +384,26 @@ case $scenario in
     wait_box
     answer_box alt+y
     expect_exit
+    ;;
+
+  preset_directory)
+    # -D presets the directory page (backslashes become slashes), and the
+    # silent run installs into it instead of the proposal.
+    start_x
+    default_tree
+    start_app '-D\preset\dir'
+    wait_main
+    click_next
+    expect_page directory
+    [ "$(entry_text)" = "/preset/dir" ] || fail "entry shows '$(entry_text)', not the -D value"
+    key_main Escape
+    wait_box
+    answer_box alt+y
+    expect_exit
+    start_app -S "-D$scratch/chosen"
+    expect_exit
+    [ -f "$scratch/chosen/Trade/trade.cf" ] || fail "silent run did not install into -D"
+    [ -e "$proposal" ] && fail "silent run installed into the proposal"
     ;;
 
   empty_entry)
@@ -808,12 +832,21 @@ case $scenario in
     ;;
 
   no_display)
-    # Without a display the installer cannot show anything: it ends at once,
-    # prints nothing and installs nothing.
+    # Without a display the wizard cannot show anything: it ends at once with
+    # status 1 and one line on standard error that points to -Q, and installs
+    # nothing.
     default_tree
     unset DISPLAY
     start_app -S
-    expect_exit
+    for _ in $(seq 300); do running || break; sleep 0.1; done
+    running && fail "installer still running"
+    wait "$app_pid"
+    rc=$?
+    app_pid=
+    [ "$rc" = 1 ] || fail "exit status $rc, expected 1"
+    [ -s "$scratch/stdout" ] && fail "installer wrote to stdout: $(cat "$scratch/stdout")"
+    [ "$(wc -l <"$scratch/stderr")" = 1 ] && grep -q -- "-Q" "$scratch/stderr" ||
+      fail "expected one line about -Q on stderr"
     [ -e "$proposal" ] && fail "installed without a display"
     ;;
 
@@ -834,6 +867,87 @@ case $scenario in
     [ -e "$cfg0" ] && fail "registered although nothing was installed"
     click_next
     expect_exit
+    ;;
+
+  fifo_kit)
+    # A FIFO named like the kit: the installer must neither block on it nor
+    # open it, and says that there is no kit (the same box as without one).
+    start_x
+    start_app
+    main=
+    wait_box
+    no_kit_width=$(width_of "$box")
+    answer_box Return
+    expect_exit
+    mkfifo "$app/veskp8.efd"
+    # A writer waiting for a reader; it gets through only if the FIFO is opened.
+    (exec 3>"$app/veskp8.efd" && echo opened >"$scratch/fifo-opened") &
+    writer=$!
+    start_app
+    main=
+    wait_box
+    [ "$(box_count)" = 1 ] || fail "more than one window"
+    [ "$(width_of "$box")" = "$no_kit_width" ] || fail "not the message for a missing kit"
+    answer_box Return
+    expect_exit
+    [ -e "$scratch/fifo-opened" ] && fail "the installer opened the FIFO"
+    kill "$writer" 2>/dev/null
+    ;;
+
+  out_of_memory)
+    # A kit under the table budget, opened under an address-space limit too
+    # tight for its tables: the damaged-kit message, a normal end, no image.
+    grep -q __asan_init "$bin/veskp8-setup" && skip "a memory limit does not mix with the sanitizers"
+    command -v python3 >/dev/null || skip "python3 is needed to make the kit"
+    # Address space close to the memory in use: one malloc arena (not one
+    # 64 MiB reservation per thread) and small thread stacks.
+    export MALLOC_ARENA_MAX=1
+    start_limited() {
+      cp "$bin/veskp8-setup" "$app/veskp8-setup"
+      (cd "$app" && ulimit -s 1024 && ulimit -v "$1" &&
+        exec ./veskp8-setup >"$scratch/stdout" 2>"$scratch/stderr") &
+      app_pid=$!
+    }
+    start_x
+    # The reference: a damaged kit, its box, and the address space used then.
+    head -c 5000 /dev/urandom >"$app/veskp8.efd"
+    start_limited unlimited
+    main=
+    wait_box
+    damaged_width=$(width_of "$box")
+    base_kb=$(sed -n 's/^VmPeak:[[:space:]]*\([0-9]*\) kB/\1/p' "/proc/$app_pid/status")
+    answer_box Return
+    expect_exit
+    [ -n "$base_kb" ] || fail "no VmPeak of the reference run"
+    # One million entries with 39-unit names: about 200 MiB by the reader's
+    # reckoning (below its 256 MiB budget), about 150 MiB in fact.
+    python3 - "$app/veskp8.efd" <<'PY' || fail "making the kit failed"
+import struct, sys, zlib
+n = 1000000
+z = zlib.compressobj(6, zlib.DEFLATED, -15)
+out = open(sys.argv[1], "wb")
+out.write(z.compress(struct.pack("<III", 1, 0, n)))
+chunk = []
+for i in range(n):
+    name = ("dir%03d\\file-with-a-longer-name-%010d" % (i % 1000, i)).encode("utf-16-le")
+    chunk.append(struct.pack("<II", 24 + len(name), len(name) // 2) + name + struct.pack("<QII", 0, 0, 0))
+    if len(chunk) == 10000:
+        out.write(z.compress(b"".join(chunk)))
+        chunk = []
+out.write(z.compress(b"".join(chunk)))
+out.write(z.flush())
+PY
+    start_limited $((base_kb + 64 * 1024))
+    main=
+    wait_box
+    [ "$(box_count)" = 1 ] || fail "more than one window"
+    [ "$(width_of "$box")" = "$damaged_width" ] || fail "not the damaged-kit message"
+    answer_box Return
+    expect_exit
+    ls -A "$scratch/tmp" | grep -q . && fail "files left in the temporary directory: $(ls -A "$scratch/tmp")"
+    # With room for its tables the same kit opens: the limit was the cause.
+    start_limited $((base_kb + 512 * 1024))
+    wait_main
     ;;
 
   *)

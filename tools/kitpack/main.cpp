@@ -38,7 +38,9 @@ constexpr const char* kCreateHelp =
     "\n"
     "Packs every regular file below DIR into the kit file KIT. Entry names are the\n"
     "paths below DIR with \"\\\" separators, sorted; the same input always gives the\n"
-    "same bytes. Modification times are cut to whole seconds.\n"
+    "same bytes. Modification times are cut to whole seconds. A tree the installer\n"
+    "would refuse (tables over its memory budget, two files installed as one) is\n"
+    "not packed; names that differ only in letter case are packed with a warning.\n"
     "\n"
     "  -o KIT             the kit file to write (replaced only when packing succeeds)\n"
     "  --desc LANG PRODUCT VENDOR DOCUMENT\n"
@@ -60,7 +62,9 @@ constexpr const char* kVerifyHelp =
     "usage: veskp8-kit verify KIT\n"
     "\n"
     "Opens KIT with the installer's reader. Exit status 0 and a one-line summary\n"
-    "when the kit is intact; 1 and the reason on stderr otherwise.\n";
+    "when the kit is intact; 1 and the reason on stderr otherwise. The reader also\n"
+    "refuses kits whose tables exceed its memory budget or that install two\n"
+    "entries as the same file.\n";
 
 int Usage(const char* text) {
   std::fputs(text, stderr);
@@ -93,7 +97,10 @@ std::string IsoTime(std::uint64_t ticks) {
 const char* ReasonOf(ResultCode rc) {
   switch (rc) {
     case kErrInvalidData:
-      return "damaged, or not a kit";
+      return "damaged, not a kit, or refused by the installer's limits (tables over its memory "
+             "budget, too many descriptions, or two entries with one destination)";
+    case kErrOutOfMemory:
+      return "out of memory";
     case kErrNotFound:
       return "a file was not found";
     case kErrTempFile:

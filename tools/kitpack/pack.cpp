@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "install/file_time.h"
+#include "kit/kit_archive.h"
 #include "kit/kit_entry.h"
 #include "kit/kit_writer.h"
 #include "text/conversion.h"
@@ -238,6 +239,67 @@ bool PackFile(const SourceFile& f, RawDeflater& deflater, std::vector<unsigned c
   return true;
 }
 
+char16_t FoldCase(char16_t c) {
+  if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
+      (c >= 0x391 && c <= 0x3AB && c != 0x3A2) || (c >= 0x410 && c <= 0x42F)) {
+    return static_cast<char16_t>(c + 0x20);
+  }
+  if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 0x50);
+  return c;
+}
+
+// Refuses a tree whose tables would take more of the installer's memory than
+// its budget (before the names are sorted: that alone takes long for a tree
+// of that size). False after printing the reason.
+bool CheckBudget(const std::vector<KitDescription>& descriptions,
+                 const std::vector<SourceFile>& files) {
+  std::uint64_t cost = KitTablesCost(descriptions, {});
+  for (const SourceFile& f : files) cost += kKitEntryCost + KitStringCost(f.name.size());
+  if (cost <= kKitTableBudget) return true;
+  Error("the kit's tables would take " + std::to_string(cost >> 20) +
+        " MiB of the installer's memory; it allows " + std::to_string(kKitTableBudget >> 20) +
+        " MiB (fewer files or shorter names)");
+  return false;
+}
+
+// Refuses tables the installer would refuse (too many descriptions, two
+// entries with one destination) and warns about names that differ only in
+// letter case. False after printing the reason.
+bool CheckTables(const std::vector<KitDescription>& descriptions,
+                 const std::vector<KitEntry>& entries) {
+  if (descriptions.size() > kMaxKitDescriptions) {
+    Error("too many descriptions: the installer reads at most " +
+          std::to_string(kMaxKitDescriptions));
+    return false;
+  }
+  const auto clashes = FindClashingEntries(entries);
+  if (!clashes.empty()) {
+    Error("two files would be installed as the same file: " +
+          std::string(WideToLocale(entries[clashes[0].first].name).c_str()) + " and " +
+          std::string(WideToLocale(entries[clashes[0].second].name).c_str()));
+    return false;
+  }
+  // Names folded to lower case: ASCII, Latin-1, Greek and Cyrillic capitals
+  // (what case-insensitive file systems fold in the names kits carry).
+  std::vector<std::pair<std::u16string, std::size_t>> folded;
+  folded.reserve(entries.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    std::u16string name(entries[i].name.view());
+    for (char16_t& c : name) c = FoldCase(c);
+    folded.emplace_back(std::move(name), i);
+  }
+  std::sort(folded.begin(), folded.end());
+  for (std::size_t k = 1; k < folded.size(); ++k) {
+    if (folded[k].first != folded[k - 1].first) continue;
+    std::fprintf(stderr,
+                 "veskp8-kit: warning: %s and %s differ only in letter case; they clash on a "
+                 "file system that ignores case\n",
+                 WideToLocale(entries[folded[k - 1].second].name).c_str(),
+                 WideToLocale(entries[folded[k].second].name).c_str());
+  }
+  return true;
+}
+
 }  // namespace
 
 int PackTree(const PackOptions& options) {
@@ -261,6 +323,7 @@ int PackTree(const PackOptions& options) {
   Walker walker(root, outputExists ? &outputStat : nullptr, options.keepSubseconds);
   if (!walker.Walk("", WideString())) return 1;
   std::vector<SourceFile>& files = walker.files();
+  if (!CheckBudget(options.descriptions, files)) return 1;
   std::sort(files.begin(), files.end(),
             [](const SourceFile& a, const SourceFile& b) { return a.name < b.name; });
 
@@ -281,6 +344,7 @@ int PackTree(const PackOptions& options) {
     }
     entries.push_back(std::move(e));
   }
+  if (!CheckTables(options.descriptions, entries)) return 1;
   std::vector<unsigned char> tables;
   const std::uint32_t format =
       options.singleLanguage ? kSingleLanguageFormat : kMultiLanguageFormat;

@@ -58,6 +58,12 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "Bu şablon qovluğuna başqa quraşdırma davam edir. Başa çatdıqdan sonra "
      "yenidən cəhd edin."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Ekranı açmaq mümkün olmadı. -Q seçimi ilə quraşdırıcı ekransız işləyir."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Şablonlar quraşdırıldı, lakin başladıcının konfiqurasiyasını yeniləmək "
+     "mümkün olmadı:"},
     // Recovery of an interrupted installation
     {IDS_RECOVERY_RESTORED,
      "%1 qovluğuna əvvəlki quraşdırma yarımçıq kəsilmişdi. Qovluq bərpa edildi."},

@@ -61,6 +61,13 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "In dieses Vorlagenverzeichnis wird gerade eine andere Installation "
      "durchgeführt. Versuchen Sie es erneut, wenn sie abgeschlossen ist."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Die Anzeige konnte nicht geöffnet werden. Mit der Option -Q arbeitet das "
+     "Installationsprogramm ohne Anzeige."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Die Vorlagen wurden installiert, aber die Konfiguration des Starters konnte nicht "
+     "aktualisiert werden:"},
     // Recovery of an interrupted installation
     {IDS_RECOVERY_RESTORED,
      "Eine frühere Installation in %1 wurde unterbrochen. Das Verzeichnis wurde "

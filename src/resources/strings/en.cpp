@@ -57,6 +57,11 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "Another installation into this template directory is in progress. Try again when "
      "it has finished."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "The display could not be opened. With the -Q option the installer runs without a display."},
+    {IDS_ERROR_NOTREGISTERED,
+     "The templates were installed, but the launcher configuration could not be updated:"},
     // Recovery of an interrupted installation
     {IDS_RECOVERY_RESTORED,
      "An earlier installation into %1 was interrupted. The directory has been restored."},

@@ -59,6 +59,12 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "Hay otra instalación en curso en este directorio de plantillas. Vuelva a "
      "intentarlo cuando haya terminado."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "No se pudo abrir la pantalla. Con la opción -Q, el programa de instalación funciona sin "
+     "pantalla."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Las plantillas se instalaron, pero no se pudo actualizar la configuración del lanzador:"},
     // Recovery of an interrupted installation
     {IDS_RECOVERY_RESTORED,
      "Una instalación anterior en %1 se interrumpió. El directorio se ha restaurado."},

@@ -62,6 +62,13 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "Une autre installation dans ce répertoire des modèles est en cours. Réessayez "
      "lorsqu'elle sera terminée."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Impossible d'ouvrir l'affichage. Avec l'option -Q, le programme d'installation fonctionne "
+     "sans affichage."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Les modèles ont été installés, mais la configuration du lanceur n'a pas pu être mise "
+     "à jour :"},
     // Recovery of an interrupted installation
     {IDS_RECOVERY_RESTORED,
      "Une installation précédente dans %1 a été interrompue. Le répertoire a été restauré."},

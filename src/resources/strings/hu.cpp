@@ -57,6 +57,12 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "Ebbe a sablonkönyvtárba éppen egy másik telepítés folyik. Próbálja "
      "újra, ha az befejeződött."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "A kijelzőt nem sikerült megnyitni. A -Q kapcsolóval a telepítő kijelző nélkül fut."},
+    {IDS_ERROR_NOTREGISTERED,
+     "A sablonok telepítése megtörtént, de az indítóprogram beállításait nem sikerült "
+     "frissíteni:"},
     // Recovery of an interrupted installation
     {IDS_RECOVERY_RESTORED,
      "Egy korábbi telepítés a(z) %1 könyvtárba megszakadt. A könyvtár visszaállítása megtörtént."},

@@ -60,6 +60,13 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "È in corso un'altra installazione in questa directory dei modelli. Riprovare al "
      "termine."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Impossibile aprire il display. Con l'opzione -Q il programma di installazione funziona "
+     "senza display."},
+    {IDS_ERROR_NOTREGISTERED,
+     "I modelli sono stati installati, ma non è stato possibile aggiornare la configurazione del "
+     "launcher:"},
     // Recovery of an interrupted installation
     {IDS_RECOVERY_RESTORED,
      "Un'installazione precedente in %1 è stata interrotta. La directory è stata ripristinata."},

@@ -72,6 +72,15 @@ constexpr TextPair kTexts[] = {
      "მიმდინარეობს სხვა "
      "ინსტალაცია. სცადეთ ხელახლა "
      "მისი დასრულების შემდეგ."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "ეკრანის გახსნა ვერ მოხერხდა. -Q "
+     "პარამეტრით ინსტალერი ეკრანის "
+     "გარეშე მუშაობს."},
+    {IDS_ERROR_NOTREGISTERED,
+     "შაბლონები დაინსტალირდა, მაგრამ "
+     "გამშვების კონფიგურაციის "
+     "განახლება ვერ მოხერხდა:"},
     // Recovery of an interrupted installation
     {IDS_RECOVERY_RESTORED, "წინა ინსტალაცია საქაღალდეში %1 შეწყდა. საქაღალდე აღდგენილია."},
     {IDS_RECOVERY_INCOMPLETE,

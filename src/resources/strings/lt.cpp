@@ -55,6 +55,11 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "Į šį šablonų katalogą šiuo metu vyksta kitas diegimas. Bandykite dar "
      "kartą, kai jis baigsis."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Nepavyko atverti ekrano. Su parinktimi -Q diegimo programa veikia be ekrano."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Šablonai įdiegti, bet nepavyko atnaujinti paleidimo programos konfigūracijos:"},
     // Recovery of an interrupted installation
     {IDS_RECOVERY_RESTORED,
      "Ankstesnis diegimas į katalogą %1 buvo nutrauktas. Katalogas atkurtas."},

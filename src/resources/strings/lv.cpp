@@ -58,6 +58,11 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "Šajā veidņu direktorijā pašlaik notiek cita instalēšana. Mēģiniet "
      "vēlreiz, kad tā būs pabeigta."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Displeju nevarēja atvērt. Ar opciju -Q instalētājs darbojas bez displeja."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Veidnes tika instalētas, taču palaidēja konfigurāciju nevarēja atjaunināt:"},
     // Recovery of an interrupted installation
     {IDS_RECOVERY_RESTORED,
      "Iepriekšējā instalēšana direktorijā %1 tika pārtraukta. Direktorijs ir atjaunots."},

@@ -59,6 +59,11 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "Trwa inna instalacja w tym katalogu szablonów. Spróbuj ponownie po jej "
      "zakończeniu."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY, "Nie można otworzyć ekranu. Z opcją -Q instalator działa bez ekranu."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Szablony zostały zainstalowane, ale nie można zaktualizować konfiguracji programu "
+     "uruchamiającego:"},
     // Recovery of an interrupted installation
     {IDS_RECOVERY_RESTORED,
      "Poprzednia instalacja w katalogu %1 została przerwana. Katalog został przywrócony."},

@@ -59,6 +59,12 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "O altă instalare în acest director de șabloane este în curs. Încercați din "
      "nou după ce se termină."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Ecranul nu a putut fi deschis. Cu opțiunea -Q, programul de instalare funcționează "
+     "fără ecran."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Șabloanele au fost instalate, dar configurația lansatorului nu a putut fi actualizată:"},
     // Recovery of an interrupted installation
     {IDS_RECOVERY_RESTORED,
      "O instalare anterioară în %1 a fost întreruptă. Directorul a fost restaurat."},

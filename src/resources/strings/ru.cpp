@@ -64,6 +64,13 @@ constexpr TextPair kTexts[] = {
      "В этот каталог шаблонов уже выполняется "
      "другая установка. Повторите попытку после "
      "ее завершения."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Не удалось открыть дисплей. С параметром -Q "
+     "программа установки работает без дисплея."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Шаблоны установлены, но не удалось обновить "
+     "конфигурацию программы запуска:"},
     // Recovery of an interrupted installation
     {IDS_RECOVERY_RESTORED, "Предыдущая установка в %1 была прервана. Каталог восстановлен."},
     {IDS_RECOVERY_INCOMPLETE,

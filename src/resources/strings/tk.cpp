@@ -58,6 +58,10 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "Bu şablon katalogyna başga bir gurnama dowam edýär. Ol tamamlanandan soň "
      "gaýtadan synanyşyň."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY, "Ekrany açyp bolmady. -Q opsiýasy bilen gurnaýjy ekransyz işleýär."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Şablonlar gurnaldy, emma işe giriziji programmanyň konfigurasiýasyny täzeläp bolmady:"},
     // Recovery of an interrupted installation
     {IDS_RECOVERY_RESTORED, "%1 katalogyna öňki gurnama kesilipdi. Katalog dikeldildi."},
     {IDS_RECOVERY_INCOMPLETE,

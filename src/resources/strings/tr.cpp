@@ -56,6 +56,10 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "Bu şablon dizinine başka bir kurulum devam ediyor. Tamamlandığında yeniden "
      "deneyin."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Ekran açılamadı. -Q seçeneğiyle kurulum programı ekran olmadan çalışır."},
+    {IDS_ERROR_NOTREGISTERED, "Şablonlar kuruldu, ancak başlatıcı yapılandırması güncellenemedi:"},
     // Recovery of an interrupted installation
     {IDS_RECOVERY_RESTORED,
      "%1 dizinine yapılan önceki bir kurulum yarıda kesilmişti. Dizin geri yüklendi."},

@@ -64,6 +64,13 @@ constexpr TextPair kTexts[] = {
      "У цей каталог шаблонів уже виконується інше "
      "встановлення. Повторіть спробу після його "
      "завершення."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Не вдалося відкрити дисплей. З параметром -Q "
+     "програма встановлення працює без дисплея."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Шаблони встановлено, але не вдалося оновити "
+     "конфігурацію програми запуску:"},
     // Recovery of an interrupted installation
     {IDS_RECOVERY_RESTORED, "Попереднє встановлення в %1 було перервано. Каталог відновлено."},
     {IDS_RECOVERY_INCOMPLETE,

@@ -59,6 +59,13 @@ constexpr TextPair kTexts[] = {
     {IDS_INSTALL_BUSY,
      "Một quá trình cài đặt khác vào thư mục mẫu này đang diễn ra. "
      "Hãy thử lại khi nó hoàn tất."},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "Không thể mở màn hình hiển thị. Với tùy chọn -Q, trình cài đặt chạy "
+     "mà không cần màn hình."},
+    {IDS_ERROR_NOTREGISTERED,
+     "Các mẫu đã được cài đặt, nhưng không thể cập nhật cấu hình của "
+     "trình khởi chạy:"},
     // Recovery of an interrupted installation
     {IDS_RECOVERY_RESTORED, "Lần cài đặt trước vào %1 đã bị gián đoạn. Thư mục đã được khôi phục."},
     {IDS_RECOVERY_INCOMPLETE,

@@ -47,6 +47,11 @@ constexpr TextPair kTexts[] = {
      "除。"},
     // Template directory lock
     {IDS_INSTALL_BUSY, "另一个安装程序正在向此模板目录安装。请在其完成后重试。"},
+    // Unattended installs
+    {IDS_ERROR_NODISPLAY,
+     "无法打开图形显示。使用 -Q "
+     "选项时，安装程序无需图形显示即可运行。"},
+    {IDS_ERROR_NOTREGISTERED, "模板已安装，但无法更新启动器配置："},
     // Recovery of an interrupted installation
     {IDS_RECOVERY_RESTORED, "先前向 %1 的安装被中断。该目录已恢复。"},
     {IDS_RECOVERY_INCOMPLETE,

@@ -1,6 +1,7 @@
 // Fuzzes opening a kit file: inflate into a temporary image, read the tables.
 // Input: the raw kit file bytes. An accepted kit must pass CheckAcceptedKit;
-// after every run no image file may remain in the temporary directory.
+// no image file may ever have a name in the temporary directory, and after
+// every run no descriptor may be left open.
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -57,6 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   {
     veskp8::KitArchive kit;
     const veskp8::ResultCode rc = veskp8::OpenKit(kit, veskp8::LocaleToWide(g_kitPath.c_str()));
+    if (ImageLeft()) std::abort();  // the image never has a name
     if (rc == veskp8::kOk) {
       veskp8::CheckAcceptedKit(kit, kit.imageHandle());
     } else if (ImageLeft() || kit.imageHandle() != -1 || !kit.entries().empty()) {

@@ -1,0 +1,177 @@
+#include "setup/quiet_run.h"
+
+#include <string>
+
+#include "install/install_outcome.h"
+#include "resources/resource_table.h"
+#include "setup/setup_sequence.h"
+#include "setup/stop_signal_wait.h"
+#include "text/conversion.h"
+#include "text/string_ops.h"
+
+namespace veskp8 {
+namespace {
+
+// How long the main thread sleeps between two looks for a stop signal while
+// the worker copies: short enough for a prompt stop and a prompt exit.
+constexpr unsigned kWaitSliceMs = 5;
+
+// One failure line: the text, then the path when there is one.
+void ReportFailure(std::FILE* err, const NarrowString& text, const WideString& path) {
+  NarrowString line = text;
+  if (!path.empty()) {
+    line += " ";
+    line += WideToLocale(path);
+  }
+  line += "\n";
+  std::fputs(line.c_str(), err);
+  std::fflush(err);
+}
+
+// The text of a check that failed.
+const char* CheckTextId(PreinstallResult result) {
+  switch (result) {
+    case PreinstallResult::kKitNotFound:
+      return IDS_ERROR_NOSOURCE;
+    case PreinstallResult::kNoTempSpace:
+      return IDS_ERROR_NOSPACE;
+    case PreinstallResult::kKitDamaged:
+    case PreinstallResult::kReady:
+      break;
+  }
+  return IDS_ERROR_DAMAGEDSOURCE;
+}
+
+int ExitStatusOfChecks(PreinstallResult result) {
+  switch (result) {
+    case PreinstallResult::kKitNotFound:
+      return kExitKitNotFound;
+    case PreinstallResult::kNoTempSpace:
+      return kExitNoTempSpace;
+    case PreinstallResult::kKitDamaged:
+      return kExitKitDamaged;
+    case PreinstallResult::kReady:
+      break;
+  }
+  return kExitInstalled;
+}
+
+// The run itself. Returns the exit status; when `stop` has taken a signal the
+// status does not matter (the caller ends the process by the signal). Every
+// object of the run (kit image, worker) is gone when it returns.
+int Run(const QuietRequest& request, std::FILE* out, std::FILE* err, StopSignalWait& stop) {
+  SetupSequence sequence(request.useCurrentDirectory);
+
+  const RecoveryReport recovery = sequence.RecoverInterruptedInstallations();
+  if (!recovery.complete) {
+    ReportFailure(err, WideToLocale(recovery.text), recovery.directory);
+    return kExitRecoveryIncomplete;
+  }
+  if (stop.Take(0) != 0) return kExitInstallFailed;
+
+  // The checks' message is told here, as a line, in place of their box.
+  const PreinstallResult checks = sequence.RunChecks([](const WideString&) {});
+  if (checks != PreinstallResult::kReady) {
+    ReportFailure(err, ConsoleText(CheckTextId(checks)), sequence.CheckSubject(checks));
+    return ExitStatusOfChecks(checks);
+  }
+  if (stop.Take(0) != 0) return kExitInstallFailed;
+
+  WideString target = sequence.targetDirectory();
+  if (request.hasTargetDirectory) {
+    target = request.targetDirectory;
+    ReplaceAll(target, ForeignSeparator(), PathSeparator());
+  }
+  if (!IsUsableQuietTarget(target)) {
+    ReportFailure(err, ConsoleText(IDS_ERROR_NOTARGET), target);
+    return kExitNoTarget;
+  }
+  sequence.SetTargetDirectory(target);
+
+  InstallJobOptions options;
+  options.pauseMilliseconds = 0;  // nobody reads a final status on a page
+  if (!sequence.StartInstallation(std::move(options))) {
+    ReportFailure(err, ConsoleText(IDS_INSTALL_ERROR), target);
+    return kExitInstallFailed;
+  }
+  while (!sequence.WaitForWorker(kWaitSliceMs)) {
+    if (stop.Take(0) != 0) sequence.StopInstallation();
+  }
+  const InstallReport& report = sequence.FinishInstallation();
+  if (report.result != kOk) {
+    if (stop.received() != 0) return kExitInstallFailed;  // rolled back on request: no line
+    const int status = ExitStatusOfFailedInstall(report);
+    if (status == kExitRestoreIncomplete) {
+      // The text names the kept backup directory itself.
+      ReportFailure(err, ConsoleText(IDS_ROLLBACK_INCOMPLETE, report.keptBackup), WideString());
+    } else if (status == kExitBusy) {
+      ReportFailure(err, ConsoleText(IDS_INSTALL_BUSY), target);
+    } else {
+      ReportFailure(err, ConsoleText(IDS_INSTALL_ERROR),
+                    report.failedDestination.empty() ? target : report.failedDestination);
+    }
+    return status;
+  }
+
+  // Installed: the launcher learns of it even when a stop signal came after
+  // the last entry, so that the registration matches the directory.
+  WideString failedFile;
+  const bool registered = sequence.RegisterTarget(&failedFile);
+  if (stop.received() != 0 || stop.Take(0) != 0) return kExitInstalled;
+  if (!registered) ReportFailure(err, ConsoleText(IDS_ERROR_NOTREGISTERED), failedFile);
+  std::fputs(SummaryLine(report.counts, registered, target).c_str(), out);
+  std::fflush(out);
+  return registered ? kExitInstalled : kExitNotRegistered;
+}
+
+}  // namespace
+
+NarrowString ConsoleText(const char* id, const WideString& directory) {
+  NarrowString local;
+  if (WideToLocaleChecked(WithDirectory(LoadResourceString(id), directory), local)) return local;
+  const TextSet& english = GetLanguageList().at(kEnglishLanguage).m_texts;
+  const auto text = english.find(std::string_view(id));
+  if (text == english.end()) return NarrowString();
+  // English is ASCII, representable in any locale; the directory is written
+  // as every path on the console is.
+  return WideToLocale(WithDirectory(LocaleToWide(text->second), directory));
+}
+
+
+bool IsUsableQuietTarget(const WideString& directory) {
+  return !directory.empty() && directory[0] == u'/' &&
+         directory.find(WideString(u"://")) == WideString::npos &&
+         directory.find(u'\n') == WideString::npos && directory.find(u'\r') == WideString::npos;
+}
+
+int ExitStatusOfFailedInstall(const InstallReport& report) {
+  if (report.result == kErrRollbackIncomplete || !report.restoredCompletely) {
+    return kExitRestoreIncomplete;
+  }
+  return report.result == kErrBusy ? kExitBusy : kExitInstallFailed;
+}
+
+NarrowString SummaryLine(const InstallCounts& counts, bool registered, const WideString& target) {
+  WideString shown = target;
+  while (shown.size() > 1 && shown.back() == u'/') shown.erase(shown.size() - 1);
+  std::string line = "new=" + std::to_string(counts.newFiles) +
+                     " replaced=" + std::to_string(counts.replaced) +
+                     " unchanged=" + std::to_string(counts.unchanged) +
+                     " registered=" + (registered ? "yes" : "no") + " target=";
+  NarrowString result(line.c_str());
+  result += WideToLocale(shown);
+  result += "\n";
+  return result;
+}
+
+int RunQuietInstallation(const QuietRequest& request, std::FILE* out, std::FILE* err) {
+  StopSignalWait stop;
+  const int status = Run(request, out, err, stop);
+  if (stop.received() != 0) {
+    StopSignalWait::EndBySignal(stop.received());
+    return 128 + stop.received();
+  }
+  return status;
+}
+
+}  // namespace veskp8

@@ -1,0 +1,78 @@
+#include "setup/setup_sequence.h"
+
+#include "install/file_system.h"
+#include "launcher_config/template_registration.h"
+#include "resources/resource_table.h"
+
+namespace veskp8 {
+
+SetupSequence::SetupSequence(bool useCwd) : m_useCwd(useCwd) {
+  m_worker.Clear();
+  m_channel.Post(0, LoadResourceString(IDS_PREPARECOPY), 0);
+}
+
+SetupSequence::~SetupSequence() {
+  // The worker uses the channel and the kit: it must end before they go.
+  (void)m_worker.Join();
+}
+
+RecoveryReport SetupSequence::RecoverInterruptedInstallations() { return RecoveryReport{}; }
+
+PreinstallResult SetupSequence::RunChecks(const PreinstallMessage& showError,
+                                          const PreinstallServices& services) {
+  PreinstallState state{m_useCwd,           m_kitPath,        m_templateDirs, m_targetDir,
+                        m_scope1FileExists, m_listFromScope1, m_kit,          nullptr};
+  const PreinstallResult result = CheckBeforeInstall(state, showError, services);
+  m_checksPassed = result == PreinstallResult::kReady;
+  return result;
+}
+
+WideString SetupSequence::CheckSubject(PreinstallResult result) const {
+  switch (result) {
+    case PreinstallResult::kKitNotFound:
+    case PreinstallResult::kKitDamaged:
+      return LocateKit(m_useCwd);
+    case PreinstallResult::kNoTempSpace:
+      return GetTempDirectory();
+    case PreinstallResult::kReady:
+      break;
+  }
+  return WideString();
+}
+
+bool SetupSequence::StartInstallation(InstallJobOptions options) {
+  if (!m_checksPassed || m_workerLaunched) return false;
+  m_channel.Start(&m_kit, m_targetDir);
+  m_worker.Launch(&m_channel, std::move(options));
+  m_workerLaunched = m_worker.createResult() == 0;
+  return m_workerLaunched;
+}
+
+void SetupSequence::StopInstallation() {
+  m_channel.SetCancel(true);
+  m_worker.RequestStop();
+}
+
+bool SetupSequence::WaitForWorker(unsigned milliseconds) {
+  return !m_workerLaunched || m_worker.JoinFor(milliseconds) == 0;
+}
+
+const InstallReport& SetupSequence::FinishInstallation() {
+  if (!m_workerLaunched || m_worker.Join() != 0) return m_noRun;
+  return m_worker.report();
+}
+
+bool SetupSequence::RegisterTarget(WideString* failedFile) {
+  const ProgressStatus status = m_channel.ReadStatus();
+  if (!m_workerLaunched || status.code != 0 || status.percent < 100) return false;
+  TemplateRegistration registration;
+  registration.m_templateDirs = m_templateDirs;
+  registration.m_targetDir = m_targetDir;
+  registration.m_scope1FileExists = m_scope1FileExists;
+  registration.m_listFromScope1 = m_listFromScope1;
+  const bool registered = RegisterInstalledTemplates(registration, failedFile);
+  m_templateDirs = registration.m_templateDirs;
+  return registered;
+}
+
+}  // namespace veskp8

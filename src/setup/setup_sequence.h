@@ -1,0 +1,149 @@
+// SetupSequence: one installer run from start to registration, the same for
+// the wizard (CInstallerDlg) and the unattended mode (quiet_run.h), so that
+// the order of its steps is written once. Free of GTK: what the user is told
+// comes in and goes out as callbacks and results.
+//
+// The steps, in the order every caller makes them:
+//   1. RecoverInterruptedInstallations — an installation that an earlier
+//      process left unfinished is undone or completed, before the kit is
+//      looked for (a missing kit must not block it).
+//   2. RunChecks — the pre-install checks of preinstall_check.h (kit found,
+//      template directory proposed from the launcher configuration, three
+//      times the kit's size free in the temporary directory, kit opened), in
+//      that order.
+//   3. SetTargetDirectory — optional: the directory page or a -D option
+//      replaces the proposal.
+//   4. StartInstallation — the job on the worker thread (backup of replaced
+//      files, rollback on failure); ReadStatus while it runs; StopInstallation
+//      to interrupt it; FinishInstallation joins the worker and gives its
+//      report.
+//   5. RegisterTarget — after a successful installation, the directory goes to
+//      the head of the launcher's template-directory list, in the scopes the
+//      checks found.
+//
+// The sequence keeps to that order itself: it installs only after the checks
+// passed, and registers only after the installation reported success.
+//
+// Ownership: the sequence owns the kit (and with it the inflated image), the
+// progress channel, the worker record, the template-directory list and the
+// flags that choose the registration scopes. Its destructor joins a worker
+// that is still running (the worker is destroyed before the channel and the
+// kit it uses), then removes the image.
+//
+// Threads: every operation runs on the owning (main) thread, except
+// StopInstallation, which may also be called from another thread of the
+// owner (a signal watcher) while the main thread waits. The worker thread
+// shares only the channel and the worker record's stop flag.
+#pragma once
+
+#include <vector>
+
+#include "install/progress_channel.h"
+#include "install/worker_thread.h"
+#include "kit/kit_archive.h"
+#include "kit/preinstall_check.h"
+#include "text/wide_string.h"
+
+namespace veskp8 {
+
+// What step 1 found. An installation that could not be fully undone is
+// reported with its text (in the UI language) and the directory concerned.
+struct RecoveryReport {
+  bool complete = true;
+  WideString text;
+  WideString directory;
+};
+
+class SetupSequence {
+ public:
+  // A closed kit, an empty list, no target; posts the channel's first status
+  // (0, "Preparing to copy...", 0). `useCwd`: the kit is looked for in the
+  // current directory instead of beside the executable.
+  explicit SetupSequence(bool useCwd);
+  ~SetupSequence();
+  SetupSequence(const SetupSequence&) = delete;
+  SetupSequence& operator=(const SetupSequence&) = delete;
+
+  // Step 1. No installer of this version leaves a record of an interrupted
+  // installation behind (the rollback runs in the process that started it),
+  // so there is nothing to recover yet and the report is complete; the
+  // journal of interrupted installations plugs in here.
+  [[nodiscard]] RecoveryReport RecoverInterruptedInstallations();
+
+  // Step 2: CheckBeforeInstall on this sequence's state. `showError` is
+  // called once with the failing check's text.
+  [[nodiscard]] PreinstallResult RunChecks(
+      const PreinstallMessage& showError,
+      const PreinstallServices& services = DefaultPreinstallServices());
+
+  // The path a failed check is about: the kit's path (as located, also when
+  // it does not exist; empty when it cannot be located) for a missing or
+  // damaged kit, the temporary directory for a lack of space; empty for
+  // kReady.
+  [[nodiscard]] WideString CheckSubject(PreinstallResult result) const;
+
+  // Step 3: the directory to install into, used as given.
+  void SetTargetDirectory(const WideString& directory) { m_targetDir = directory; }
+  const WideString& targetDirectory() const noexcept { return m_targetDir; }
+
+  // Step 4. Starts the channel on the kit and the target directory and
+  // launches the worker with `options` (the wizard keeps the job's pause
+  // after the final status; the unattended mode sets it to 0). False when the
+  // checks have not passed or the thread could not be created: nothing was
+  // installed and no status will come.
+  [[nodiscard]] bool StartInstallation(InstallJobOptions options = {});
+
+  // The job's latest status; final when its code is not 0 or its percent has
+  // reached 100 (IsFinal).
+  [[nodiscard]] ProgressStatus ReadStatus() const { return m_channel.ReadStatus(); }
+  [[nodiscard]] static bool IsFinal(const ProgressStatus& status) {
+    return status.code != 0 || status.percent >= 100;
+  }
+
+  // No job run starts after this; the running one goes on (the wizard's
+  // Cancel while copying).
+  void PreventFurtherRuns() { m_worker.RequestStop(); }
+
+  // Interrupts the installation: the job stops after the entry it is writing,
+  // rolls the template directory back and posts code 1223; a commit or
+  // rollback under way finishes first, and a job past its last entry
+  // completes. No further run starts. Any thread.
+  void StopInstallation();
+
+  // Waits at most `milliseconds` for the worker to end. True when it has
+  // ended (or was never launched): FinishInstallation then returns at once.
+  [[nodiscard]] bool WaitForWorker(unsigned milliseconds);
+
+  // Waits for the worker to end and returns its report (a default report,
+  // ran == false, when no worker was launched).
+  const InstallReport& FinishInstallation();
+
+  // Step 5 (see RegisterInstalledTemplates): the target directory at the head
+  // of the list, written in scope 0 unless the list came from scope 1, and in
+  // scope 1 when its file existed. True when every file was written; false
+  // with the path of the file that was not in `*failedFile`. Does nothing and
+  // answers false (no path) unless the job has posted its success.
+  [[nodiscard]] bool RegisterTarget(WideString* failedFile = nullptr);
+
+  const KitArchive& kit() const noexcept { return m_kit; }
+  const WideString& kitPath() const noexcept { return m_kitPath; }
+  const std::vector<WideString>& templateDirs() const noexcept { return m_templateDirs; }
+  bool workerLaunched() const noexcept { return m_workerLaunched; }
+
+ private:
+  bool m_useCwd;
+  bool m_listFromScope1 = false;
+  bool m_scope1FileExists = false;
+  std::vector<WideString> m_templateDirs;
+  WideString m_targetDir;
+  WideString m_kitPath;
+  // Declared before the channel and the worker: destroyed after them.
+  KitArchive m_kit;
+  ProgressChannel m_channel;
+  WorkerThread m_worker;
+  bool m_checksPassed = false;
+  bool m_workerLaunched = false;
+  InstallReport m_noRun;
+};
+
+}  // namespace veskp8

@@ -1,0 +1,328 @@
+// The unattended mode (-Q) through the real veskp8-setup, without a display:
+// its exit statuses, its lines on standard error and standard output, -D, the
+// stop signals, and --help / --version.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <utime.h>
+
+#include <chrono>
+#include <random>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "app/installer_process.h"
+#include "install/fs_test_support.h"
+
+namespace veskp8::test {
+namespace {
+
+constexpr time_t kKitTime = 1767225600;  // 2026-01-01, the time of every kit file
+constexpr time_t kOldTime = 946684800;   // 2000-01-01: an older copy
+
+// The English texts the lines are made of (LC_ALL=C selects English).
+constexpr char kNoSource[] = "Distribution kit file veskp8.efd not found.";
+constexpr char kDamaged[] =
+    "Distribution kit file veskp8.efd corrupted or not designed for this installation program.";
+constexpr char kNoSpace[] = "Insufficient space available in the directory Temp.";
+constexpr char kNoTarget[] = "Installation of templates to the current directory is not supported.";
+constexpr char kInstallError[] = "Installation error";
+constexpr char kNotRegistered[] =
+    "The templates were installed, but the launcher configuration could not be updated:";
+
+std::vector<std::string> Names(const std::string& dir) {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d)) {
+      const std::string name = e->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(d);
+  }
+  return names;
+}
+
+void SetTime(const std::string& path, time_t when) {
+  const utimbuf times{when, when};
+  ASSERT_EQ(utime(path.c_str(), &times), 0) << path;
+}
+
+time_t ModificationTime(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0 ? st.st_mtime : 0;
+}
+
+class QuietRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    struct stat st {};
+    if (BuiltProgram("veskp8-setup").empty() ||
+        stat(BuiltProgram("veskp8-setup").c_str(), &st) != 0) {
+      GTEST_SKIP() << "veskp8-setup is not built in this configuration (VESKP8_BIN_DIR)";
+    }
+    ASSERT_TRUE(m_scratch.ok());
+    for (const char* dir : {"home", "tmp", "kit", "tree"}) {
+      ASSERT_EQ(mkdir((m_scratch / dir).c_str(), 0755), 0);
+    }
+  }
+
+  std::string Home() const { return m_scratch / "home"; }
+  std::string Tmp() const { return m_scratch / "tmp"; }
+  std::string KitDir() const { return m_scratch / "kit"; }
+  std::string Proposal() const { return Home() + "/.veskp8/Vesk/veskp8/tmplts"; }
+  std::string LauncherFile() const { return Home() + "/.Vesk/vesklaunch/vesklaunch.cfg"; }
+
+  // Packs `files` (name below the tree, content) into kit/veskp8.efd.
+  void MakeKit(const std::vector<std::pair<std::string, std::string>>& files) {
+    for (const auto& [name, content] : files) {
+      const std::string path = m_scratch / ("tree/" + name);
+      for (std::size_t slash = path.find('/', m_scratch.path().size() + 6);
+           slash != std::string::npos; slash = path.find('/', slash + 1)) {
+        mkdir(path.substr(0, slash).c_str(), 0755);
+      }
+      ASSERT_TRUE(WriteText(path, content)) << path;
+      SetTime(path, kKitTime);
+    }
+    const ProgramRun packed =
+        RunProgram(BuiltProgram("veskp8-kit"), {"create", "-o", KitDir() + "/veskp8.efd",
+                                                m_scratch / "tree", "--desc", "en", "P", "V", ""});
+    ASSERT_TRUE(WIFEXITED(packed.status) && WEXITSTATUS(packed.status) == 0) << packed.err;
+  }
+
+  std::vector<std::string> Settings(const std::string& tmp) const {
+    return {"HOME=" + Home(), "TMPDIR=" + tmp, "LC_ALL=C", "LANG=C"};
+  }
+
+  // veskp8-setup usecwd ARGS..., in the kit directory, English, no display.
+  ProgramRun Run(std::vector<std::string> arguments, const std::string& tmp = {}) const {
+    arguments.insert(arguments.begin(), "usecwd");
+    return RunProgram(BuiltProgram("veskp8-setup"), arguments, Settings(tmp.empty() ? Tmp() : tmp),
+                      KitDir());
+  }
+
+  static int Status(const ProgramRun& run) {
+    return WIFEXITED(run.status) ? WEXITSTATUS(run.status) : -1000 - run.status;
+  }
+
+  // Nothing of the run stays in the temporary directory (image, backups).
+  void ExpectTmpEmpty() const { EXPECT_EQ(Names(Tmp()), std::vector<std::string>{}); }
+
+  const std::vector<std::pair<std::string, std::string>> m_threeFiles = {
+      {"a.txt", "alpha\n"}, {"sub/b.txt", "bravo\n"}, {"sub/deeper/c.txt", "charlie\n"}};
+  ScratchDir m_scratch;
+};
+
+TEST_F(QuietRun, CountsWhatItChangedAndARerunChangesNothing) {
+  MakeKit(m_threeFiles);
+  const ProgramRun first = Run({"-Q"});
+  EXPECT_EQ(Status(first), 0) << first.err;
+  EXPECT_EQ(first.err, "");
+  EXPECT_EQ(first.out, "new=3 replaced=0 unchanged=0 registered=yes target=" + Proposal() + "\n");
+  EXPECT_EQ(ReadText(Proposal() + "/sub/deeper/c.txt"), "charlie\n");
+  EXPECT_EQ(ReadText(LauncherFile()), "ConfigurationTemplatesLocation=" + Proposal() + "\n");
+  ExpectTmpEmpty();
+
+  const ProgramRun again = Run({"-Q"});
+  EXPECT_EQ(Status(again), 0) << again.err;
+  EXPECT_EQ(again.out, "new=0 replaced=0 unchanged=3 registered=yes target=" + Proposal() + "\n");
+
+  // An older, changed copy is replaced; -D with a trailing slash and
+  // backslashes names the same directory, shown without the slash.
+  ASSERT_TRUE(WriteText(Proposal() + "/a.txt", "changed by the user\n"));
+  SetTime(Proposal() + "/a.txt", kOldTime);
+  std::string backslashed = Proposal() + "/";
+  for (char& c : backslashed) c = c == '/' ? '\\' : c;
+  const ProgramRun update = Run({"/q", "-d" + backslashed});
+  EXPECT_EQ(Status(update), 0) << update.err;
+  EXPECT_EQ(update.out, "new=0 replaced=1 unchanged=2 registered=yes target=" + Proposal() + "\n");
+  EXPECT_EQ(ReadText(Proposal() + "/a.txt"), "alpha\n");
+  EXPECT_EQ(ModificationTime(Proposal() + "/a.txt"), kKitTime);
+  ExpectTmpEmpty();
+}
+
+TEST_F(QuietRun, InstallsIntoAnAbsoluteDirectoryAndRefusesEveryOtherValue) {
+  MakeKit(m_threeFiles);
+  const std::string target = m_scratch / "elsewhere/t";
+  // -Q after an L option counts (its own pass); /D is the same option.
+  const ProgramRun installed = Run({"-Len", "-Q", "/D" + target});
+  EXPECT_EQ(Status(installed), 0) << installed.err;
+  EXPECT_EQ(installed.out, "new=3 replaced=0 unchanged=0 registered=yes target=" + target + "\n");
+  EXPECT_EQ(ReadText(target + "/a.txt"), "alpha\n");
+  EXPECT_FALSE(Exists(Proposal()));
+
+  const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+      {{"-Q", "-D"}, ""},                            // empty
+      {{"-Q", "-D", "/srv/t"}, ""},                  // the value must be in the same argument
+      {{"-Q", "-Drelative/t"}, "relative/t"},        // relative
+      {{"-Q", "-DC:\\t\\x"}, "C:/t/x"},              // relative after "\" became "/"
+      {{"-Q", "-Dhttp://host/t"}, "http://host/t"},  // a URL
+      {{"-Q", "-Dfile:///srv/t"}, "file:///srv/t"},
+  };
+  for (const auto& [arguments, shown] : refused) {
+    SCOPED_TRACE(arguments.back());
+    const ProgramRun run = Run(arguments);
+    EXPECT_EQ(Status(run), 5);
+    EXPECT_EQ(run.err, std::string(kNoTarget) + (shown.empty() ? "" : " " + shown) + "\n");
+    EXPECT_EQ(run.out, "");
+  }
+  EXPECT_FALSE(Exists(Proposal()));
+  EXPECT_FALSE(Exists(m_scratch / "kit/relative"));
+  ExpectTmpEmpty();
+}
+
+TEST_F(QuietRun, ChecksFailWithTheirStatusAndPath) {
+  // No kit in the current directory.
+  const ProgramRun missing = Run({"-Q"});
+  EXPECT_EQ(Status(missing), 2);
+  EXPECT_EQ(missing.err, std::string(kNoSource) + " " + KitDir() + "/veskp8.efd\n");
+  EXPECT_EQ(missing.out, "");
+
+  // The same in German: the L option chooses the language of the line.
+  const ProgramRun german = Run({"-Lde", "-Q"});
+  EXPECT_EQ(Status(german), 2);
+  EXPECT_EQ(
+      german.err.rfind("Die Datei des Distributionspakets veskp8.efd wurde nicht gefunden.", 0), 0u)
+      << german.err;
+
+  // Russian in a UTF-8 locale; English where the locale cannot write it.
+  std::vector<std::string> utf8 = Settings(Tmp());
+  utf8[2] = "LC_ALL=C.UTF-8";
+  const ProgramRun russian =
+      RunProgram(BuiltProgram("veskp8-setup"), {"usecwd", "-Lru", "-Q"}, utf8, KitDir());
+  EXPECT_EQ(Status(russian), 2);
+  EXPECT_EQ(russian.err.rfind("Файл комплекта поставки veskp8.efd не найден.", 0), 0u)
+      << russian.err;
+  const ProgramRun ascii = Run({"-Lru", "-Q"});
+  EXPECT_EQ(ascii.err, missing.err);
+
+  // Not a kit.
+  ASSERT_TRUE(WriteText(KitDir() + "/veskp8.efd", "this is not a deflate stream at all"));
+  const ProgramRun damaged = Run({"-Q"});
+  EXPECT_EQ(Status(damaged), 3);
+  EXPECT_EQ(damaged.err, std::string(kDamaged) + " " + KitDir() + "/veskp8.efd\n");
+  EXPECT_EQ(damaged.out, "");
+  EXPECT_FALSE(Exists(Proposal()));
+  ExpectTmpEmpty();
+}
+
+TEST_F(QuietRun, TooLittleTemporarySpaceGivesFour) {
+  // A kit of incompressible bytes, larger than a third of a 64 KiB tmpfs.
+  std::mt19937 random(7);
+  std::string noise(40000, '\0');
+  for (char& c : noise) c = static_cast<char>(random());
+  MakeKit({{"noise.bin", noise}});
+  const std::string small = m_scratch / "small-tmp";
+  ASSERT_EQ(mkdir(small.c_str(), 0755), 0);
+  if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+  }
+  const ProgramRun run = Run({"-Q"}, small);
+  umount(small.c_str());
+  EXPECT_EQ(Status(run), 4);
+  EXPECT_EQ(run.err, std::string(kNoSpace) + " " + small + "/\n");
+  EXPECT_EQ(run.out, "");
+  EXPECT_FALSE(Exists(Proposal()));
+}
+
+TEST_F(QuietRun, FailedInstallationNamesTheEntryAndRestoresTheDirectory) {
+  MakeKit(m_threeFiles);
+  const std::string target = m_scratch / "t";
+  ASSERT_EQ(mkdir(target.c_str(), 0755), 0);
+  ASSERT_TRUE(WriteText(target + "/a.txt", "the user's own\n"));
+  SetTime(target + "/a.txt", kOldTime);
+  // A directory where the second entry's file goes: that entry fails after
+  // the first one replaced a.txt.
+  ASSERT_EQ(mkdir((target + "/sub").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((target + "/sub/b.txt").c_str(), 0755), 0);
+
+  const ProgramRun run = Run({"-Q", "-D" + target});
+  EXPECT_EQ(Status(run), 6);
+  EXPECT_EQ(run.err, std::string(kInstallError) + " " + target + "/sub/b.txt\n");
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(ReadText(target + "/a.txt"), "the user's own\n");
+  EXPECT_EQ(ModificationTime(target + "/a.txt"), kOldTime);
+  EXPECT_TRUE(IsDir(target + "/sub/b.txt"));
+  EXPECT_FALSE(Exists(target + "/sub/deeper"));
+  EXPECT_FALSE(Exists(LauncherFile()));
+  ExpectTmpEmpty();
+}
+
+TEST_F(QuietRun, LauncherFileThatCannotBeWrittenGivesNine) {
+  MakeKit(m_threeFiles);
+  // A file where the launcher's configuration directory must be.
+  ASSERT_TRUE(WriteText(Home() + "/.Vesk", "in the way"));
+  const ProgramRun run = Run({"-Q"});
+  EXPECT_EQ(Status(run), 9);
+  EXPECT_EQ(run.err, std::string(kNotRegistered) + " " + LauncherFile() + "\n");
+  EXPECT_EQ(run.out, "new=3 replaced=0 unchanged=0 registered=no target=" + Proposal() + "\n");
+  EXPECT_EQ(ReadText(Proposal() + "/a.txt"), "alpha\n");
+  ExpectTmpEmpty();
+}
+
+TEST_F(QuietRun, StopSignalRollsBackAndEndsTheProcessByIt) {
+  // Enough data that the copy is still running when the signal comes.
+  std::vector<std::pair<std::string, std::string>> files;
+  std::mt19937 random(11);
+  for (int i = 0; i < 300; ++i) {
+    std::string data(32768, '\0');
+    for (char& c : data) c = static_cast<char>(random());
+    files.emplace_back("f/" + std::to_string(1000 + i) + ".bin", std::move(data));
+  }
+  MakeKit(files);
+  const std::string target = m_scratch / "t";
+  ASSERT_EQ(mkdir((target).c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((target + "/f").c_str(), 0755), 0);
+  ASSERT_TRUE(WriteText(target + "/f/1000.bin", "older original"));
+  SetTime(target + "/f/1000.bin", kOldTime);
+
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    ChildProgram child(BuiltProgram("veskp8-setup"), {"usecwd", "-Q", "-D" + target},
+                       Settings(Tmp()), KitDir());
+    ASSERT_GT(child.pid(), 0);
+    // The backup directory exists from the start of the copy on.
+    bool copying = false;
+    for (int i = 0; i < 20000 && !copying; ++i) {
+      for (const std::string& name : Names(Tmp())) copying |= name.rfind("p8stp", 0) == 0;
+      if (!copying) std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    ASSERT_TRUE(copying);
+    ASSERT_EQ(kill(child.pid(), signal), 0);
+    const ProgramRun run = child.Wait();
+    ASSERT_TRUE(WIFSIGNALED(run.status)) << "status " << run.status << " " << run.out << run.err;
+    EXPECT_EQ(WTERMSIG(run.status), signal);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(Names(target + "/f"), std::vector<std::string>{"1000.bin"});
+    EXPECT_EQ(ReadText(target + "/f/1000.bin"), "older original");
+    EXPECT_EQ(ModificationTime(target + "/f/1000.bin"), kOldTime);
+    EXPECT_FALSE(Exists(LauncherFile()));
+    ExpectTmpEmpty();
+  }
+}
+
+TEST_F(QuietRun, HelpAndVersionPrintAndInstallNothing) {
+  MakeKit(m_threeFiles);
+  const ProgramRun help = Run({"--help"});
+  EXPECT_EQ(Status(help), 0);
+  EXPECT_EQ(help.err, "");
+  EXPECT_EQ(help.out.rfind("Usage: veskp8-setup [usecwd] [OPTION]...\n", 0), 0u) << help.out;
+  for (const char* part : {"\n  -Q ", "\n  -DDIR ", "\n  -S ", "\n  -LCODE ", "\n  0   installed",
+                           "\n  7   ", "\n  10  ", "128+N", "write -D/srv/t, not -D /srv/t"}) {
+    EXPECT_NE(help.out.find(part), std::string::npos) << part;
+  }
+  const ProgramRun version = Run({"-Q", "--version"});
+  EXPECT_EQ(Status(version), 0);
+  EXPECT_EQ(version.out.rfind("veskp8-setup ", 0), 0u);
+  EXPECT_EQ(version.out.find('\n'), version.out.size() - 1);
+  EXPECT_FALSE(Exists(Proposal()));
+  EXPECT_EQ(Names(Home()), std::vector<std::string>{});
+  ExpectTmpEmpty();
+}
+
+}  // namespace
+}  // namespace veskp8::test
