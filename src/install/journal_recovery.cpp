@@ -316,6 +316,11 @@ void JournalRecovery::UndoChange(const Change& change) {
       }
     } else if (ours) {
       if (unlink(path.c_str()) != 0) Affected(path);
+    } else if (current.kind != JournalKind::kMissing &&
+               (change.written != nullptr || change.made != nullptr)) {
+      // The installer made a file here, and what stands here now is not it:
+      // changed since. It stays, reported.
+      Affected(path);
     } else if (m_confirmationsMayBeLost && current.kind == JournalKind::kRegular &&
                current.size == intent.expectedSize && current.mtimeSec == intent.expectedMtimeSec) {
       // After a reboot the last confirmations may not have reached the disk:

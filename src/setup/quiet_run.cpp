@@ -3,6 +3,7 @@
 #include <string>
 
 #include "install/install_outcome.h"
+#include "install/journal_recovery.h"
 #include "resources/resource_table.h"
 #include "setup/setup_sequence.h"
 #include "setup/stop_signal_wait.h"
@@ -26,6 +27,37 @@ void ReportFailure(std::FILE* err, const NarrowString& text, const WideString& p
   line += "\n";
   std::fputs(line.c_str(), err);
   std::fflush(err);
+}
+
+// `text` on one line: its lines (a list of files has one per line) joined by
+// "; ", or by a space after a line that ends a sentence.
+WideString OneLine(const WideString& text) {
+  WideString line;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find(u'\n', start);
+    if (end == WideString::npos) end = text.size();
+    if (end > start) {
+      if (!line.empty()) line += line.ends_with(u'.') || line.ends_with(u':') ? u" " : u"; ";
+      line += text.substr(start, end - start);
+    }
+    start = end + 1;
+  }
+  return line;
+}
+
+// The line of a recovery notice: its text in the UI language, in English when
+// the locale's encoding cannot write that (as ConsoleText does).
+NarrowString RecoveryLine(const RecoveryNotice& notice) {
+  NarrowString local;
+  if (WideToLocaleChecked(OneLine(RecoveryMessage(notice)), local)) return local;
+  // The recovery runs before the worker exists: this is still the only
+  // thread, so the language may change for the one text.
+  const int language = GetCurrentLanguage();
+  SetCurrentLanguage(kEnglishLanguage);
+  const WideString english = OneLine(RecoveryMessage(notice));
+  SetCurrentLanguage(language);
+  return WideToLocale(english);
 }
 
 // The text of a check that failed.
@@ -62,11 +94,13 @@ int ExitStatusOfChecks(PreinstallResult result) {
 int Run(const QuietRequest& request, std::FILE* out, std::FILE* err, StopSignalWait& stop) {
   SetupSequence sequence(request.useCurrentDirectory);
 
-  const RecoveryReport recovery = sequence.RecoverInterruptedInstallations();
-  if (!recovery.complete) {
-    ReportFailure(err, WideToLocale(recovery.text), recovery.directory);
-    return kExitRecoveryIncomplete;
+  // One line about each installation an earlier process left unfinished;
+  // when one could not be fully undone, nothing new is installed over it.
+  const RecoveryOutcome recovery = sequence.RecoverInterruptedInstallations();
+  for (const RecoveryNotice& notice : recovery.notices) {
+    ReportFailure(err, RecoveryLine(notice), WideString());
   }
+  if (recovery.anyIncomplete()) return kExitRecoveryIncomplete;
   if (stop.Take(0) != 0) return kExitInstallFailed;
 
   // The checks' message is told here, as a line, in place of their box.
@@ -136,7 +170,6 @@ NarrowString ConsoleText(const char* id, const WideString& directory) {
   // as every path on the console is.
   return WideToLocale(WithDirectory(LocaleToWide(text->second), directory));
 }
-
 
 bool IsUsableQuietTarget(const WideString& directory) {
   return !directory.empty() && directory[0] == u'/' &&

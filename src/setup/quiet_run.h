@@ -21,7 +21,10 @@
 // writing, the template directory is rolled back, the image removed, and the
 // process ends by that signal (a shell shows 128 + its number).
 //
-// Output: each failure is one line on `err`, its text in the UI language
+// Output: each notice of the recovery (an earlier installation restored,
+// completed, not fully undone, or its damaged journal set aside) is one line
+// on `err`, its text in the UI language with the lines of its list of files
+// joined. Each failure is one line on `err`, its text in the UI language
 // followed by the path concerned when there is one (the kit, the temporary
 // directory, the refused value, the entry's destination, the kept backup
 // directory, the launcher file). On 0 and 9 one line on `out`, untranslated,

@@ -16,7 +16,9 @@ SetupSequence::~SetupSequence() {
   (void)m_worker.Join();
 }
 
-RecoveryReport SetupSequence::RecoverInterruptedInstallations() { return RecoveryReport{}; }
+RecoveryOutcome SetupSequence::RecoverInterruptedInstallations(const RecoveryOptions& options) {
+  return veskp8::RecoverInterruptedInstallations(options);
+}
 
 PreinstallResult SetupSequence::RunChecks(const PreinstallMessage& showError,
                                           const PreinstallServices& services) {
@@ -43,6 +45,9 @@ WideString SetupSequence::CheckSubject(PreinstallResult result) const {
 bool SetupSequence::StartInstallation(InstallJobOptions options) {
   if (!m_checksPassed || m_workerLaunched) return false;
   m_channel.Start(&m_kit, m_targetDir);
+  // The journal opens itself when the transaction begins; after a rollback
+  // the job finishes it, after a success RegisterTarget does.
+  options.journal = &m_journal;
   m_worker.Launch(&m_channel, std::move(options));
   m_workerLaunched = m_worker.createResult() == 0;
   return m_workerLaunched;
@@ -70,6 +75,12 @@ bool SetupSequence::RegisterTarget(WideString* failedFile) {
   registration.m_targetDir = m_targetDir;
   registration.m_scope1FileExists = m_scope1FileExists;
   registration.m_listFromScope1 = m_listFromScope1;
+  // Installed and registered (or tried): the installation is complete, and
+  // its journal goes, also when the launcher file could not be written.
+  struct FinishJournal {
+    InstallJournal& journal;
+    ~FinishJournal() { journal.Finish(); }
+  } finish{m_journal};
   const bool registered = RegisterInstalledTemplates(registration, failedFile);
   m_templateDirs = registration.m_templateDirs;
   return registered;

@@ -14,21 +14,26 @@
 //   3. SetTargetDirectory — optional: the directory page or a -D option
 //      replaces the proposal.
 //   4. StartInstallation — the job on the worker thread (backup of replaced
-//      files, rollback on failure); ReadStatus while it runs; StopInstallation
+//      files, rollback on failure), written ahead to the run's journal
+//      (install_journal.h) so that a later start can finish it after a kill
+//      or a crash; ReadStatus while it runs; StopInstallation
 //      to interrupt it; FinishInstallation joins the worker and gives its
 //      report.
 //   5. RegisterTarget — after a successful installation, the directory goes to
 //      the head of the launcher's template-directory list, in the scopes the
-//      checks found.
+//      checks found; then the run's journal is removed (also when the
+//      registration failed: the files are installed, and a later recovery
+//      must not take them for an interrupted commit).
 //
 // The sequence keeps to that order itself: it installs only after the checks
 // passed, and registers only after the installation reported success.
 //
 // Ownership: the sequence owns the kit (and with it the inflated image), the
-// progress channel, the worker record, the template-directory list and the
-// flags that choose the registration scopes. Its destructor joins a worker
-// that is still running (the worker is destroyed before the channel and the
-// kit it uses), then removes the image.
+// progress channel, the worker record, the run's journal, the
+// template-directory list and the flags that choose the registration scopes.
+// Its destructor joins a worker that is still running (the worker is
+// destroyed before the channel, the kit and the journal it uses), then
+// removes the image; a journal still open then stays for the next start.
 //
 // Threads: every operation runs on the owning (main) thread, except
 // StopInstallation, which may also be called from another thread of the
@@ -38,6 +43,8 @@
 
 #include <vector>
 
+#include "install/install_journal.h"
+#include "install/journal_recovery.h"
 #include "install/progress_channel.h"
 #include "install/worker_thread.h"
 #include "kit/kit_archive.h"
@@ -45,14 +52,6 @@
 #include "text/wide_string.h"
 
 namespace veskp8 {
-
-// What step 1 found. An installation that could not be fully undone is
-// reported with its text (in the UI language) and the directory concerned.
-struct RecoveryReport {
-  bool complete = true;
-  WideString text;
-  WideString directory;
-};
 
 class SetupSequence {
  public:
@@ -64,11 +63,14 @@ class SetupSequence {
   SetupSequence(const SetupSequence&) = delete;
   SetupSequence& operator=(const SetupSequence&) = delete;
 
-  // Step 1. No installer of this version leaves a record of an interrupted
-  // installation behind (the rollback runs in the process that started it),
-  // so there is nothing to recover yet and the report is complete; the
-  // journal of interrupted installations plugs in here.
-  [[nodiscard]] RecoveryReport RecoverInterruptedInstallations();
+  // Step 1: RecoverInterruptedInstallations of journal_recovery.h with
+  // `options` (the default: the journals below the home directory). Each
+  // journal it finished or set aside comes back as one notice, to be told to
+  // the user once (RecoveryMessage); anyIncomplete() when an installation
+  // could not be fully undone or a journal could not be read. Nothing here
+  // tells the user. Call before the checks: a missing kit never blocks it.
+  [[nodiscard]] RecoveryOutcome RecoverInterruptedInstallations(
+      const RecoveryOptions& options = {});
 
   // Step 2: CheckBeforeInstall on this sequence's state. `showError` is
   // called once with the failing check's text.
@@ -88,7 +90,8 @@ class SetupSequence {
 
   // Step 4. Starts the channel on the kit and the target directory and
   // launches the worker with `options` (the wizard keeps the job's pause
-  // after the final status; the unattended mode sets it to 0). False when the
+  // after the final status; the unattended mode sets it to 0) and the run's
+  // journal in place of `options.journal`. False when the
   // checks have not passed or the thread could not be created: nothing was
   // installed and no status will come.
   [[nodiscard]] bool StartInstallation(InstallJobOptions options = {});
@@ -122,7 +125,8 @@ class SetupSequence {
   // of the list, written in scope 0 unless the list came from scope 1, and in
   // scope 1 when its file existed. True when every file was written; false
   // with the path of the file that was not in `*failedFile`. Does nothing and
-  // answers false (no path) unless the job has posted its success.
+  // answers false (no path) unless the job has posted its success. The
+  // journal is finished once the registration was tried (a throw included).
   [[nodiscard]] bool RegisterTarget(WideString* failedFile = nullptr);
 
   const KitArchive& kit() const noexcept { return m_kit; }
@@ -137,7 +141,9 @@ class SetupSequence {
   std::vector<WideString> m_templateDirs;
   WideString m_targetDir;
   WideString m_kitPath;
-  // Declared before the channel and the worker: destroyed after them.
+  // Declared before the channel and the worker: destroyed after them (the
+  // worker writes to the journal).
+  InstallJournal m_journal;
   KitArchive m_kit;
   ProgressChannel m_channel;
   WorkerThread m_worker;

@@ -67,10 +67,16 @@ void CInstallerDlg::PresetTargetDirectory(const WideString& directory) {
 WideString CInstallerDlg::GetTitle() { return Utf8ToWide(m_title.view()); }
 
 void CInstallerDlg::Run() {
+  // Without a display nothing is recovered either: a later start that can
+  // tell the user does it.
   if (!m_displayOpen) return;
-  const RecoveryReport recovery = m_sequence.RecoverInterruptedInstallations();
-  if (!recovery.complete) {
-    ShowMessageBox(this, recovery.text + u" " + recovery.directory, kMessageErrorOk);
+  // Before the checks: one box about each installation an earlier process
+  // left unfinished, now undone or completed.
+  const RecoveryOutcome recovery = m_sequence.RecoverInterruptedInstallations();
+  for (const RecoveryNotice& notice : recovery.notices) {
+    const bool bad =
+        notice.result == RecoveryResult::kIncomplete || notice.result == RecoveryResult::kDamaged;
+    ShowMessageBox(this, RecoveryMessage(notice), bad ? kMessageErrorOk : kMessagePlainOk);
   }
   const PreinstallResult checks = m_sequence.RunChecks(
       [this](const WideString& text) { ShowMessageBox(this, text, kMessageErrorOk); });

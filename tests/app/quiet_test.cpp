@@ -1,6 +1,6 @@
 // The unattended mode (-Q) through the real veskp8-setup, without a display:
 // its exit statuses, its lines on standard error and standard output, -D, the
-// stop signals, and --help / --version.
+// stop signals, the recovery of a killed installation, and --help / --version.
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <utime.h>
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 #include <string>
@@ -16,7 +17,9 @@
 #include <vector>
 
 #include "app/installer_process.h"
+#include "install/engine_test_support.h"
 #include "install/fs_test_support.h"
+#include "install/install_journal.h"
 
 namespace veskp8::test {
 namespace {
@@ -303,6 +306,83 @@ TEST_F(QuietRun, StopSignalRollsBackAndEndsTheProcessByIt) {
     EXPECT_FALSE(Exists(LauncherFile()));
     ExpectTmpEmpty();
   }
+}
+
+TEST_F(QuietRun, NextRunUndoesAKilledInstallationAndTellsItInOneLine) {
+  MakeKit(m_threeFiles);
+  const std::string target = m_scratch / "t";
+  ASSERT_EQ(mkdir(target.c_str(), 0755), 0);
+  ASSERT_TRUE(WriteText(target + "/a.txt", "the user's own\n"));
+  SetTime(target + "/a.txt", kOldTime);
+  // The engine with its journal in a child that is SIGKILLed once it has
+  // replaced a.txt and written sub/b.txt, as a kill of the installer leaves it.
+  const auto killedInstall = [&] {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      setenv("HOME", Home().c_str(), 1);
+      setenv("TMPDIR", Tmp().c_str(), 1);
+      KitArchive kit;
+      if (OpenKit(kit, Wide(KitDir() + "/veskp8.efd")) != 0) _exit(3);
+      InstallJournal journal;
+      InstallJobOptions options;
+      options.journal = &journal;
+      options.stepHook = [](InstallStep step, std::size_t index, const WideString&) {
+        if (step == InstallStep::kWritten && index == 1) raise(SIGKILL);
+        return kOk;
+      };
+      (void)RunInstall(kit, target + "/", options);
+      _exit(4);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    ASSERT_EQ(Names(Home() + "/.veskp8/journal").size(), 1u);
+  };
+  const std::string interrupted = "An earlier installation into " + target + " was interrupted";
+
+  // Restored before the kit is looked for: a missing kit does not stop it.
+  killedInstall();
+  ASSERT_EQ(ReadText(target + "/sub/b.txt"), "bravo\n");
+  ASSERT_EQ(rename((KitDir() + "/veskp8.efd").c_str(), (m_scratch / "kit.efd").c_str()), 0);
+  const ProgramRun restored = Run({"-Q", "-D" + target});
+  EXPECT_EQ(Status(restored), 2);
+  EXPECT_EQ(restored.err, interrupted + ". The directory has been restored.\n" + kNoSource + " " +
+                              KitDir() + "/veskp8.efd\n");
+  EXPECT_EQ(Names(target), std::vector<std::string>{"a.txt"});
+  EXPECT_EQ(ReadText(target + "/a.txt"), "the user's own\n");
+  EXPECT_EQ(ModificationTime(target + "/a.txt"), kOldTime);
+  EXPECT_EQ(Names(Home() + "/.veskp8/journal"), std::vector<std::string>{});
+  ExpectTmpEmpty();
+
+  // The user changes a file the killed run wrote: it stays (and with it the
+  // directory the run made), the line names both and the list file, and
+  // nothing new is installed (status 10).
+  ASSERT_EQ(rename((m_scratch / "kit.efd").c_str(), (KitDir() + "/veskp8.efd").c_str()), 0);
+  killedInstall();
+  ASSERT_TRUE(WriteText(target + "/sub/b.txt", "changed by the user\n"));
+  const ProgramRun incomplete = Run({"-Q", "-D" + target});
+  EXPECT_EQ(Status(incomplete), 10);
+  EXPECT_EQ(incomplete.out, "");
+  const std::string list = Home() + "/.veskp8/unrestored-";
+  EXPECT_EQ(incomplete.err.rfind(interrupted +
+                                     ", and the directory could not be fully restored. "
+                                     "Files affected: 2. sub/b.txt; sub/; The full list "
+                                     "is in " +
+                                     list,
+                                 0),
+            0u)
+      << incomplete.err;
+  EXPECT_EQ(std::count(incomplete.err.begin(), incomplete.err.end(), '\n'), 1);
+  EXPECT_EQ(ReadText(target + "/sub/b.txt"), "changed by the user\n");
+  EXPECT_EQ(ReadText(target + "/a.txt"), "the user's own\n");
+  EXPECT_FALSE(Exists(target + "/sub/deeper"));
+  EXPECT_FALSE(Exists(LauncherFile()));
+  ExpectTmpEmpty();
+
+  // Told once: the next run installs.
+  const ProgramRun next = Run({"-Q", "-D" + target});
+  EXPECT_EQ(Status(next), 0) << next.err;
+  EXPECT_EQ(next.err, "");
 }
 
 TEST_F(QuietRun, HelpAndVersionPrintAndInstallNothing) {
