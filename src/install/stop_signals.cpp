@@ -17,20 +17,27 @@ std::mutex g_notifierMutex;
 StopNotifier g_notifier = nullptr;
 void* g_notifierContext = nullptr;
 
+// The signals taken; fixed before the waiter thread starts.
+sigset_t g_set;
+
+// The stop signals that the process did not inherit as ignored: a run under
+// nohup, or a background job of a shell without job control (SIGINT), keeps
+// ignoring them.
 sigset_t StopSet() {
   sigset_t set;
   sigemptyset(&set);
-  sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGHUP);
+  for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
+    struct sigaction current {};
+    if (sigaction(number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
+    sigaddset(&set, number);
+  }
   return set;
 }
 
 void* WaitForSignals(void*) {
-  const sigset_t set = StopSet();
   for (;;) {
     int number = 0;
-    if (sigwait(&set, &number) != 0) continue;
+    if (sigwait(&g_set, &number) != 0) continue;
     const std::lock_guard<std::mutex> lock(g_notifierMutex);
     if (g_signal.load() != 0) continue;  // the first one decides
     g_signal.store(number);
@@ -41,9 +48,9 @@ void* WaitForSignals(void*) {
 }
 
 bool StartWaiter() {
-  const sigset_t set = StopSet();
+  g_set = StopSet();
   sigset_t previous;
-  if (pthread_sigmask(SIG_BLOCK, &set, &previous) != 0) return false;
+  if (pthread_sigmask(SIG_BLOCK, &g_set, &previous) != 0) return false;
   pthread_attr_t attributes;
   bool started = false;
   if (pthread_attr_init(&attributes) == 0) {

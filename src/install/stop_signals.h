@@ -3,7 +3,8 @@
 // X display. One facility for the wizard and for a run without a main loop.
 //
 // No asynchronous handler is involved. InstallStopSignals blocks the three
-// signals in the calling thread, which must be the main thread before any
+// signals (those not inherited as ignored: under nohup SIGHUP stays ignored,
+// as does SIGINT in a shell's background job) in the calling thread, which must be the main thread before any
 // other thread exists (GLib, GTK and the worker thread inherit the mask),
 // and starts one waiter thread that takes them with sigwait. The first
 // signal taken:

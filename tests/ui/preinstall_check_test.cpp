@@ -92,6 +92,9 @@ struct Harness {
   std::uint32_t kitSize = 1000;
   std::uint64_t freeBytes = 1u << 30;
   ResultCode openResult = kOk;
+  // A stop (a signal) arrives when this call is made, e.g. "probe /b".
+  std::string stopAt;
+  bool stop = false;
 
   std::vector<std::string> calls;
   std::vector<std::string> messages;
@@ -130,6 +133,10 @@ struct Harness {
     s.openKit = [this](KitArchive&, FileHandle, const std::atomic<bool>*) {
       calls.push_back("open");
       return openResult;
+    };
+    s.stopRequested = [this] {
+      if (!calls.empty() && calls.back() == stopAt) stop = true;
+      return stop;
     };
     return s;
   }
@@ -183,6 +190,24 @@ TEST(RunPreinstallChecks, UnknownKitSizeSkipsTheSpaceCheck) {
   EXPECT_TRUE(h.Run());
   EXPECT_TRUE(h.messages.empty());
   for (const std::string& call : h.calls) EXPECT_NE(call, "space");
+}
+
+// A stop ends the checks at the next step, without a message: between two
+// writability probes, and when a stopped inflation makes the open fail.
+TEST(RunPreinstallChecks, StopEndsTheChecksSilently) {
+  Harness probing;
+  probing.scope0 = true;
+  probing.scope0List = {Wide("/a"), Wide("/b"), Wide("/c")};
+  probing.stopAt = "probe /b";
+  EXPECT_FALSE(probing.Run());
+  EXPECT_TRUE(probing.messages.empty());
+  EXPECT_EQ(probing.calls.back(), "probe /b");
+
+  Harness opening;
+  opening.stopAt = "open";
+  opening.openResult = kErrCancelled;
+  EXPECT_FALSE(opening.Run());
+  EXPECT_TRUE(opening.messages.empty());
 }
 
 TEST(RunPreinstallChecks, KitThatDoesNotOpenIsDamaged) {
