@@ -5,6 +5,8 @@
 #   interrupt_test.sh signals       SIGTERM, SIGINT, SIGHUP while it copies
 #   interrupt_test.sh display_lost  the X server killed while it copies
 #   interrupt_test.sh inflation     SIGTERM while it inflates the kit
+#   interrupt_test.sh wizard        SIGTERM on the welcome page, SIGHUP with
+#                                   a message box open (interactive run)
 #
 # "While" is made exact with SIGSTOP: the installer is held, the state is
 # checked to be mid-copy (or mid-inflation), the interruption is delivered,
@@ -111,8 +113,20 @@ snapshot() {
 start_app() {
   # Started the way a terminal starts it: SIGINT at its default, not
   # ignored as in a background job of a shell without job control.
-  (cd "$app" && exec env --default-signal=INT ./veskp8-setup -S >"$scratch/stdout" 2>"$scratch/stderr") &
+  (cd "$app" && exec env --default-signal=INT ./veskp8-setup "$@" >"$scratch/stdout" 2>"$scratch/stderr") &
   app_pid=$!
+}
+
+# Waits for N visible windows titled like the installer's.
+wait_windows() {
+  local i
+  for i in $(seq 300); do
+    [ "$(xdotool search --onlyvisible --name '^Installing configuration$' 2>/dev/null | wc -l)" -ge "$1" ] &&
+      return 0
+    kill -0 "$app_pid" 2>/dev/null || { wait "$app_pid"; fail "installer ended, status $?"; }
+    sleep 0.1
+  done
+  fail "not $1 window(s)"
 }
 
 # Waits until a large part is being written, then holds the installer and
@@ -164,7 +178,7 @@ case $scenario in
     for signal in TERM INT HUP; do
       make_user_tree
       snapshot >"$scratch/before"
-      start_app
+      start_app -S
       hold_mid_copy
       kill -$signal "$app_pid"
       release_and_wait
@@ -183,7 +197,7 @@ case $scenario in
     make_kit
     make_user_tree
     snapshot >"$scratch/before"
-    start_app
+    start_app -S
     hold_mid_copy
     kill "$xvfb_pid"
     wait "$xvfb_pid" 2>/dev/null
@@ -211,7 +225,7 @@ case $scenario in
     make_kit
     make_user_tree
     snapshot >"$scratch/before"
-    start_app
+    start_app -S
     # Inflating: the installer holds a file of the temporary directory open.
     inflating=
     for i in $(seq 3000); do
@@ -233,6 +247,33 @@ case $scenario in
     cmp -s "$scratch/before" "$scratch/after" || fail "template directory changed"
     expect_nothing_left
     echo "SIGTERM while inflating: ended by it ${took_ms} ms after it, no image left"
+    ;;
+
+  wizard)
+    # Before copying a signal ends the run at once, in whichever loop the
+    # main thread waits: the wizard's own, or a message box's.
+    start_x
+    head -c 20000000 /dev/urandom >"$tree/random.bin"
+    "$bin/veskp8-kit" create -o "$app/veskp8.efd" "$tree" --desc en P V "" >/dev/null || fail "kit"
+    cp "$bin/veskp8-setup" "$app/veskp8-setup"
+    for signal in TERM HUP; do
+      start_app
+      wait_windows 1
+      if [ $signal = HUP ]; then
+        xdotool windowfocus "$(xdotool search --onlyvisible --name '^Installing configuration$')"
+        sleep 0.2
+        xdotool key --clearmodifiers Escape
+        wait_windows 2 # the question "Do you really want to cancel installation?"
+      fi
+      kill -STOP "$app_pid"
+      kill -$signal "$app_pid"
+      release_and_wait
+      [ "$rc" = $((128 + $(kill -l $signal))) ] || fail "exit status $rc, not death by SIG$signal"
+      expect_nothing_left
+      [ -e "$cfg0" ] && fail "registered: $(cat "$cfg0"; ls -la "$scratch/home/.Vesk/vesklaunch")"
+      echo "SIG$signal before copying: ended by it ${took_ms} ms after it"
+    done
+    signal=
     ;;
 
   *)
