@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -79,8 +80,9 @@ struct Harness {
   bool scope1FileExists = false;
   bool listFromScope1 = false;
   KitArchive kit;
+  std::atomic<bool> stop{false};
   PreinstallState state{true,           kitPath, templateDirs, targetDir, scope1FileExists,
-                        listFromScope1, kit};
+                        listFromScope1, kit,     &stop};
 
   bool kitExists = true;
   bool scope0 = false;
@@ -92,12 +94,16 @@ struct Harness {
   std::uint32_t kitSize = 1000;
   std::uint64_t freeBytes = 1u << 30;
   ResultCode openResult = kOk;
-  // A stop (a signal) arrives when this call is made, e.g. "probe /b".
+  // A stop (a signal) arrives during this call, e.g. "probe /b".
   std::string stopAt;
-  bool stop = false;
+  const std::atomic<bool>* inflationStop = nullptr;  // what the open was given
 
   std::vector<std::string> calls;
   std::vector<std::string> messages;
+  void Call(const std::string& call) {
+    calls.push_back(call);
+    if (call == stopAt) stop = true;
+  }
 
   PreinstallServices Services() {
     PreinstallServices s;
@@ -113,7 +119,7 @@ struct Harness {
       for (const WideString& d : scope ? scope1List : scope0List) list.push_back(d);
     };
     s.isDirectoryWritable = [this](const WideString& d) {
-      calls.push_back("probe " + Narrow(d));
+      Call("probe " + Narrow(d));
       for (const std::string& w : writable) {
         if (w == Narrow(d)) return true;
       }
@@ -130,13 +136,10 @@ struct Harness {
       *bytes = freeBytes;
       return kOk;
     };
-    s.openKit = [this](KitArchive&, FileHandle, const std::atomic<bool>*) {
-      calls.push_back("open");
+    s.openKit = [this](KitArchive&, FileHandle, const std::atomic<bool>* flag) {
+      Call("open");
+      inflationStop = flag;
       return openResult;
-    };
-    s.stopRequested = [this] {
-      if (!calls.empty() && calls.back() == stopAt) stop = true;
-      return stop;
     };
     return s;
   }
@@ -208,6 +211,7 @@ TEST(RunPreinstallChecks, StopEndsTheChecksSilently) {
   opening.openResult = kErrCancelled;
   EXPECT_FALSE(opening.Run());
   EXPECT_TRUE(opening.messages.empty());
+  EXPECT_EQ(opening.inflationStop, &opening.stop) << "the inflation polls the same flag";
 }
 
 TEST(RunPreinstallChecks, KitThatDoesNotOpenIsDamaged) {
