@@ -96,6 +96,7 @@ void CInstallerDlg::Run() {
   // The process must not end while the worker still writes files.
   (void)m_sequence.FinishInstallation();
   SetStopNotifier(nullptr, nullptr);
+  g_displayLostDialog = nullptr;
 }
 
 void CInstallerDlg::OnStopSignal(void* data) {
