@@ -247,6 +247,16 @@ case $scenario in
     cmp -s "$scratch/before" "$scratch/after" || fail "template directory changed"
     expect_nothing_left
     echo "SIGTERM while inflating: ended by it ${took_ms} ms after it, no image left"
+    # The image has no name: not even SIGKILL leaves it in the temporary directory.
+    start_app -S
+    for i in $(seq 3000); do
+      ls -l "/proc/$app_pid/fd" 2>/dev/null | grep -q -- "-> $tmp/" && break
+      sleep 0.01
+    done
+    kill -KILL "$app_pid"
+    wait "$app_pid" 2>/dev/null
+    app_pid=
+    [ -z "$(ls -A "$tmp")" ] || fail "SIGKILL while inflating left: $(ls -A "$tmp")"
     ;;
 
   wizard)
