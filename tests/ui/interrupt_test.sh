@@ -129,12 +129,12 @@ wait_windows() {
   fail "not $1 window(s)"
 }
 
-# Waits until a large part is being written, then holds the installer and
-# makes sure the copy is not over.
+# Waits until large part N (default 1) is being written, then holds the
+# installer and makes sure the copy is not over.
 hold_mid_copy() {
-  local i
+  local part=$target/Trade/data/part${1:-1}.bin i
   for i in $(seq 3000); do
-    [ -s "$target/Trade/data/part1.bin" ] && break
+    [ "$(stat -c %s "$part" 2>/dev/null || echo 0)" -gt 4096 ] && break
     kill -0 "$app_pid" 2>/dev/null || fail "installer ended before copying"
     sleep 0.01
   done
@@ -175,11 +175,14 @@ case $scenario in
   signals)
     start_x
     make_kit
+    # Each one in another part; the second part replaces a file of the user's.
+    part=0
     for signal in TERM INT HUP; do
+      part=$((part + 1))
       make_user_tree
       snapshot >"$scratch/before"
       start_app -S
-      hold_mid_copy
+      hold_mid_copy $part
       kill -$signal "$app_pid"
       release_and_wait
       [ "$rc" = $((128 + $(kill -l $signal))) ] || fail "exit status $rc, not death by SIG$signal"
@@ -187,7 +190,7 @@ case $scenario in
       cmp -s "$scratch/before" "$scratch/after" ||
         fail "template directory changed: $(diff "$scratch/before" "$scratch/after")"
       expect_nothing_left
-      echo "SIG$signal while copying: rolled back and ended by it ${took_ms} ms after it"
+      echo "SIG$signal while copying part $part: rolled back and ended by it ${took_ms} ms after it"
     done
     signal=
     ;;
