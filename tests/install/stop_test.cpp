@@ -17,6 +17,7 @@
 #include "install/engine_test_support.h"
 #include "install/process.h"
 #include "install/stop_signals.h"
+#include "install/worker_thread.h"
 
 namespace veskp8::test {
 namespace {
@@ -198,6 +199,55 @@ TEST_F(EngineStopTest, StopAfterTheLastEntryLetsTheCommitFinish) {
   EXPECT_EQ(channel.ReadStatus().percent, 100);
   EXPECT_EQ(ReadAll(m_t + "/a.txt"), "new a");
   EXPECT_EQ(ReadAll(m_t + "/d/b.txt"), "b");
+  EXPECT_TRUE(BackupDirs(m_tmp).empty());
+}
+
+// The owner's side, across threads: a stop while the worker copies ends in
+// a rollback, a stop once the worker is past its last entry in a commit.
+TEST_F(EngineStopTest, WorkerStoppedWhileCopyingRollsBackAndPastItsLastEntryCommits) {
+  PutFile(m_t + "/big.bin", "old big", kOld, 0600);
+  auto kit = OpenTestKit(m_base / "kit.efd",
+                         {{"a.txt", "new a"}, {"big.bin", std::string(64 << 20, 'x')}});
+  ASSERT_TRUE(kit);
+  const Snapshot before = TakeSnapshot(m_t);
+  std::atomic<bool> stop{false};
+  std::atomic<bool> writing{false};
+  InstallJobOptions options;
+  options.pauseMilliseconds = 0;
+  options.stop = &stop;
+  options.stepHook = [&](InstallStep step, std::size_t index, const WideString&) {
+    if (step == InstallStep::kWrite && index == 1) writing = true;
+    return kOk;
+  };
+  {
+    ProgressChannel channel;
+    channel.Start(kit.get(), Wide(m_t));
+    WorkerThread worker;
+    worker.Launch(&channel, options);
+    ASSERT_EQ(worker.createResult(), 0);
+    while (!writing) std::this_thread::yield();
+    stop = true;  // as the signal waiter thread sets it
+    ASSERT_EQ(worker.Join(), 0);
+    EXPECT_EQ(worker.report().result, kErrCancelled);
+    EXPECT_EQ(channel.ReadStatus().code, kErrCancelled);
+    EXPECT_EQ(TakeSnapshot(m_t), before);
+  }
+  stop = false;
+  options.stepHook = [&](InstallStep step, std::size_t, const WideString&) {
+    if (step == InstallStep::kCommit) stop = true;
+    return kOk;
+  };
+  ProgressChannel channel;
+  channel.Start(kit.get(), Wide(m_t));
+  WorkerThread worker;
+  worker.Launch(&channel, options);
+  while (!stop) std::this_thread::yield();  // the job is at its commit
+  ASSERT_EQ(worker.Join(), 0);
+  EXPECT_EQ(worker.report().result, kOk);
+  EXPECT_EQ(channel.ReadStatus().percent, 100);
+  EXPECT_EQ(ReadAll(m_t + "/a.txt"), "new a");
+  EXPECT_EQ(Exists(m_t + "/big.bin") ? std::filesystem::file_size(m_t + "/big.bin") : 0u,
+            std::uintmax_t{64} << 20);
   EXPECT_TRUE(BackupDirs(m_tmp).empty());
 }
 
