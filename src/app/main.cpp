@@ -6,7 +6,11 @@
 // when no display can be opened; and the unattended mode (-Q), which never
 // starts GTK and reports through its exit status, one line on standard error
 // per failure and a summary line on standard output (setup/quiet_run.h).
-// --help and --version print their text and exit with 0.
+// --help and --version print their text and exit with 0. In both ways
+// SIGTERM, SIGINT and SIGHUP end the installer by that signal once the
+// installation has been rolled back (or its commit finished and registered);
+// a lost X display ends the wizard with status 1 after the same
+// (install/stop_signals.h).
 #include <gdk/gdk.h>
 #include <glib.h>
 
@@ -15,6 +19,7 @@
 #include <cstdlib>
 
 #include "app/startup.h"
+#include "install/stop_signals.h"
 #include "resources/resource_table.h"
 #include "setup/quiet_run.h"
 #include "ui/installer_dlg.h"
@@ -34,6 +39,8 @@ int RunWizard(veskp8::StartupRecord& record) {
   // Before GTK starts (the dialog starts it), so that its own texts follow
   // the installer's language, -L included, instead of the desktop's.
   setenv("LANGUAGE", veskp8::ToolkitLanguage(record).c_str(), 1);
+  // Its destructor joins the worker and removes the kit's image before a stop
+  // signal ends the process (main).
   veskp8::CInstallerDlg dialog(record.m_argc, record.m_argv, record.m_silent, title,
                                record.m_languageCode, record.m_useCurrentDirectory);
   if (!dialog.HasDisplay()) {
@@ -49,6 +56,9 @@ int RunWizard(veskp8::StartupRecord& record) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // First, before GLib, GTK or the worker start threads of their own: they
+  // inherit the blocked stop signals.
+  (void)veskp8::InstallStopSignals();
   g_log_set_default_handler(DropLogMessage, nullptr);
   g_set_printerr_handler(DropText);
   g_set_print_handler(DropText);
@@ -65,7 +75,11 @@ int main(int argc, char** argv) {
     case veskp8::StartupRecord::Information::kNone:
       break;
   }
-  if (!record.m_quiet) return RunWizard(record);
+  if (!record.m_quiet) {
+    const int status = RunWizard(record);
+    if (veskp8::StopSignal() != 0) veskp8::EndByStopSignal();
+    return status;
+  }
 
   veskp8::SetCurrentLanguage(record.m_languageIndex);
   veskp8::QuietRequest request;

@@ -93,9 +93,7 @@ ResultCode InstallEngine::RunJob(ProgressChannel& channel) {
     // commit the record is empty and the rollback does nothing).
     return ReportError(kErrInvalidParameter, percent);
   }
-  if (m_options.pauseMilliseconds != 0) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(m_options.pauseMilliseconds));
-  }
+  Pause();
   return kOk;
 }
 
@@ -114,6 +112,9 @@ ResultCode InstallEngine::Install(KitArchive& kit, const WideString& target, int
     WideString name = entries[index].name;
     ReplaceAll(name, backslash, slash);
     const WideString destination = target + name;
+    if (Stopped()) {
+      return kErrCancelled;
+    }
     m_channel->Post(kOk, destination, percent);
     if (index % InstallJournal::kBatchSize == 0) {
       WriteIntents(kit, target, index);
@@ -259,6 +260,9 @@ ResultCode InstallEngine::WriteEntry(KitArchive& kit, std::size_t index,
     if (code != kOk) {
       return fail(code);
     }
+    if (remaining != 0 && Stopped()) {
+      return fail(kErrCancelled);  // the rollback removes or restores the file
+    }
   }
   // A new file: nothing beyond the data to cut off.
   code = SetFileTimes(file, entry.modificationTime);
@@ -308,6 +312,20 @@ void InstallEngine::CloseSyncTargets() {
 ResultCode InstallEngine::Step(InstallStep step, std::size_t index,
                                const WideString& destination) const {
   return m_options.stepHook ? m_options.stepHook(step, index, destination) : kOk;
+}
+
+bool InstallEngine::Stopped() const noexcept {
+  return m_options.stop != nullptr && m_options.stop->load();
+}
+
+void InstallEngine::Pause() const {
+  // In short steps, so that a stop does not wait for the whole pause.
+  constexpr unsigned kStepMs = 20;
+  for (unsigned waited = 0; waited < m_options.pauseMilliseconds && !Stopped();
+       waited += kStepMs) {
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(std::min(kStepMs, m_options.pauseMilliseconds - waited)));
+  }
 }
 
 ResultCode InstallEngine::ReportError(ResultCode code, int percent) {

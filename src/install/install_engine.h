@@ -19,6 +19,12 @@
 //    from the kit image into a new file (created with O_EXCL, mode 0660 minus
 //    the umask, access and modification time set to the entry's time in
 //    whole seconds); then honours the channel's cancel request;
+//  - stops when the stop flag (InstallJobOptions::stop) is set, looked at
+//    before each entry and after each 1 MiB block it copies, so that a large
+//    entry does not hold a stop up: the run then ends as a cancelled one
+//    (1223, rolled back). Past the last entry the flag is no longer looked
+//    at: the commit is finished; only the pause after the final post ends
+//    early;
 //  - makes what it wrote durable (syncfs of every file system written to),
 //    commits (removes the backup directory), posts (0, "Copying complete...",
 //    100) and pauses (one second by default) so the final status stays
@@ -55,6 +61,7 @@
 // caller can tell a script whether anything changed and what went wrong.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -62,6 +69,7 @@
 #include <vector>
 
 #include "install/install_transaction.h"
+#include "install/stop_signals.h"
 #include "text/result_code.h"
 #include "text/wide_string.h"
 
@@ -93,6 +101,9 @@ struct InstallJobOptions {
   // Pause after the final post, in milliseconds. The installer keeps the
   // default; tests and benchmarks set 0.
   unsigned pauseMilliseconds = 1000;
+  // Stop flag looked at during the run (see above); null: none. The
+  // installer keeps the default, the process stop flag of stop_signals.h.
+  const std::atomic<bool>* stop = &ProcessStopFlag();
   // Test seam, empty in the installer. Called at each step of each entry with
   // the entry's index and destination path; a non-zero result is treated as
   // a failure of that step with that code. A hook may also change files on
@@ -145,6 +156,8 @@ class InstallEngine {
   // Keeps a descriptor of the file system of `fd` (device `device`).
   void RememberFileSystemOf(int fd, std::uint64_t device);
   void WriteIntents(const KitArchive& kit, const WideString& target, std::size_t first);
+  [[nodiscard]] bool Stopped() const noexcept;
+  void Pause() const;
   [[nodiscard]] ResultCode MakeWrittenFilesDurable();
   void CloseSyncTargets();
   ResultCode ReportError(ResultCode code, int percent);

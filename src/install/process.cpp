@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 extern char** environ;
 
@@ -41,19 +43,24 @@ class SpawnSetup {
   posix_spawnattr_t m_attributes;
 };
 
-int Run(const std::vector<NarrowString>& argv, bool stdout_to_null, bool stderr_to_null);
+int Run(const std::vector<NarrowString>& argv, bool stdout_to_null, bool stderr_to_null,
+        const std::atomic<bool>* stop);
 
 }  // namespace
 
-int RunProgram(const std::vector<NarrowString>& argv, bool stderr_to_null) {
-  return Run(argv, false, stderr_to_null);
+int RunProgram(const std::vector<NarrowString>& argv, bool stderr_to_null,
+               const std::atomic<bool>* stop) {
+  return Run(argv, false, stderr_to_null, stop);
 }
 
-int RunProgramQuietly(const std::vector<NarrowString>& argv) { return Run(argv, true, true); }
+int RunProgramQuietly(const std::vector<NarrowString>& argv, const std::atomic<bool>* stop) {
+  return Run(argv, true, true, stop);
+}
 
 namespace {
 
-int Run(const std::vector<NarrowString>& argv, bool stdout_to_null, bool stderr_to_null) {
+int Run(const std::vector<NarrowString>& argv, bool stdout_to_null, bool stderr_to_null,
+        const std::atomic<bool>* stop) {
   if (argv.empty() || argv.front().empty()) return -1;
 
   std::vector<char*> args;
@@ -92,10 +99,15 @@ int Run(const std::vector<NarrowString>& argv, bool stdout_to_null, bool stderr_
     return -1;
   }
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
+  for (;;) {
+    const pid_t ended = waitpid(pid, &status, stop != nullptr ? WNOHANG : 0);
+    if (ended == pid) return status;
+    if (ended < 0 && errno != EINTR) return -1;
+    if (stop != nullptr) {
+      if (stop->load()) return -1;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
   }
-  return status;
 }
 
 }  // namespace

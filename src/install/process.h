@@ -10,6 +10,7 @@
 // inherited by the program.
 #pragma once
 
+#include <atomic>
 #include <vector>
 
 #include "text/narrow_string.h"
@@ -25,11 +26,17 @@ namespace veskp8 {
 // could not be started at all (empty argv, not found in PATH, not
 // executable, no process could be made), as a shell that cannot be started
 // would report.
-[[nodiscard]] int RunProgram(const std::vector<NarrowString>& argv, bool stderr_to_null);
+//
+// With `stop`, the wait looks at the flag every 20 ms and gives up once it is
+// set: the result is then -1 and the program is left running (it is the
+// user's, e.g. a document viewer; it ends on its own and init reaps it).
+[[nodiscard]] int RunProgram(const std::vector<NarrowString>& argv, bool stderr_to_null,
+                             const std::atomic<bool>* stop = nullptr);
 
 // RunProgram with both standard output and standard error sent to /dev/null
 // (standard input inherited): for programs whose chatter must not reach the
-// installer's terminal. Same result and blocking as RunProgram.
-[[nodiscard]] int RunProgramQuietly(const std::vector<NarrowString>& argv);
+// installer's terminal. Same result, blocking and `stop` as RunProgram.
+[[nodiscard]] int RunProgramQuietly(const std::vector<NarrowString>& argv,
+                                    const std::atomic<bool>* stop = nullptr);
 
 }  // namespace veskp8

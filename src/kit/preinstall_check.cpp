@@ -88,6 +88,11 @@ class KitFileGuard {
 
 PreinstallResult RunChecks(PreinstallState& state, const PreinstallMessage& showError,
                            const PreinstallServices& services) {
+  const auto stopped = [&] {
+    if (state.stop == nullptr || !state.stop->load()) return false;
+    CloseKit(state.kit);
+    return true;
+  };
   const WideString kitPath = LocateKit(state.useCwd);
   KitFileGuard kitFile;
   if (kitPath.empty() || services.openKitFile(kitPath, kitFile.handle) != kOk) {
@@ -96,6 +101,7 @@ PreinstallResult RunChecks(PreinstallState& state, const PreinstallMessage& show
     return PreinstallResult::kKitNotFound;
   }
   state.kitPath = kitPath;
+  if (stopped()) return PreinstallResult::kStopped;
 
   state.scope1FileExists = services.primaryConfigExists(true);
   if (services.primaryConfigExists(false)) {
@@ -107,6 +113,7 @@ PreinstallResult RunChecks(PreinstallState& state, const PreinstallMessage& show
 
   WideString proposal;
   for (const WideString& directory : state.templateDirs) {
+    if (stopped()) return PreinstallResult::kStopped;
     if (services.isDirectoryWritable(directory)) {
       proposal = directory;
       break;
@@ -114,6 +121,7 @@ PreinstallResult RunChecks(PreinstallState& state, const PreinstallMessage& show
   }
   if (proposal.empty()) proposal = services.defaultTemplateBase() + u"tmplts" + u"/";
   state.targetDir = CleanProposedDirectory(proposal);
+  if (stopped()) return PreinstallResult::kStopped;
 
   std::uint32_t kitSize = 0;
   if (services.fileSize(kitPath, &kitSize) == kOk) {
@@ -126,7 +134,10 @@ PreinstallResult RunChecks(PreinstallState& state, const PreinstallMessage& show
     }
   }
 
-  if (services.openKit(state.kit, kitFile.handle, state.stop) != kOk) {
+  const ResultCode opened = services.openKit(state.kit, kitFile.handle, state.stop);
+  // A stop during the inflation ends it early with a failure: no message.
+  if (stopped()) return PreinstallResult::kStopped;
+  if (opened != kOk) {
     showError(LoadResourceString(IDS_ERROR_DAMAGEDSOURCE));
     return PreinstallResult::kKitDamaged;
   }
@@ -149,6 +160,7 @@ PreinstallResult CheckBeforeInstall(PreinstallState& state, const PreinstallMess
     // own). The kit is closed and its tables freed before the box is built.
   }
   DiscardKit(state.kit);
+  if (state.stop != nullptr && state.stop->load()) return PreinstallResult::kStopped;
   try {
     showError(LoadResourceString(IDS_ERROR_DAMAGEDSOURCE));
   } catch (const std::bad_alloc&) {

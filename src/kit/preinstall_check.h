@@ -14,6 +14,12 @@
 //   4. the kit does not open                -> IDS_ERROR_DAMAGEDSOURCE
 //      (also when memory runs out anywhere in the checks)
 //
+// A stop (PreinstallState::stop; a signal, see install/stop_signals.h) is
+// looked at between the steps and between two writability probes, and the
+// kit's inflation polls it. A stopped check answers kStopped at once without a
+// message, with the kit closed (its image is gone); the caller ends the
+// process.
+//
 // Threads: the user interface thread, before any worker exists. Nothing
 // throws: an allocation failure ends the checks with the damaged-kit message
 // (when even that cannot be shown, the checks answer false silently).
@@ -47,9 +53,10 @@ struct PreinstallState {
   bool& scope1FileExists;                 // out: the scope 1 primary file exists
   bool& listFromScope1;                   // out: list read in scope 1 and not empty
   KitArchive& kit;                        // out: opened kit
-  // in: when set (from any thread or a signal handler) while the kit is
-  // inflated, opening ends with kErrCancelled (the damaged-kit message is then
-  // still shown; a caller that stops the program checks the flag first).
+  // in: the stop flag (the installer passes the process stop flag,
+  // install/stop_signals.h); null: none. Looked at between the steps and
+  // between two writability probes, and polled by the kit's inflation, which
+  // then ends with kErrCancelled. A stop ends the checks without a message.
   const std::atomic<bool>* stop = nullptr;
 };
 
@@ -105,13 +112,14 @@ enum class PreinstallResult {
   kKitNotFound,  // IDS_ERROR_NOSOURCE
   kNoTempSpace,  // IDS_ERROR_NOSPACE
   kKitDamaged,   // IDS_ERROR_DAMAGEDSOURCE (also: memory ran out in the checks)
+  kStopped,      // a stop was requested (PreinstallState::stop): no message
 };
 
 // Runs the checks in order. kReady: the installation may start; every output
 // of `state` is set and the kit is open. Otherwise the failing check:
 // `showError` has been called once with its text (already closed by the
-// user); outputs set before the failure stay as they are, and the kit is
-// closed. The kit file opened in step 1 is closed again before returning, on
+// user), or not at all for kStopped; outputs set before the failure stay as
+// they are, and the kit is closed. The kit file opened in step 1 is closed again before returning, on
 // every path.
 [[nodiscard]] PreinstallResult CheckBeforeInstall(PreinstallState& state,
                                                   const PreinstallMessage& showError,

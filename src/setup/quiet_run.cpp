@@ -4,18 +4,14 @@
 
 #include "install/install_outcome.h"
 #include "install/journal_recovery.h"
+#include "install/stop_signals.h"
 #include "resources/resource_table.h"
 #include "setup/setup_sequence.h"
-#include "setup/stop_signal_wait.h"
 #include "text/conversion.h"
 #include "text/string_ops.h"
 
 namespace veskp8 {
 namespace {
-
-// How long the main thread sleeps between two looks for a stop signal while
-// the worker copies: short enough for a prompt stop and a prompt exit.
-constexpr unsigned kWaitSliceMs = 5;
 
 // One failure line: the text, then the path when there is one.
 void ReportFailure(std::FILE* err, const NarrowString& text, const WideString& path) {
@@ -68,6 +64,7 @@ const char* CheckTextId(PreinstallResult result) {
     case PreinstallResult::kNoTempSpace:
       return IDS_ERROR_NOSPACE;
     case PreinstallResult::kKitDamaged:
+    case PreinstallResult::kStopped:
     case PreinstallResult::kReady:
       break;
   }
@@ -82,16 +79,17 @@ int ExitStatusOfChecks(PreinstallResult result) {
       return kExitNoTempSpace;
     case PreinstallResult::kKitDamaged:
       return kExitKitDamaged;
+    case PreinstallResult::kStopped:  // the process ends by the signal
     case PreinstallResult::kReady:
       break;
   }
   return kExitInstalled;
 }
 
-// The run itself. Returns the exit status; when `stop` has taken a signal the
-// status does not matter (the caller ends the process by the signal). Every
-// object of the run (kit image, worker) is gone when it returns.
-int Run(const QuietRequest& request, std::FILE* out, std::FILE* err, StopSignalWait& stop) {
+// The run itself. Returns the exit status; when a stop signal came the status
+// does not matter (the caller ends the process by the signal). Every object of
+// the run (kit image, worker) is gone when it returns.
+int Run(const QuietRequest& request, std::FILE* out, std::FILE* err) {
   SetupSequence sequence(request.useCurrentDirectory);
 
   // One line about each installation an earlier process left unfinished;
@@ -101,15 +99,16 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err, StopSignalW
     ReportFailure(err, RecoveryLine(notice), WideString());
   }
   if (recovery.anyIncomplete()) return kExitRecoveryIncomplete;
-  if (stop.Take(0) != 0) return kExitInstallFailed;
+  if (StopRequested()) return kExitInstallFailed;
 
   // The checks' message is told here, as a line, in place of their box.
   const PreinstallResult checks = sequence.RunChecks([](const WideString&) {});
+  if (checks == PreinstallResult::kStopped) return kExitInstallFailed;
   if (checks != PreinstallResult::kReady) {
     ReportFailure(err, ConsoleText(CheckTextId(checks)), sequence.CheckSubject(checks));
     return ExitStatusOfChecks(checks);
   }
-  if (stop.Take(0) != 0) return kExitInstallFailed;
+  if (StopRequested()) return kExitInstallFailed;
 
   WideString target = sequence.targetDirectory();
   if (request.hasTargetDirectory) {
@@ -128,12 +127,10 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err, StopSignalW
     ReportFailure(err, ConsoleText(IDS_INSTALL_ERROR), target);
     return kExitInstallFailed;
   }
-  while (!sequence.WaitForWorker(kWaitSliceMs)) {
-    if (stop.Take(0) != 0) sequence.StopInstallation();
-  }
+  // A stop signal stops the job by itself (the process stop flag).
   const InstallReport& report = sequence.FinishInstallation();
   if (report.result != kOk) {
-    if (stop.received() != 0) return kExitInstallFailed;  // rolled back on request: no line
+    if (StopSignal() != 0) return kExitInstallFailed;  // rolled back on request: no line
     const int status = ExitStatusOfFailedInstall(report);
     if (status == kExitRestoreIncomplete) {
       // The text names the kept backup directory itself.
@@ -151,7 +148,7 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err, StopSignalW
   // the last entry, so that the registration matches the directory.
   WideString failedFile;
   const bool registered = sequence.RegisterTarget(&failedFile);
-  if (stop.received() != 0 || stop.Take(0) != 0) return kExitInstalled;
+  if (StopSignal() != 0) return kExitInstalled;
   if (!registered) ReportFailure(err, ConsoleText(IDS_ERROR_NOTREGISTERED), failedFile);
   std::fputs(SummaryLine(report.counts, registered, target).c_str(), out);
   std::fflush(out);
@@ -198,11 +195,11 @@ NarrowString SummaryLine(const InstallCounts& counts, bool registered, const Wid
 }
 
 int RunQuietInstallation(const QuietRequest& request, std::FILE* out, std::FILE* err) {
-  StopSignalWait stop;
-  const int status = Run(request, out, err, stop);
-  if (stop.received() != 0) {
-    StopSignalWait::EndBySignal(stop.received());
-    return 128 + stop.received();
+  const int status = Run(request, out, err);
+  if (StopSignal() != 0) {
+    std::fflush(out);
+    std::fflush(err);
+    EndByStopSignal();
   }
   return status;
 }

@@ -17,9 +17,11 @@
 //    9  installed, but the launcher configuration could not be updated
 //   10  an interrupted earlier installation could not be fully undone
 //       (nothing new was installed)
-// SIGTERM, SIGINT and SIGHUP stop it: the worker stops after the entry it is
-// writing, the template directory is rolled back, the image removed, and the
-// process ends by that signal (a shell shows 128 + its number).
+// SIGTERM, SIGINT and SIGHUP stop it (install/stop_signals.h): the checks
+// and the kit's inflation end at once, the worker stops after the 1 MiB block
+// it is copying, the template directory is rolled back (a commit under way is
+// finished and registered), the image removed, and the process ends by that
+// signal (a shell shows 128 + its number).
 //
 // Output: each notice of the recovery (an earlier installation restored,
 // completed, not fully undone, or its damaged journal set aside) is one line
@@ -32,7 +34,7 @@
 // (unchanged: left alone as up to date; DIR without a trailing "/").
 // Nothing else is written.
 //
-// Threads: the main thread, before any other thread exists (the stop signals
+// Threads: the main thread, after InstallStopSignals (so the stop signals
 // are blocked for every thread it starts). Never starts GTK.
 #pragma once
 

@@ -1,6 +1,7 @@
 #include "setup/setup_sequence.h"
 
 #include "install/file_system.h"
+#include "install/stop_signals.h"
 #include "launcher_config/template_registration.h"
 #include "resources/resource_table.h"
 
@@ -23,7 +24,7 @@ RecoveryOutcome SetupSequence::RecoverInterruptedInstallations(const RecoveryOpt
 PreinstallResult SetupSequence::RunChecks(const PreinstallMessage& showError,
                                           const PreinstallServices& services) {
   PreinstallState state{m_useCwd,           m_kitPath,        m_templateDirs, m_targetDir,
-                        m_scope1FileExists, m_listFromScope1, m_kit,          nullptr};
+                        m_scope1FileExists, m_listFromScope1, m_kit,          &ProcessStopFlag()};
   const PreinstallResult result = CheckBeforeInstall(state, showError, services);
   m_checksPassed = result == PreinstallResult::kReady;
   return result;
@@ -36,6 +37,7 @@ WideString SetupSequence::CheckSubject(PreinstallResult result) const {
       return LocateKit(m_useCwd);
     case PreinstallResult::kNoTempSpace:
       return GetTempDirectory();
+    case PreinstallResult::kStopped:
     case PreinstallResult::kReady:
       break;
   }
@@ -67,9 +69,25 @@ const InstallReport& SetupSequence::FinishInstallation() {
   return m_worker.report();
 }
 
+bool SetupSequence::EndAfterStop() {
+  StopInstallation();
+  const InstallReport& report = FinishInstallation();
+  const bool committed = report.ran && report.result == kOk;
+  if (committed && !m_registrationTried) {
+    try {
+      (void)RegisterTarget();
+    } catch (...) {
+      // The installation stays complete; the process ends all the same.
+    }
+  }
+  CloseKit(m_kit);
+  return committed;
+}
+
 bool SetupSequence::RegisterTarget(WideString* failedFile) {
   const ProgressStatus status = m_channel.ReadStatus();
   if (!m_workerLaunched || status.code != 0 || status.percent < 100) return false;
+  m_registrationTried = true;
   TemplateRegistration registration;
   registration.m_templateDirs = m_templateDirs;
   registration.m_targetDir = m_targetDir;

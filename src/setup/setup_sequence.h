@@ -28,6 +28,12 @@
 // The sequence keeps to that order itself: it installs only after the checks
 // passed, and registers only after the installation reported success.
 //
+// A stop (install/stop_signals.h: SIGTERM, SIGINT, SIGHUP, or a lost display)
+// is looked at by the checks between their steps and by the kit's inflation
+// (they end with kStopped, without a message), and by the job before every
+// entry and after every 1 MiB block it copies. EndAfterStop then brings the
+// run to its end, whatever step it is in; the owner ends the process.
+//
 // Ownership: the sequence owns the kit (and with it the inflated image), the
 // progress channel, the worker record, the run's journal, the
 // template-directory list and the flags that choose the registration scopes.
@@ -107,7 +113,8 @@ class SetupSequence {
   // Cancel while copying).
   void PreventFurtherRuns() { m_worker.RequestStop(); }
 
-  // Interrupts the installation: the job stops after the entry it is writing,
+  // Interrupts the installation: the job stops after the entry it is writing
+  // (after its current 1 MiB block when the process stop flag is set),
   // rolls the template directory back and posts code 1223; a commit or
   // rollback under way finishes first, and a job past its last entry
   // completes. No further run starts. Any thread.
@@ -120,6 +127,14 @@ class SetupSequence {
   // Waits for the worker to end and returns its report (a default report,
   // ran == false, when no worker was launched).
   const InstallReport& FinishInstallation();
+
+  // After a stop, from any step: the job is stopped (it rolls back at its
+  // next 1 MiB block, or finishes the commit it is in) and joined; when it
+  // committed, the target is registered unless RegisterTarget was called
+  // already, so that the launcher matches the directory; then the kit is
+  // closed and its image gone. Nothing is reported. True when the
+  // installation committed.
+  bool EndAfterStop();
 
   // Step 5 (see RegisterInstalledTemplates): the target directory at the head
   // of the list, written in scope 0 unless the list came from scope 1, and in
@@ -149,6 +164,7 @@ class SetupSequence {
   WorkerThread m_worker;
   bool m_checksPassed = false;
   bool m_workerLaunched = false;
+  bool m_registrationTried = false;
   InstallReport m_noRun;
 };
 

@@ -1,6 +1,8 @@
 #include "ui/installer_dlg.h"
 
+#include <X11/Xlib.h>
 #include <gdk/gdkkeysyms.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <cstring>
@@ -9,6 +11,7 @@
 #include "install/file_finder.h"
 #include "install/install_outcome.h"
 #include "install/process.h"
+#include "install/stop_signals.h"
 #include "kit/kit_description.h"
 #include "resources/images/images.h"
 #include "resources/resource_table.h"
@@ -33,6 +36,9 @@ constexpr guint kPollIntervalMs = 40;
 constexpr int kSeparatorY = 310;
 
 bool EndsWithSeparator(const WideString& s) { return s.ends_with(u'/') || s.ends_with(u'\\'); }
+
+// The dialog whose run the X I/O error handler brings to an end.
+CInstallerDlg* g_displayLostDialog = nullptr;
 
 }  // namespace
 
@@ -70,6 +76,9 @@ void CInstallerDlg::Run() {
   // Without a display nothing is recovered either: a later start that can
   // tell the user does it.
   if (!m_displayOpen) return;
+  g_displayLostDialog = this;
+  XSetIOErrorHandler(&CInstallerDlg::OnDisplayLost);
+  SetStopNotifier(&CInstallerDlg::OnStopSignal, this);
   // Before the checks: one box about each installation an earlier process
   // left unfinished, now undone or completed.
   const RecoveryOutcome recovery = m_sequence.RecoverInterruptedInstallations();
@@ -92,6 +101,36 @@ void CInstallerDlg::Run() {
   }
   // The process must not end while the worker still writes files.
   (void)m_sequence.FinishInstallation();
+  SetStopNotifier(nullptr, nullptr);
+  g_displayLostDialog = nullptr;
+}
+
+void CInstallerDlg::OnStopSignal(void* data) {
+  // On the signal waiter thread: only wake the main thread's loop.
+  g_idle_add(&CInstallerDlg::OnStopIdle, data);
+}
+
+gboolean CInstallerDlg::OnStopIdle(gpointer data) {
+  auto* self = static_cast<CInstallerDlg*>(data);
+  // While copying, the job itself stops; RunInstallation ends the run when
+  // the copy's loop has seen its last status.
+  if (self->m_copyLoop == nullptr) self->EndAfterStop(false);
+  return FALSE;
+}
+
+int CInstallerDlg::OnDisplayLost(_XDisplay* /*display*/) {
+  // Xlib calls exit() when this returns: it never does.
+  RequestProcessStop();
+  if (g_displayLostDialog != nullptr) g_displayLostDialog->EndAfterStop(true);
+  _exit(1);
+}
+
+void CInstallerDlg::EndAfterStop(bool displayLost) {
+  // Nothing is shown any more: the run is brought to its end, rolled back
+  // or committed and registered, and the kit's image is removed.
+  (void)m_sequence.EndAfterStop();
+  if (!displayLost) EndByStopSignal();
+  _exit(1);
 }
 
 void CInstallerDlg::BuildWindow() {
@@ -194,6 +233,7 @@ void CInstallerDlg::RunInstallation() {
   SwitchPage(m_progressPage.get());
   m_state = PageCopying;
 
+  if (StopRequested()) EndAfterStop(false);
   if (!m_sequence.StartInstallation()) {
     ShowMessageBox(this, LoadResourceString(IDS_INSTALL_ERROR), kMessageErrorOk);
     ShowErrorPage();
@@ -213,6 +253,7 @@ void CInstallerDlg::RunInstallation() {
   if (insideEventHandler) gdk_threads_enter();
   g_main_loop_unref(m_copyLoop);
   m_copyLoop = nullptr;
+  if (StopRequested()) EndAfterStop(false);
 
   if (m_outcome.code != 0) {
     ShowMessageBox(this, m_outcome.text, kMessageErrorOk);
@@ -351,8 +392,8 @@ void CInstallerDlg::OpenDescription() {
   if (!WideToLocaleChecked(path, localPath)) return;
   // No shell: the path is one literal argument whatever it holds. Whatever
   // xdg-open or the viewer it starts prints goes to /dev/null: the installer
-  // prints nothing.
-  (void)RunProgramQuietly({NarrowString("xdg-open"), localPath});
+  // prints nothing. A stop signal ends the wait (the viewer goes on by itself).
+  (void)RunProgramQuietly({NarrowString("xdg-open"), localPath}, &ProcessStopFlag());
 }
 
 }  // namespace veskp8

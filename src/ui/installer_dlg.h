@@ -20,6 +20,17 @@
 //
 // Threads: all of it runs on the main thread, which alone calls GTK. The worker
 // thread shares only the channel and its stop flag with it.
+//
+// Interruptions (install/stop_signals.h). A stop signal is handled on the
+// main thread, inside whichever GLib loop runs (gtk_main, the copy's nested
+// loop, a message box), and nothing is shown: before copying the process
+// ends at once; while copying the job stops after its current 1 MiB block
+// and rolls back (a commit under way is finished, then registered), then the
+// process ends by that signal. When the X display goes away, the X I/O error
+// handler (installed by Run, it replaces GDK's, which calls exit() while the
+// worker writes) does the same and ends the process with _exit(1). Either
+// way the worker is joined and the kit's image removed first, and the
+// template directory is wholly as before or wholly installed and registered.
 #pragma once
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
@@ -37,6 +48,8 @@
 #include "ui/message_page.h"
 #include "ui/progress_page.h"
 #include "ui/success_final_page.h"
+
+struct _XDisplay;
 
 namespace veskp8 {
 
@@ -93,6 +106,9 @@ class CInstallerDlg final : public CWnd {
   static gboolean OnKeyPress(GtkWidget* window, GdkEventKey* event, gpointer dialog);
   static gboolean OnDeleteEvent(GtkWidget* window, GdkEvent* event, gpointer dialog);
   static gboolean OnPollTimer(gpointer dialog);
+  static void OnStopSignal(void* dialog);
+  static gboolean OnStopIdle(gpointer dialog);
+  static int OnDisplayLost(_XDisplay* display);
 
   void BuildWindow();
   void ShowWelcomePage();
@@ -106,6 +122,10 @@ class CInstallerDlg final : public CWnd {
   void Finish();
   void RegisterTargetDirectory();
   void OpenDescription();
+  // Brings the run to a safe end after a stop (see the top of this file) and
+  // ends the process: by the stop signal, or with _exit(1) when the display
+  // went away.
+  [[noreturn]] void EndAfterStop(bool displayLost);
 
   bool m_silent;
   // Kit, channel, worker, template-directory list, target and registration

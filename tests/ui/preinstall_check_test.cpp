@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -79,8 +80,9 @@ struct Harness {
   bool scope1FileExists = false;
   bool listFromScope1 = false;
   KitArchive kit;
+  std::atomic<bool> stop{false};
   PreinstallState state{true,           kitPath, templateDirs, targetDir, scope1FileExists,
-                        listFromScope1, kit};
+                        listFromScope1, kit,     &stop};
 
   bool kitExists = true;
   bool scope0 = false;
@@ -92,9 +94,16 @@ struct Harness {
   std::uint32_t kitSize = 1000;
   std::uint64_t freeBytes = 1u << 30;
   ResultCode openResult = kOk;
+  // A stop (a signal) arrives during this call, e.g. "probe /b".
+  std::string stopAt;
+  const std::atomic<bool>* inflationStop = nullptr;  // what the open was given
 
   std::vector<std::string> calls;
   std::vector<std::string> messages;
+  void Call(const std::string& call) {
+    calls.push_back(call);
+    if (call == stopAt) stop = true;
+  }
 
   PreinstallServices Services() {
     PreinstallServices s;
@@ -110,7 +119,7 @@ struct Harness {
       for (const WideString& d : scope ? scope1List : scope0List) list.push_back(d);
     };
     s.isDirectoryWritable = [this](const WideString& d) {
-      calls.push_back("probe " + Narrow(d));
+      Call("probe " + Narrow(d));
       for (const std::string& w : writable) {
         if (w == Narrow(d)) return true;
       }
@@ -127,8 +136,9 @@ struct Harness {
       *bytes = freeBytes;
       return kOk;
     };
-    s.openKit = [this](KitArchive&, FileHandle, const std::atomic<bool>*) {
-      calls.push_back("open");
+    s.openKit = [this](KitArchive&, FileHandle, const std::atomic<bool>* flag) {
+      Call("open");
+      inflationStop = flag;
       return openResult;
     };
     return s;
@@ -183,6 +193,25 @@ TEST(RunPreinstallChecks, UnknownKitSizeSkipsTheSpaceCheck) {
   EXPECT_TRUE(h.Run());
   EXPECT_TRUE(h.messages.empty());
   for (const std::string& call : h.calls) EXPECT_NE(call, "space");
+}
+
+// A stop ends the checks at the next step, without a message: between two
+// writability probes, and when a stopped inflation makes the open fail.
+TEST(RunPreinstallChecks, StopEndsTheChecksSilently) {
+  Harness probing;
+  probing.scope0 = true;
+  probing.scope0List = {Wide("/a"), Wide("/b"), Wide("/c")};
+  probing.stopAt = "probe /b";
+  EXPECT_FALSE(probing.Run());
+  EXPECT_TRUE(probing.messages.empty());
+  EXPECT_EQ(probing.calls.back(), "probe /b");
+
+  Harness opening;
+  opening.stopAt = "open";
+  opening.openResult = kErrCancelled;
+  EXPECT_FALSE(opening.Run());
+  EXPECT_TRUE(opening.messages.empty());
+  EXPECT_EQ(opening.inflationStop, &opening.stop) << "the inflation polls the same flag";
 }
 
 TEST(RunPreinstallChecks, KitThatDoesNotOpenIsDamaged) {

@@ -454,7 +454,9 @@ case $scenario in
   cancel_while_copying)
     start_x
     slow_tree
-    start_app
+    # The copy must outlast the checks below on any machine.
+    LD_PRELOAD="$bin/slow_writes.so" ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" \
+      start_app
     wait_main
     click_next
     set_entry "$scratch/t"
