@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 
 #include "install/file_system_native.h"
 #include "install/native_path.h"
@@ -20,9 +21,11 @@ Look LookAt(const WideString& path, NarrowString& native, struct stat& st) {
   return (errno == ENOENT || errno == ENOTDIR) ? Look::kMissing : Look::kUnknown;
 }
 
-UndoOutcome UndoDirectory(const UndoStep& step) {
-  NarrowString native;
-  struct stat st {};
+// The outcome of undoing a step whose path is missing (nothing to undo) or
+// cannot be looked at (failed); none when it is there, `native` and `st`
+// then naming and describing it.
+std::optional<UndoOutcome> OutcomeUnlessFound(const UndoStep& step, NarrowString& native,
+                                              struct stat& st) {
   switch (LookAt(step.path, native, st)) {
     case Look::kMissing:
       return UndoOutcome::kNothingToUndo;
@@ -31,6 +34,13 @@ UndoOutcome UndoDirectory(const UndoStep& step) {
     case Look::kFound:
       break;
   }
+  return std::nullopt;
+}
+
+UndoOutcome UndoDirectory(const UndoStep& step) {
+  NarrowString native;
+  struct stat st {};
+  if (const auto outcome = OutcomeUnlessFound(step, native, st)) return *outcome;
   if (!S_ISDIR(st.st_mode) || (step.identity.known() && !step.identity.SameObject(st))) {
     return UndoOutcome::kLeftAlone;  // not the directory the run made
   }
@@ -41,14 +51,7 @@ UndoOutcome UndoDirectory(const UndoStep& step) {
 UndoOutcome UndoWrittenFile(const UndoStep& step) {
   NarrowString native;
   struct stat st {};
-  switch (LookAt(step.path, native, st)) {
-    case Look::kMissing:
-      return UndoOutcome::kNothingToUndo;
-    case Look::kUnknown:
-      return UndoOutcome::kFailed;
-    case Look::kFound:
-      break;
-  }
+  if (const auto outcome = OutcomeUnlessFound(step, native, st)) return *outcome;
   if (!step.identity.known() || !step.identity.SameObject(st)) {
     return UndoOutcome::kLeftAlone;  // not (known to be) the file the run wrote
   }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "text/conversion_locale.h"
+#include "text/utf16_units.h"
 
 namespace veskp8 {
 
@@ -66,7 +67,7 @@ class ThreadLocaleScope {
   locale_t previous_;
 };
 
-constexpr char16_t kEscapeBase = 0xDC00;
+using text_internal::kEscapeBase;
 
 bool IsHighSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool IsLowSurrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
@@ -88,18 +89,12 @@ WideString DecodeBytes(const char* text, std::size_t length) {
         cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
       // Not valid here (or a decoded value UTF-16 cannot carry unambiguously):
       // keep the byte itself as an escape unit and resynchronise.
-      out.push_back(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(text[i])));
+      text_internal::AppendEscapedByte(out, text[i]);
       state = mbstate_t{};
       ++i;
       continue;
     }
-    if (cp > 0xFFFF) {
-      const char32_t v = cp - 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
+    text_internal::AppendCodePoint(out, cp);
     i += n;
   }
   return WideString(out.data(), out.size());

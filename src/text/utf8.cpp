@@ -2,10 +2,11 @@
 
 #include <string>
 
+#include "text/utf16_units.h"
+
 namespace veskp8 {
 namespace {
 
-constexpr char16_t kEscapeBase = 0xDC00;
 constexpr char32_t kReplacement = 0xFFFD;
 
 bool IsContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
@@ -65,17 +66,11 @@ WideString Utf8ToWide(std::string_view text) {
     char32_t cp = 0;
     const std::size_t n = DecodeOne(text, cp);
     if (n == 0) {
-      out.push_back(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(text[0])));
+      text_internal::AppendEscapedByte(out, text[0]);
       text.remove_prefix(1);
       continue;
     }
-    if (cp > 0xFFFF) {
-      const char32_t v = cp - 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
+    text_internal::AppendCodePoint(out, cp);
     text.remove_prefix(n);
   }
   return WideString(out.data(), out.size());

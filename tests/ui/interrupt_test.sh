@@ -46,27 +46,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-start_x() {
-  local attempt n
-  for attempt in $(seq 30); do
-    n=$((RANDOM % 900 + 100))
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 100); do
-      kill -0 "$xvfb_pid" 2>/dev/null || break
-      if xdpyinfo -display ":$n" >/dev/null 2>&1; then
-        export DISPLAY=":$n"
-        return 0
-      fi
-      sleep 0.1
-    done
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-    xvfb_pid=
-  done
-  fail "Xvfb did not start"
-}
+# shellcheck source=tests/ui/xvfb.sh
+. "$src/tests/ui/xvfb.sh"
+start_x() { start_xvfb || fail "Xvfb did not start"; }
 
 part_size=300000000
 # The kit: a replaced file, an up-to-date one, three large parts (one of

@@ -15,6 +15,7 @@
 #include "ui/dir_select_page.h"
 #include "ui/message_box.h"
 #include "ui/message_page.h"
+#include "ui/private_xvfb.h"
 #include "ui/progress_page.h"
 #include "ui/success_final_page.h"
 
@@ -35,45 +36,13 @@ class XServer : public ::testing::Environment {
  public:
   void SetUp() override {
     if (std::getenv("DISPLAY") == nullptr || *std::getenv("DISPLAY") == '\0') {
-      // A display number of our own, at random from a high range (Xvfb's
-      // -displayfd reuses the lowest free number, which a server ending
-      // elsewhere may still clean up under the new one).
-      std::srand(static_cast<unsigned>(getpid()));
-      for (int attempt = 0; attempt < 30 && pid_ <= 0; ++attempt) {
-        const std::string display = ":" + std::to_string(100 + std::rand() % 900);
-        const std::string socket = "/tmp/.X11-unix/X" + display.substr(1);
-        if (access(socket.c_str(), F_OK) == 0) continue;
-        const pid_t pid = fork();
-        if (pid == 0) {
-          execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                 static_cast<char*>(nullptr));
-          _exit(127);
-        }
-        for (int i = 0; i < 100; ++i) {
-          if (waitpid(pid, nullptr, WNOHANG) == pid) break;  // it gave up
-          if (access(socket.c_str(), F_OK) == 0) {
-            pid_ = pid;
-            setenv("DISPLAY", display.c_str(), 1);
-            break;
-          }
-          usleep(100000);
-        }
-        if (pid_ != pid) {
-          kill(pid, SIGTERM);
-          waitpid(pid, nullptr, 0);
-        }
-      }
+      pid_ = test::StartPrivateXvfb();
       ASSERT_GT(pid_, 0) << "Xvfb did not start";
     }
     setenv("NO_AT_BRIDGE", "1", 1);
     ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
   }
-  void TearDown() override {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
+  void TearDown() override { test::StopPrivateXvfb(pid_); }
 
  private:
   pid_t pid_ = -1;

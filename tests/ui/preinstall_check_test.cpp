@@ -374,6 +374,14 @@ class RealChecks : public ::testing::Test {
     return DeflateRaw(image);
   }
 
+  // Runs the checks with the real services on `h`'s members, collecting the
+  // messages they show.
+  [[nodiscard]] static bool RunRealChecks(Harness& h, std::vector<std::string>& messages) {
+    return RunPreinstallChecks(
+        h.state, [&](const WideString& t) { messages.push_back(Narrow(t)); },
+        DefaultPreinstallServices());
+  }
+
   std::string root_, saved_home_, saved_tmp_, saved_cwd_;
 };
 
@@ -381,9 +389,7 @@ TEST_F(RealChecks, ValidKitOpensAndDefaultIsProposed) {
   WriteFile(root_ + "/cwd/veskp8.efd", GoodKit());
   Harness h;  // only its members; the services are the real ones
   std::vector<std::string> messages;
-  EXPECT_TRUE(RunPreinstallChecks(
-      h.state, [&](const WideString& t) { messages.push_back(Narrow(t)); },
-      DefaultPreinstallServices()));
+  EXPECT_TRUE(RunRealChecks(h, messages));
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(Narrow(h.targetDir), root_ + "/home/.veskp8/Vesk/veskp8/tmplts/");
   ASSERT_EQ(h.kit.entries().size(), 1u);
@@ -400,9 +406,7 @@ TEST_F(RealChecks, RegisteredDirectoryAndDamagedKit) {
   WriteFile(root_ + "/cwd/veskp8.efd", {'n', 'o', 't', ' ', 'a', ' ', 'k', 'i', 't'});
   Harness h;
   std::vector<std::string> messages;
-  EXPECT_FALSE(RunPreinstallChecks(
-      h.state, [&](const WideString& t) { messages.push_back(Narrow(t)); },
-      DefaultPreinstallServices()));
+  EXPECT_FALSE(RunRealChecks(h, messages));
   EXPECT_EQ(messages, std::vector<std::string>{kDamaged});
   EXPECT_EQ(Narrow(h.targetDir), root_ + "/cwd");
   // A failed open leaves no inflated image behind.
@@ -413,9 +417,7 @@ TEST_F(RealChecks, RegisteredDirectoryAndDamagedKit) {
 TEST_F(RealChecks, NoKitInTheCurrentDirectory) {
   Harness h;
   std::vector<std::string> messages;
-  EXPECT_FALSE(RunPreinstallChecks(
-      h.state, [&](const WideString& t) { messages.push_back(Narrow(t)); },
-      DefaultPreinstallServices()));
+  EXPECT_FALSE(RunRealChecks(h, messages));
   EXPECT_EQ(messages, std::vector<std::string>{kNoSource});
 }
 
@@ -426,9 +428,7 @@ TEST_F(RealChecks, AKitNameThatIsNotAFileIsNoKit) {
   for (int round = 0; round < 2; ++round) {
     Harness h;
     std::vector<std::string> messages;
-    EXPECT_FALSE(RunPreinstallChecks(
-        h.state, [&](const WideString& t) { messages.push_back(Narrow(t)); },
-        DefaultPreinstallServices()));
+    EXPECT_FALSE(RunRealChecks(h, messages));
     EXPECT_EQ(messages, std::vector<std::string>{kNoSource});
     EXPECT_TRUE(h.kitPath.empty()) << "the checks stop at the first step";
     if (round == 0) {

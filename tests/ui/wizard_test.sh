@@ -49,33 +49,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# shellcheck source=tests/ui/xvfb.sh
+. "$src/tests/ui/xvfb.sh"
 start_x() {
-  # A display number of our own, picked at random from a high range: Xvfb's
-  # -displayfd reuses the lowest free number, and a server that is just
-  # ending elsewhere can then remove the new server's socket.
-  local attempt n
-  for attempt in $(seq 30); do
-    n=$((RANDOM % 900 + 100))
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -dpi 100 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 100); do
-      kill -0 "$xvfb_pid" 2>/dev/null || break
-      if xdpyinfo -display ":$n" >/dev/null 2>&1; then
-        # Answered by our own server, not by another test's server that took
-        # the number first (ours then ends, failing to claim it).
-        sleep 0.3
-        kill -0 "$xvfb_pid" 2>/dev/null || break
-        export DISPLAY=":$n"
-        break 2
-      fi
-      sleep 0.1
-    done
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-    xvfb_pid=
-  done
-  [ -n "$xvfb_pid" ] || fail "Xvfb did not start"
+  start_xvfb -dpi 100 || fail "Xvfb did not start"
   # Screenshots show the windows with a window manager's frames and titles.
   if [ -n "${VESKP8_SCREENSHOTS:-}" ] && command -v openbox >/dev/null; then
     openbox --sm-disable >/dev/null 2>&1 &
