@@ -265,11 +265,19 @@ entry_text() {
   key_main ctrl+a ctrl+c
   "$bin/ui_probe" clipboard
 }
+# set_entry TEXT: types TEXT into the directory entry. xdotool types letters
+# that the keyboard map lacks (Cyrillic) by remapping a key for each one and
+# now and then loses one on a loaded machine, so the entry is read back and
+# typed again (at most three times); the caller still checks what it holds.
 set_entry() {
-  click 300 290
-  key_main ctrl+a BackSpace
-  xdotool type --delay 5 "$1"
-  sleep 0.3
+  local attempt
+  for attempt in 1 2 3; do
+    click 300 290
+    key_main ctrl+a BackSpace
+    xdotool type --delay $((5 * attempt * attempt)) "$1"
+    sleep 0.3
+    [ "$(entry_text)" = "$1" ] && return 0
+  done
 }
 
 # frame_geometry WINDOW: WxH+X+Y of the window with its frame (if any).
