@@ -23,7 +23,7 @@
 // name, boot id (/proc/sys/kernel/random/boot_id), process id and start time.
 // Then, in the order the installation makes them:
 //   kBackupDirectory  the backup directory with its device, inode and whether
-//                     it lies on a temporary file system (tmpfs, ramfs)
+//                     it lies on a temporary file system: tmpfs or ramfs
 //   kIntent           an upcoming change of one destination: the destination,
 //                     its backup name (in a batch left out: the backup
 //                     directory followed by the name below the template
