@@ -1,7 +1,5 @@
 #include "install/worker_thread.h"
 
-#include <time.h>
-
 #include <utility>
 
 #include "install/progress_channel.h"
@@ -42,28 +40,6 @@ int WorkerThread::Join() {
     return 0;
   }
   const int result = pthread_join(m_thread, nullptr);
-  if (result == 0) {
-    m_joined = true;
-  }
-  return result;
-}
-
-int WorkerThread::JoinFor(unsigned milliseconds) {
-  if (m_createResult != 0) {
-    return -1;
-  }
-  if (m_joined) {
-    return 0;
-  }
-  timespec deadline{};
-  clock_gettime(CLOCK_REALTIME, &deadline);  // the clock pthread_timedjoin_np measures with
-  deadline.tv_sec += milliseconds / 1000;
-  deadline.tv_nsec += static_cast<long>(milliseconds % 1000) * 1000000L;
-  if (deadline.tv_nsec >= 1000000000L) {
-    deadline.tv_sec += 1;
-    deadline.tv_nsec -= 1000000000L;
-  }
-  const int result = pthread_timedjoin_np(m_thread, nullptr, &deadline);
   if (result == 0) {
     m_joined = true;
   }

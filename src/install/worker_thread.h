@@ -68,12 +68,6 @@ class WorkerThread {
   // -1 when no thread was created; otherwise pthread_join's error number.
   int Join();
 
-  // Waits at most `milliseconds` for the thread to end, joining it when it
-  // does. 0 when it has been joined (now or earlier); ETIMEDOUT when it still
-  // runs; -1 when no thread was created; otherwise pthread_timedjoin_np's
-  // error number.
-  int JoinFor(unsigned milliseconds);
-
   // -1 until creation was attempted, then pthread_create's result.
   int createResult() const noexcept { return m_createResult; }
   bool stopRequested() const noexcept { return m_stop.load(); }

@@ -60,10 +60,6 @@ void SetupSequence::StopInstallation() {
   m_worker.RequestStop();
 }
 
-bool SetupSequence::WaitForWorker(unsigned milliseconds) {
-  return !m_workerLaunched || m_worker.JoinFor(milliseconds) == 0;
-}
-
 const InstallReport& SetupSequence::FinishInstallation() {
   if (!m_workerLaunched || m_worker.Join() != 0) return m_noRun;
   return m_worker.report();

@@ -120,10 +120,6 @@ class SetupSequence {
   // completes. No further run starts. Any thread.
   void StopInstallation();
 
-  // Waits at most `milliseconds` for the worker to end. True when it has
-  // ended (or was never launched): FinishInstallation then returns at once.
-  [[nodiscard]] bool WaitForWorker(unsigned milliseconds);
-
   // Waits for the worker to end and returns its report (a default report,
   // ran == false, when no worker was launched).
   const InstallReport& FinishInstallation();
