@@ -28,7 +28,7 @@
 
 #include "install/install_engine.h"
 #include "install/install_journal.h"
-#include "install/journal_recovery.h"
+#include "setup/journal_recovery.h"
 #include "install/progress_channel.h"
 #include "kit/kit_archive.h"
 #include "text/conversion.h"

@@ -19,7 +19,7 @@
 #include <cstdlib>
 
 #include "app/startup.h"
-#include "install/stop_signals.h"
+#include "install/fs/stop_signals.h"
 #include "resources/resource_table.h"
 #include "setup/quiet_run.h"
 #include "ui/installer_dlg.h"

@@ -11,9 +11,9 @@
 #include <thread>
 #include <utility>
 
-#include "install/file_handle.h"
-#include "install/file_system_native.h"
-#include "install/file_time.h"
+#include "install/fs/file_handle.h"
+#include "install/fs/file_system_native.h"
+#include "install/fs/file_time.h"
 #include "install/install_journal.h"
 #include "install/install_outcome.h"
 #include "install/progress_channel.h"

@@ -69,7 +69,7 @@
 #include <vector>
 
 #include "install/install_transaction.h"
-#include "install/stop_signals.h"
+#include "install/fs/stop_signals.h"
 #include "text/result_code.h"
 #include "text/wide_string.h"
 

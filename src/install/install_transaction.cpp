@@ -11,9 +11,9 @@
 #include <cstring>
 #include <cwctype>
 
-#include "install/file_system.h"
-#include "install/file_system_native.h"
-#include "install/native_path.h"
+#include "install/fs/file_system.h"
+#include "install/fs/file_system_native.h"
+#include "install/fs/native_path.h"
 #include "text/conversion.h"
 #include "text/string_ops.h"
 

@@ -50,7 +50,7 @@
 #include <utility>
 #include <vector>
 
-#include "install/file_handle.h"
+#include "install/fs/file_handle.h"
 #include "install/undo_record.h"
 #include "text/result_code.h"
 #include "text/wide_string.h"

@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <optional>
 
-#include "install/file_system_native.h"
-#include "install/native_path.h"
+#include "install/fs/file_system_native.h"
+#include "install/fs/native_path.h"
 
 namespace veskp8 {
 namespace {

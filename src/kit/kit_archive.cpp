@@ -10,8 +10,8 @@
 #include <string_view>
 #include <utility>
 
-#include "install/file_handle.h"
-#include "install/file_system.h"
+#include "install/fs/file_handle.h"
+#include "install/fs/file_system.h"
 #include "kit/kit_inflate.h"
 #include "text/conversion.h"
 #include "text/string_ops.h"

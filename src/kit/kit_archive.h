@@ -50,7 +50,7 @@
 #include <utility>
 #include <vector>
 
-#include "install/file_handle.h"
+#include "install/fs/file_handle.h"
 #include "kit/kit_description.h"
 #include "kit/kit_entry.h"
 #include "text/narrow_string.h"

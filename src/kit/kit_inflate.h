@@ -11,7 +11,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "install/file_handle.h"
+#include "install/fs/file_handle.h"
 #include "text/result_code.h"
 #include "text/wide_string.h"
 

@@ -30,7 +30,7 @@
 #include <functional>
 #include <vector>
 
-#include "install/file_handle.h"
+#include "install/fs/file_handle.h"
 #include "text/narrow_string.h"
 #include "text/result_code.h"
 #include "text/wide_string.h"

@@ -1,6 +1,6 @@
 // The real services behind the pre-install checks.
-#include "install/file_finder.h"
-#include "install/file_system.h"
+#include "install/fs/file_finder.h"
+#include "install/fs/file_system.h"
 #include "kit/kit_archive.h"
 #include "kit/kit_inflate.h"
 #include "kit/preinstall_check.h"

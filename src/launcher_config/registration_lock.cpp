@@ -9,7 +9,7 @@
 #include <chrono>
 #include <thread>
 
-#include "install/file_system.h"
+#include "install/fs/file_system.h"
 #include "launcher_config/config_paths.h"
 #include "text/conversion.h"
 #include "text/string_ops.h"

@@ -1,7 +1,7 @@
 #include "launcher_config/template_locations.h"
 
-#include "install/file_finder.h"
-#include "install/file_system.h"
+#include "install/fs/file_finder.h"
+#include "install/fs/file_system.h"
 #include "launcher_config/config_keys.h"
 #include "launcher_config/config_paths.h"
 #include "text/string_ops.h"

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "install/file_finder.h"
+#include "install/fs/file_finder.h"
 #include "launcher_config/config_paths.h"
 #include "launcher_config/directory_probe.h"
 #include "launcher_config/registration_lock.h"

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "install/install_outcome.h"
-#include "install/journal_recovery.h"
-#include "install/stop_signals.h"
+#include "setup/journal_recovery.h"
+#include "install/fs/stop_signals.h"
 #include "resources/resource_table.h"
 #include "setup/setup_sequence.h"
 #include "text/conversion.h"

@@ -1,7 +1,7 @@
 #include "setup/setup_sequence.h"
 
-#include "install/file_system.h"
-#include "install/stop_signals.h"
+#include "install/fs/file_system.h"
+#include "install/fs/stop_signals.h"
 #include "launcher_config/template_registration.h"
 #include "resources/resource_table.h"
 

@@ -50,7 +50,7 @@
 #include <vector>
 
 #include "install/install_journal.h"
-#include "install/journal_recovery.h"
+#include "setup/journal_recovery.h"
 #include "install/progress_channel.h"
 #include "install/worker_thread.h"
 #include "kit/kit_archive.h"

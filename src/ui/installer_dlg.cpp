@@ -8,10 +8,10 @@
 #include <cstring>
 #include <memory>
 
-#include "install/file_finder.h"
+#include "install/fs/file_finder.h"
 #include "install/install_outcome.h"
-#include "install/process.h"
-#include "install/stop_signals.h"
+#include "install/fs/process.h"
+#include "install/fs/stop_signals.h"
 #include "kit/kit_description.h"
 #include "resources/images/images.h"
 #include "resources/resource_table.h"

@@ -18,7 +18,7 @@
 
 #include "app/installer_process.h"
 #include "install/engine_test_support.h"
-#include "install/fs_test_support.h"
+#include "install/fs/fs_test_support.h"
 #include "install/install_journal.h"
 
 namespace veskp8::test {

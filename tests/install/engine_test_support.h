@@ -28,8 +28,8 @@
 #include <string>
 #include <vector>
 
-#include "install/file_time.h"
-#include "install/fs_test_support.h"
+#include "install/fs/file_time.h"
+#include "install/fs/fs_test_support.h"
 #include "install/install_engine.h"
 #include "install/progress_channel.h"
 #include "kit/kit_archive.h"

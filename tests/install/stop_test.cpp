@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "install/engine_test_support.h"
-#include "install/process.h"
-#include "install/stop_signals.h"
+#include "install/fs/process.h"
+#include "install/fs/stop_signals.h"
 #include "install/worker_thread.h"
 
 namespace veskp8::test {

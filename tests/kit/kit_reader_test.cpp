@@ -6,7 +6,7 @@
 
 #include <random>
 
-#include "install/file_handle.h"
+#include "install/fs/file_handle.h"
 #include "kit/kit_inflate.h"
 #include "kit_test_support.h"
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-#include "install/file_time.h"
+#include "install/fs/file_time.h"
 #include "kit/kit_archive.h"
 #include "pack.h"
 #include "text/conversion.h"

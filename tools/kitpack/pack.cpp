@@ -13,7 +13,7 @@
 #include <cstring>
 #include <memory>
 
-#include "install/file_time.h"
+#include "install/fs/file_time.h"
 #include "kit/kit_archive.h"
 #include "kit/kit_entry.h"
 #include "kit/kit_writer.h"

@@ -16,7 +16,7 @@
 
 #include "install/engine_test_support.h"
 #include "install/install_journal.h"
-#include "install/journal_recovery.h"
+#include "setup/journal_recovery.h"
 #include "resources/resource_table.h"
 
 namespace veskp8::test {

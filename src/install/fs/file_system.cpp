@@ -1,4 +1,4 @@
-#include "install/file_system.h"
+#include "install/fs/file_system.h"
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -8,8 +8,8 @@
 
 #include <vector>
 
-#include "install/native_path.h"
-#include "install/process.h"
+#include "install/fs/native_path.h"
+#include "install/fs/process.h"
 #include "text/conversion.h"
 
 namespace veskp8 {

@@ -10,7 +10,7 @@
 
 #include "fs_test_support.h"
 #include "gtest/gtest.h"
-#include "install/file_system.h"
+#include "install/fs/file_system.h"
 #include "text/conversion.h"
 
 namespace veskp8 {

@@ -1,4 +1,4 @@
-#include "install/file_system_native.h"
+#include "install/fs/file_system_native.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "install/file_system.h"
-#include "install/native_path.h"
+#include "install/fs/file_system.h"
+#include "install/fs/native_path.h"
 #include "text/conversion.h"
 
 namespace veskp8 {

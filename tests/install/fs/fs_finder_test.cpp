@@ -10,7 +10,7 @@
 
 #include "fs_test_support.h"
 #include "gtest/gtest.h"
-#include "install/file_finder.h"
+#include "install/fs/file_finder.h"
 #include "text/conversion.h"
 #include "text/string_ops.h"
 

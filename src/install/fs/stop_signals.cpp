@@ -1,4 +1,4 @@
-#include "install/stop_signals.h"
+#include "install/fs/stop_signals.h"
 
 #include <pthread.h>
 #include <signal.h>

@@ -1,4 +1,4 @@
-#include "install/file_handle.h"
+#include "install/fs/file_handle.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,8 +8,8 @@
 #include <atomic>
 #include <cerrno>
 
-#include "install/file_time.h"
-#include "install/native_path.h"
+#include "install/fs/file_time.h"
+#include "install/fs/native_path.h"
 
 namespace veskp8 {
 namespace {

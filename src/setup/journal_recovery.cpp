@@ -1,4 +1,4 @@
-#include "install/journal_recovery.h"
+#include "setup/journal_recovery.h"
 
 #include <dirent.h>
 #include <errno.h>
@@ -14,7 +14,7 @@
 #include <map>
 #include <set>
 
-#include "install/file_system_native.h"
+#include "install/fs/file_system_native.h"
 #include "install/install_journal.h"
 #include "launcher_config/template_registration.h"
 #include "resources/resource_table.h"

@@ -1,10 +1,10 @@
-#include "install/file_finder.h"
+#include "install/fs/file_finder.h"
 
 #include <fnmatch.h>
 
 #include <cstring>
 
-#include "install/native_path.h"
+#include "install/fs/native_path.h"
 #include "text/conversion.h"
 
 namespace veskp8 {

@@ -1,4 +1,4 @@
-#include "install/process.h"
+#include "install/fs/process.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -15,8 +15,8 @@
 
 #include "fs_test_support.h"
 #include "gtest/gtest.h"
-#include "install/file_system_native.h"
-#include "install/process.h"
+#include "install/fs/file_system_native.h"
+#include "install/fs/process.h"
 #include "text/conversion.h"
 
 namespace veskp8 {

@@ -9,8 +9,8 @@
 
 #include "fs_test_support.h"
 #include "gtest/gtest.h"
-#include "install/file_handle.h"
-#include "install/file_time.h"
+#include "install/fs/file_handle.h"
+#include "install/fs/file_time.h"
 
 namespace veskp8 {
 namespace {

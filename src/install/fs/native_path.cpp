@@ -1,4 +1,4 @@
-#include "install/native_path.h"
+#include "install/fs/native_path.h"
 
 #include "text/conversion.h"
 
