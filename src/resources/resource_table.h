@@ -72,6 +72,14 @@ inline constexpr char IDS_RECOVERY_RESTORED[] = "IDS_RECOVERY_RESTORED";
 inline constexpr char IDS_RECOVERY_INCOMPLETE[] = "IDS_RECOVERY_INCOMPLETE";
 inline constexpr char IDS_RECOVERY_COMPLETED[] = "IDS_RECOVERY_COMPLETED";
 inline constexpr char IDS_RECOVERY_DAMAGED[] = "IDS_RECOVERY_DAMAGED";
+// Signed kits: a kit refused for its signature, or a trusted-key file that
+// cannot be used ("%1": the key id, or the key file).
+inline constexpr char IDS_SIGNATURE_MISSING[] = "IDS_SIGNATURE_MISSING";
+inline constexpr char IDS_SIGNATURE_DAMAGED[] = "IDS_SIGNATURE_DAMAGED";
+inline constexpr char IDS_SIGNATURE_UNKNOWNKEY[] = "IDS_SIGNATURE_UNKNOWNKEY";
+inline constexpr char IDS_SIGNATURE_MISMATCH[] = "IDS_SIGNATURE_MISMATCH";
+inline constexpr char IDS_SIGNATURE_KEYFILE[] = "IDS_SIGNATURE_KEYFILE";
+inline constexpr char IDS_SIGNATURE_KEYFILE_UNSAFE[] = "IDS_SIGNATURE_KEYFILE_UNSAFE";
 
 // clang-format off
 inline constexpr auto kResourceIdentifiers = std::to_array<const char*>({
@@ -91,6 +99,9 @@ inline constexpr auto kResourceIdentifiers = std::to_array<const char*>({
     IDS_INSTALL_BUSY,
     // Recovery of an interrupted installation
     IDS_RECOVERY_RESTORED, IDS_RECOVERY_INCOMPLETE, IDS_RECOVERY_COMPLETED, IDS_RECOVERY_DAMAGED,
+    // Signed kits
+    IDS_SIGNATURE_MISSING, IDS_SIGNATURE_DAMAGED, IDS_SIGNATURE_UNKNOWNKEY, IDS_SIGNATURE_MISMATCH,
+    IDS_SIGNATURE_KEYFILE, IDS_SIGNATURE_KEYFILE_UNSAFE,
 });
 // clang-format on
 

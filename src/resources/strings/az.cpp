@@ -75,6 +75,24 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Kəsilmiş quraşdırmanın zədələnmiş jurnalı %1 adı ilə kənara qoyuldu. Buna görə heç nə "
      "dəyişdirilmədi."},
+    // Signed kits
+    {IDS_SIGNATURE_MISSING,
+     "veskp8.efd paylama dəsti imzalanmayıb, bu kompüterdə isə yalnız imzalanmış "
+     "dəstlər quraşdırıla bilər."},
+    {IDS_SIGNATURE_DAMAGED,
+     "veskp8.efd.minisig imza faylı zədələnib və ya qəbul edilməyən formatdadır."},
+    {IDS_SIGNATURE_UNKNOWNKEY,
+     "veskp8.efd paylama dəsti bu kompüterdə etibarlı sayılmayan %1 açarı ilə "
+     "imzalanıb."},
+    {IDS_SIGNATURE_MISMATCH,
+     "veskp8.efd paylama dəsti öz imzasına uyğun gəlmir: imzalandıqdan sonra "
+     "dəyişdirilib."},
+    {IDS_SIGNATURE_KEYFILE,
+     "%1 etibarlı açarlar faylı oxuna bilmir və ya onda düzgün açar yoxdur, buna görə "
+     "heç bir dəst yoxlanıla bilməz."},
+    {IDS_SIGNATURE_KEYFILE_UNSAFE,
+     "%1 etibarlı açarlar faylı istifadə edilmir, çünki onu başqa istifadəçilər "
+     "dəyişə bilər."},
 };
 
 }  // namespace

@@ -81,6 +81,25 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Ein beschädigtes Protokoll einer unterbrochenen Installation wurde als %1 beiseitegelegt. "
      "Deswegen wurde nichts geändert."},
+    // Signed kits
+    {IDS_SIGNATURE_MISSING,
+     "Das Distributionspaket veskp8.efd ist nicht signiert, auf diesem Computer dürfen aber "
+     "nur signierte Pakete installiert werden."},
+    {IDS_SIGNATURE_DAMAGED,
+     "Die Signaturdatei veskp8.efd.minisig ist beschädigt oder hat ein nicht unterstütztes "
+     "Format."},
+    {IDS_SIGNATURE_UNKNOWNKEY,
+     "Das Distributionspaket veskp8.efd ist mit dem Schlüssel %1 signiert, dem auf diesem "
+     "Computer nicht vertraut wird."},
+    {IDS_SIGNATURE_MISMATCH,
+     "Das Distributionspaket veskp8.efd stimmt nicht mit seiner Signatur überein: Es wurde "
+     "nach dem Signieren verändert."},
+    {IDS_SIGNATURE_KEYFILE,
+     "Die Datei mit vertrauenswürdigen Schlüsseln %1 kann nicht gelesen werden oder enthält "
+     "keinen gültigen Schlüssel, daher kann kein Paket geprüft werden."},
+    {IDS_SIGNATURE_KEYFILE_UNSAFE,
+     "Die Datei mit vertrauenswürdigen Schlüsseln %1 wird nicht verwendet, weil andere "
+     "Benutzer sie ändern könnten."},
 };
 
 }  // namespace

@@ -74,6 +74,22 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "A damaged record of an interrupted installation was set aside as %1. Nothing was changed "
      "because of it."},
+    // Signed kits
+    {IDS_SIGNATURE_MISSING,
+     "The distribution kit veskp8.efd is not signed, and only signed kits may be installed on "
+     "this computer."},
+    {IDS_SIGNATURE_DAMAGED,
+     "The signature file veskp8.efd.minisig is damaged or in a format that is not accepted."},
+    {IDS_SIGNATURE_UNKNOWNKEY,
+     "The distribution kit veskp8.efd is signed with the key %1, which is not trusted on this "
+     "computer."},
+    {IDS_SIGNATURE_MISMATCH,
+     "The distribution kit veskp8.efd does not match its signature: it has been changed since "
+     "it was signed."},
+    {IDS_SIGNATURE_KEYFILE,
+     "The trusted key file %1 cannot be read or holds no valid key, so no kit can be checked."},
+    {IDS_SIGNATURE_KEYFILE_UNSAFE,
+     "The trusted key file %1 is not used because other users could change it."},
 };
 
 }  // namespace

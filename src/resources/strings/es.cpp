@@ -76,6 +76,25 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Se ha apartado como %1 un registro dañado de una instalación interrumpida. No se ha cambiado "
      "nada por ello."},
+    // Signed kits
+    {IDS_SIGNATURE_MISSING,
+     "El paquete de distribución veskp8.efd no está firmado y en este equipo solo se pueden "
+     "instalar paquetes firmados."},
+    {IDS_SIGNATURE_DAMAGED,
+     "El archivo de firma veskp8.efd.minisig está dañado o tiene un formato que no se "
+     "admite."},
+    {IDS_SIGNATURE_UNKNOWNKEY,
+     "El paquete de distribución veskp8.efd está firmado con la clave %1, que no es de "
+     "confianza en este equipo."},
+    {IDS_SIGNATURE_MISMATCH,
+     "El paquete de distribución veskp8.efd no coincide con su firma: se modificó después "
+     "de firmarse."},
+    {IDS_SIGNATURE_KEYFILE,
+     "No se puede leer el archivo de claves de confianza %1 o no contiene ninguna clave "
+     "válida, por lo que no se puede comprobar ningún paquete."},
+    {IDS_SIGNATURE_KEYFILE_UNSAFE,
+     "No se usa el archivo de claves de confianza %1 porque otros usuarios podrían "
+     "modificarlo."},
 };
 
 }  // namespace

@@ -81,6 +81,25 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Un journal endommagé d'une installation interrompue a été mis de côté sous le nom %1. Rien "
      "n'a été modifié à cause de lui."},
+    // Signed kits
+    {IDS_SIGNATURE_MISSING,
+     "Le kit de distribution veskp8.efd n'est pas signé, or seuls les kits signés peuvent "
+     "être installés sur cet ordinateur."},
+    {IDS_SIGNATURE_DAMAGED,
+     "Le fichier de signature veskp8.efd.minisig est endommagé ou dans un format non "
+     "accepté."},
+    {IDS_SIGNATURE_UNKNOWNKEY,
+     "Le kit de distribution veskp8.efd est signé avec la clé %1, qui n'est pas reconnue "
+     "comme fiable sur cet ordinateur."},
+    {IDS_SIGNATURE_MISMATCH,
+     "Le kit de distribution veskp8.efd ne correspond pas à sa signature : il a été "
+     "modifié après avoir été signé."},
+    {IDS_SIGNATURE_KEYFILE,
+     "Le fichier de clés de confiance %1 est illisible ou ne contient aucune clé valide : "
+     "aucun kit ne peut donc être vérifié."},
+    {IDS_SIGNATURE_KEYFILE_UNSAFE,
+     "Le fichier de clés de confiance %1 n'est pas utilisé, car d'autres utilisateurs "
+     "pourraient le modifier."},
 };
 
 }  // namespace

@@ -73,6 +73,24 @@ constexpr TextPair kTexts[] = {
      "Egy korábbi telepítés a(z) %1 könyvtárba a befejezés közben megszakadt. Most befejeződött."},
     {IDS_RECOVERY_DAMAGED,
      "Egy megszakadt telepítés sérült naplóját félretettük %1 néven. Emiatt semmi sem változott."},
+    // Signed kits
+    {IDS_SIGNATURE_MISSING,
+     "A veskp8.efd terjesztési csomag nincs aláírva, ezen a számítógépen pedig csak "
+     "aláírt csomagok telepíthetők."},
+    {IDS_SIGNATURE_DAMAGED,
+     "A veskp8.efd.minisig aláírásfájl sérült, vagy a formátuma nem elfogadott."},
+    {IDS_SIGNATURE_UNKNOWNKEY,
+     "A veskp8.efd terjesztési csomag aláírásához használt kulcs (%1) ezen a "
+     "számítógépen nem megbízható."},
+    {IDS_SIGNATURE_MISMATCH,
+     "A veskp8.efd terjesztési csomag nem egyezik az aláírásával: az aláírás óta "
+     "módosították."},
+    {IDS_SIGNATURE_KEYFILE,
+     "A megbízható kulcsokat tartalmazó fájl (%1) nem olvasható, vagy nincs benne "
+     "érvényes kulcs, ezért egyetlen csomag sem ellenőrizhető."},
+    {IDS_SIGNATURE_KEYFILE_UNSAFE,
+     "A program nem használja a megbízható kulcsokat tartalmazó fájlt (%1), mert más "
+     "felhasználók módosíthatják."},
 };
 
 }  // namespace

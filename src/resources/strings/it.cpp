@@ -79,6 +79,24 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Un registro danneggiato di un'installazione interrotta è stato messo da parte come %1. Non è "
      "stato modificato nulla a causa sua."},
+    // Signed kits
+    {IDS_SIGNATURE_MISSING,
+     "Il pacchetto di distribuzione veskp8.efd non è firmato e su questo computer si possono "
+     "installare solo pacchetti firmati."},
+    {IDS_SIGNATURE_DAMAGED,
+     "Il file di firma veskp8.efd.minisig è danneggiato o in un formato non accettato."},
+    {IDS_SIGNATURE_UNKNOWNKEY,
+     "Il pacchetto di distribuzione veskp8.efd è firmato con la chiave %1, che su questo "
+     "computer non è considerata attendibile."},
+    {IDS_SIGNATURE_MISMATCH,
+     "Il pacchetto di distribuzione veskp8.efd non corrisponde alla sua firma: è stato "
+     "modificato dopo essere stato firmato."},
+    {IDS_SIGNATURE_KEYFILE,
+     "Il file delle chiavi attendibili %1 non è leggibile o non contiene chiavi valide, "
+     "quindi non è possibile verificare alcun pacchetto."},
+    {IDS_SIGNATURE_KEYFILE_UNSAFE,
+     "Il file delle chiavi attendibili %1 non viene usato perché altri utenti potrebbero "
+     "modificarlo."},
 };
 
 }  // namespace

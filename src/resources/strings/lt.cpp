@@ -70,6 +70,23 @@ constexpr TextPair kTexts[] = {
      "Ankstesnis diegimas į katalogą %1 buvo nutrauktas jį baigiant. Dabar jis baigtas."},
     {IDS_RECOVERY_DAMAGED,
      "Sugadintas nutraukto diegimo žurnalas atidėtas kaip %1. Dėl jo niekas nepakeista."},
+    // Signed kits
+    {IDS_SIGNATURE_MISSING,
+     "Platinimo rinkinys veskp8.efd nepasirašytas, o šiame kompiuteryje galima diegti tik "
+     "pasirašytus rinkinius."},
+    {IDS_SIGNATURE_DAMAGED,
+     "Parašo failas veskp8.efd.minisig sugadintas arba nepriimtino formato."},
+    {IDS_SIGNATURE_UNKNOWNKEY,
+     "Platinimo rinkinys veskp8.efd pasirašytas raktu %1, kuris šiame kompiuteryje nėra "
+     "patikimas."},
+    {IDS_SIGNATURE_MISMATCH,
+     "Platinimo rinkinys veskp8.efd neatitinka savo parašo: jis buvo pakeistas po "
+     "pasirašymo."},
+    {IDS_SIGNATURE_KEYFILE,
+     "Patikimų raktų failo %1 nepavyksta perskaityti arba jame nėra tinkamo rakto, todėl "
+     "negalima patikrinti nė vieno rinkinio."},
+    {IDS_SIGNATURE_KEYFILE_UNSAFE,
+     "Patikimų raktų failas %1 nenaudojamas, nes jį galėtų pakeisti kiti naudotojai."},
 };
 
 }  // namespace

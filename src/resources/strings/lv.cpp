@@ -75,6 +75,23 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Pārtrauktas instalēšanas bojātais žurnāls ir nolikts malā ar nosaukumu %1. Tā dēļ nekas "
      "netika mainīts."},
+    // Signed kits
+    {IDS_SIGNATURE_MISSING,
+     "Izplatīšanas komplekts veskp8.efd nav parakstīts, bet šajā datorā drīkst "
+     "instalēt tikai parakstītus komplektus."},
+    {IDS_SIGNATURE_DAMAGED,
+     "Paraksta fails veskp8.efd.minisig ir bojāts vai nepieņemamā formātā."},
+    {IDS_SIGNATURE_UNKNOWNKEY,
+     "Izplatīšanas komplekts veskp8.efd ir parakstīts ar atslēgu %1, kas šajā datorā "
+     "nav uzticama."},
+    {IDS_SIGNATURE_MISMATCH,
+     "Izplatīšanas komplekts veskp8.efd neatbilst savam parakstam: tas ir mainīts pēc "
+     "parakstīšanas."},
+    {IDS_SIGNATURE_KEYFILE,
+     "Uzticamo atslēgu failu %1 nevar nolasīt vai tajā nav nevienas derīgas atslēgas, "
+     "tāpēc nevienu komplektu nevar pārbaudīt."},
+    {IDS_SIGNATURE_KEYFILE_UNSAFE,
+     "Uzticamo atslēgu fails %1 netiek izmantots, jo to varētu mainīt citi lietotāji."},
 };
 
 }  // namespace

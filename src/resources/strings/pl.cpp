@@ -76,6 +76,24 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Uszkodzony dziennik przerwanej instalacji został odłożony jako %1. Z jego powodu nic nie "
      "zmieniono."},
+    // Signed kits
+    {IDS_SIGNATURE_MISSING,
+     "Pakiet dystrybucyjny veskp8.efd nie jest podpisany, a na tym komputerze można "
+     "instalować tylko podpisane pakiety."},
+    {IDS_SIGNATURE_DAMAGED,
+     "Plik podpisu veskp8.efd.minisig jest uszkodzony lub ma nieobsługiwany format."},
+    {IDS_SIGNATURE_UNKNOWNKEY,
+     "Pakiet dystrybucyjny veskp8.efd jest podpisany kluczem %1, który nie jest zaufany na "
+     "tym komputerze."},
+    {IDS_SIGNATURE_MISMATCH,
+     "Pakiet dystrybucyjny veskp8.efd nie zgadza się ze swoim podpisem: został zmieniony po "
+     "podpisaniu."},
+    {IDS_SIGNATURE_KEYFILE,
+     "Nie można odczytać pliku zaufanych kluczy %1 lub nie zawiera on żadnego prawidłowego "
+     "klucza, więc nie można sprawdzić żadnego pakietu."},
+    {IDS_SIGNATURE_KEYFILE_UNSAFE,
+     "Plik zaufanych kluczy %1 nie jest używany, ponieważ inni użytkownicy mogliby go "
+     "zmienić."},
 };
 
 }  // namespace

@@ -77,6 +77,25 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Un jurnal deteriorat al unei instalări întrerupte a fost pus deoparte ca %1. Din cauza lui "
      "nu s-a modificat nimic."},
+    // Signed kits
+    {IDS_SIGNATURE_MISSING,
+     "Pachetul de distribuție veskp8.efd nu este semnat, iar pe acest computer pot fi "
+     "instalate doar pachete semnate."},
+    {IDS_SIGNATURE_DAMAGED,
+     "Fișierul de semnătură veskp8.efd.minisig este deteriorat sau are un format "
+     "neacceptat."},
+    {IDS_SIGNATURE_UNKNOWNKEY,
+     "Pachetul de distribuție veskp8.efd este semnat cu cheia %1, care nu este de încredere "
+     "pe acest computer."},
+    {IDS_SIGNATURE_MISMATCH,
+     "Pachetul de distribuție veskp8.efd nu corespunde semnăturii sale: a fost modificat "
+     "după ce a fost semnat."},
+    {IDS_SIGNATURE_KEYFILE,
+     "Fișierul cu chei de încredere %1 nu poate fi citit sau nu conține nicio cheie "
+     "validă, așa că niciun pachet nu poate fi verificat."},
+    {IDS_SIGNATURE_KEYFILE_UNSAFE,
+     "Fișierul cu chei de încredere %1 nu este folosit, deoarece alți utilizatori l-ar "
+     "putea modifica."},
 };
 
 }  // namespace

@@ -72,6 +72,23 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Kesilen gurnamanyň zeper ýeten žurnaly %1 ady bilen bir gyra goýuldy. Onuň sebäpli hiç zat "
      "üýtgedilmedi."},
+    // Signed kits
+    {IDS_SIGNATURE_MISSING,
+     "veskp8.efd paýlama toplumyna gol çekilmedik, bu kompýuterde bolsa diňe gol çekilen "
+     "toplumlary gurnamak bolýar."},
+    {IDS_SIGNATURE_DAMAGED,
+     "veskp8.efd.minisig gol faýly zaýalanan ýa-da kabul edilmeýän formatda."},
+    {IDS_SIGNATURE_UNKNOWNKEY,
+     "veskp8.efd paýlama toplumyna bu kompýuterde ynamly hasaplanmaýan %1 açar bilen gol "
+     "çekilen."},
+    {IDS_SIGNATURE_MISMATCH,
+     "veskp8.efd paýlama toplumy öz goluna laýyk gelmeýär: gol çekilenden soň "
+     "üýtgedilipdir."},
+    {IDS_SIGNATURE_KEYFILE,
+     "%1 ynamly açarlar faýlyny okap bolmaýar ýa-da onda dogry açar ýok, şonuň üçin "
+     "hiç bir toplumy barlap bolmaýar."},
+    {IDS_SIGNATURE_KEYFILE_UNSAFE,
+     "%1 ynamly açarlar faýly ulanylmaýar, sebäbi ony başga ulanyjylar üýtgedip biler."},
 };
 
 }  // namespace

@@ -71,6 +71,24 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Yarıda kesilen bir kurulumun hasarlı günlüğü %1 adıyla bir kenara kondu. Bu yüzden hiçbir "
      "şey değiştirilmedi."},
+    // Signed kits
+    {IDS_SIGNATURE_MISSING,
+     "Dağıtım paketi veskp8.efd imzalı değil; bu bilgisayara yalnızca imzalı paketler "
+     "kurulabilir."},
+    {IDS_SIGNATURE_DAMAGED,
+     "İmza dosyası veskp8.efd.minisig bozuk veya kabul edilmeyen bir biçimde."},
+    {IDS_SIGNATURE_UNKNOWNKEY,
+     "Dağıtım paketi veskp8.efd, bu bilgisayarda güvenilmeyen %1 anahtarıyla "
+     "imzalanmış."},
+    {IDS_SIGNATURE_MISMATCH,
+     "Dağıtım paketi veskp8.efd imzasıyla eşleşmiyor: imzalandıktan sonra "
+     "değiştirilmiş."},
+    {IDS_SIGNATURE_KEYFILE,
+     "Güvenilen anahtar dosyası %1 okunamıyor veya geçerli bir anahtar içermiyor; bu "
+     "nedenle hiçbir paket doğrulanamaz."},
+    {IDS_SIGNATURE_KEYFILE_UNSAFE,
+     "Güvenilen anahtar dosyası %1, başka kullanıcılar tarafından değiştirilebileceği "
+     "için kullanılmıyor."},
 };
 
 }  // namespace

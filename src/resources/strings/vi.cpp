@@ -77,6 +77,25 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Nhật ký bị hỏng của một lần cài đặt bị gián đoạn đã được để riêng với tên %1. Không có gì bị "
      "thay đổi vì nó."},
+    // Signed kits
+    {IDS_SIGNATURE_MISSING,
+     "Gói phân phối veskp8.efd chưa được ký, trong khi máy tính này chỉ cho "
+     "phép cài đặt các gói đã ký."},
+    {IDS_SIGNATURE_DAMAGED,
+     "Tệp chữ ký veskp8.efd.minisig bị hỏng hoặc có định dạng không được "
+     "chấp nhận."},
+    {IDS_SIGNATURE_UNKNOWNKEY,
+     "Gói phân phối veskp8.efd được ký bằng khóa %1, là khóa không được tin "
+     "cậy trên máy tính này."},
+    {IDS_SIGNATURE_MISMATCH,
+     "Gói phân phối veskp8.efd không khớp với chữ ký của nó: gói đã bị "
+     "thay đổi sau khi ký."},
+    {IDS_SIGNATURE_KEYFILE,
+     "Không thể đọc tệp khóa tin cậy %1 hoặc tệp không chứa khóa hợp lệ "
+     "nào, vì vậy không thể kiểm tra gói nào."},
+    {IDS_SIGNATURE_KEYFILE_UNSAFE,
+     "Tệp khóa tin cậy %1 không được sử dụng vì người dùng khác có thể "
+     "thay đổi nó."},
 };
 
 }  // namespace

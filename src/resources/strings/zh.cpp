@@ -58,6 +58,19 @@ constexpr TextPair kTexts[] = {
      "先前向 %1 的安装被中断，该目录未能完全恢复。受影响的文件：%2 个。%3 完整列表见 %4。"},
     {IDS_RECOVERY_COMPLETED, "先前向 %1 的安装在收尾时被中断。现已完成。"},
     {IDS_RECOVERY_DAMAGED, "已将一个中断安装的损坏记录另存为 %1。未因此做任何更改。"},
+    // Signed kits
+    {IDS_SIGNATURE_MISSING,
+     "分发包 veskp8.efd 未签名，而此计算机只允许安装已签名的分发包。"},
+    {IDS_SIGNATURE_DAMAGED, "签名文件 veskp8.efd.minisig 已损坏或格式不受支持。"},
+    {IDS_SIGNATURE_UNKNOWNKEY,
+     "分发包 veskp8.efd 使用密钥 %1 签名，该密钥在此计算机上不受信任。"},
+    {IDS_SIGNATURE_MISMATCH,
+     "分发包 veskp8.efd 与其签名不符：它在签名后已被修改。"},
+    {IDS_SIGNATURE_KEYFILE,
+     "无法读取受信任密钥文件 "
+     "%1，或其中没有有效的密钥，因此无法检查任何分发包。"},
+    {IDS_SIGNATURE_KEYFILE_UNSAFE,
+     "未使用受信任密钥文件 %1，因为其他用户可能会修改它。"},
 };
 
 }  // namespace
