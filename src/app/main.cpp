@@ -49,6 +49,7 @@ int RunWizard(veskp8::StartupRecord& record) {
     return veskp8::kExitNoDisplay;
   }
   if (record.m_hasTargetDirectory) dialog.PresetTargetDirectory(record.m_targetDirectory);
+  dialog.SetTrustedKeyFile(record.m_keyFile);
   dialog.Run();
   return veskp8::kExitInstalled;
 }
@@ -86,5 +87,6 @@ int main(int argc, char** argv) {
   request.useCurrentDirectory = record.m_useCurrentDirectory;
   request.hasTargetDirectory = record.m_hasTargetDirectory;
   request.targetDirectory = record.m_targetDirectory;
+  request.keyFile = record.m_keyFile;
   return veskp8::RunQuietInstallation(request, stdout, stderr);
 }

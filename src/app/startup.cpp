@@ -25,6 +25,9 @@ constexpr char kUsage[] =
     "              needed; implies -S; the outcome is the exit status\n"
     "  -DDIR       install into DIR, an absolute path in the same argument\n"
     "              (the wizard starts its directory page from it)\n"
+    "  -KFILE      trust the public kit-signing keys in FILE too (minisign format)\n"
+    "              for this run; the kit must then carry a valid signature\n"
+    "              veskp8.efd.minisig by a trusted key\n"
     "  -LCODE      language of the texts: hy az bg zh en fr ka de el hu it kk lv\n"
     "              lt pl ro ru es tr uk vi ar tk; no S or L option after it counts\n"
     "  --help      print this text and exit\n"
@@ -43,10 +46,15 @@ constexpr char kUsage[] =
     "  8   another installation into that directory is in progress\n"
     "  9   installed, but the launcher configuration could not be updated\n"
     "  10  an interrupted earlier installation could not be fully undone\n"
+    "  13  the kit's signature is bad, by a key that is not trusted, or missing\n"
+    "      while trusted keys exist, or a trusted-key file cannot be used\n"
     "  128+N  ended by signal N (SIGTERM, SIGINT, SIGHUP) after rolling back\n"
     "Each failure is one line on standard error. On 0 and 9, standard output gets\n"
-    "  new=N replaced=N unchanged=N registered=yes|no target=DIR\n"
-    "Without -Q the exit status is 0, or 1 when no display can be opened.\n";
+    "  new=N replaced=N unchanged=N registered=yes|no signed=KEYID|no target=DIR\n"
+    "Without -Q the exit status is 0, or 1 when no display can be opened.\n"
+    "Trusted keys: those built in, /etc/veskp8/trusted-keys (only when it and its\n"
+    "directory belong to root and are not writable by group or others) and -K.\n"
+    "With none, an unsigned kit installs as it is.\n";
 
 constexpr char kVersion[] = "veskp8-setup " VESKP8_VERSION "\n";
 
@@ -126,6 +134,8 @@ void ScanUnattendedOptions(int argc, char** argv, StartupRecord& record) {
       record.m_hasTargetDirectory = true;
       record.m_targetDirectory = LocaleToWide(argument + 2);
       ReplaceAll(record.m_targetDirectory, ForeignSeparator(), PathSeparator());
+    } else if (letter == 'K' || letter == 'k') {
+      record.m_keyFile = NarrowString(argument + 2);
     }
   }
 }

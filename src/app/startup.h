@@ -1,6 +1,7 @@
 // What the installer starts with: the command line scanned for its options
 // ("usecwd" as the first argument, -L<code> / /L<code>, -S / /S; in a pass of
-// their own -Q / /Q and -D<dir> / /D<dir>; --help and --version) and the
+// their own -Q / /Q, -D<dir> / /D<dir> and -K<file> / /K<file>; --help and
+// --version) and the
 // language of the user-visible texts chosen from the -L option, the
 // environment's locale or English. No GTK here, so the choice can be tested
 // without a display.
@@ -32,6 +33,7 @@ struct StartupRecord {
   bool m_quiet = false;               // a Q option was given
   bool m_hasTargetDirectory = false;  // a D option was given ...
   WideString m_targetDirectory;       // ... the last one's value, "\" turned into "/"
+  NarrowString m_keyFile;             // a K option's file (the last one); empty: none
 
   // --help or --version: print that and end, before anything else happens.
   enum class Information { kNone, kHelp, kVersion };
@@ -67,6 +69,8 @@ StartupRecord ScanCommandLine(int argc, char** argv, const EnvironmentLocale& en
 // - D or d after '-' or '/': the rest of the same argument is the template
 //   directory (a lone "-D" gives an empty one), with every "" turned into
 //   "/"; the last D option counts.
+// - K or k after '-' or '/': the rest of the same argument names one more
+//   trusted-key file for this run (m_keyFile, as given; the last K counts).
 // - exactly "--help" or "--version": m_information (the first one counts).
 // Other arguments are left to the scan above. Never fails.
 void ScanUnattendedOptions(int argc, char** argv, StartupRecord& record);

@@ -8,6 +8,7 @@
 
 #include "kit/kit_archive.h"
 #include "resources/resource_table.h"
+#include "kit/kit_signature.h"
 #include "text/conversion.h"
 #include "text/string_ops.h"
 
@@ -86,6 +87,37 @@ class KitFileGuard {
   FileHandle handle = kNoFileHandle;
 };
 
+// The signature step: kReady when the kit may be inflated.
+PreinstallResult CheckSignature(KitSignatureState& signature, const WideString& kitPath,
+                                FileHandle kitFile, const std::atomic<bool>* stop,
+                                const PreinstallMessage& showError) {
+  const WideString signaturePath = SignaturePathOf(kitPath);
+  signature.check =
+      CheckKitSignature(kitFile, WideToLocale(signaturePath), signature.trusted, stop);
+  switch (signature.check.verdict) {
+    case SignatureVerdict::kUnsigned:
+    case SignatureVerdict::kValid:
+      return PreinstallResult::kReady;
+    case SignatureVerdict::kStopped:
+      return PreinstallResult::kStopped;
+    case SignatureVerdict::kReadFailed:
+      showError(LoadResourceString(IDS_ERROR_DAMAGEDSOURCE));
+      return PreinstallResult::kKitDamaged;
+    case SignatureVerdict::kDamaged:
+      signature.subject = signaturePath;
+      break;
+    case SignatureVerdict::kKeysUnusable:
+      break;
+    case SignatureVerdict::kMissing:
+    case SignatureVerdict::kUnknownKey:
+    case SignatureVerdict::kMismatch:
+      signature.subject = kitPath;
+      break;
+  }
+  showError(SignatureRefusalText(signature.check, signature.trusted));
+  return PreinstallResult::kSignatureRefused;
+}
+
 PreinstallResult RunChecks(PreinstallState& state, const PreinstallMessage& showError,
                            const PreinstallServices& services) {
   const auto stopped = [&] {
@@ -134,12 +166,29 @@ PreinstallResult RunChecks(PreinstallState& state, const PreinstallMessage& show
     }
   }
 
+  if (state.signature != nullptr) {
+    const PreinstallResult refused =
+        CheckSignature(*state.signature, kitPath, kitFile.handle, state.stop, showError);
+    if (refused != PreinstallResult::kReady) return refused;
+  }
+
   const ResultCode opened = services.openKit(state.kit, kitFile.handle, state.stop);
   // A stop during the inflation ends it early with a failure: no message.
   if (stopped()) return PreinstallResult::kStopped;
   if (opened != kOk) {
     showError(LoadResourceString(IDS_ERROR_DAMAGEDSOURCE));
     return PreinstallResult::kKitDamaged;
+  }
+  // The image was inflated from the same descriptor after the check; a kit
+  // written to in between is refused as changed.
+  if (state.signature != nullptr &&
+      state.signature->check.verdict == SignatureVerdict::kValid &&
+      !KitFileUnchanged(kitFile.handle, state.signature->check)) {
+    CloseKit(state.kit);
+    state.signature->check.verdict = SignatureVerdict::kMismatch;
+    state.signature->subject = kitPath;
+    showError(SignatureRefusalText(state.signature->check, state.signature->trusted));
+    return PreinstallResult::kSignatureRefused;
   }
   return PreinstallResult::kReady;
 }

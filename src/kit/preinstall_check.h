@@ -11,8 +11,14 @@
 //      cleaned)
 //   3. free space below 3 x the kit's size  -> IDS_ERROR_NOSPACE
 //      (skipped when the kit's size cannot be queried)
-//   4. the kit does not open                -> IDS_ERROR_DAMAGEDSOURCE
-//      (also when memory runs out anywhere in the checks)
+//   4. with trusted keys (kit_signature.h,    -> IDS_SIGNATURE_* (kSignatureRefused)
+//      PreinstallState::signature): no valid
+//      signature by one of them, or a key file
+//      that has to be used cannot be; one pass
+//      over the kit, before it is inflated
+//   5. the kit does not open                -> IDS_ERROR_DAMAGEDSOURCE
+//      (also when memory runs out anywhere in the checks, or the signed kit
+//      cannot be read); a signed kit written to after its check -> kSignatureRefused
 //
 // A stop (PreinstallState::stop; a signal, see install/stop_signals.h) is
 // looked at between the steps and between two writability probes, and the
@@ -31,6 +37,7 @@
 #include <vector>
 
 #include "install/fs/file_handle.h"
+#include "kit/kit_signature.h"
 #include "text/narrow_string.h"
 #include "text/result_code.h"
 #include "text/wide_string.h"
@@ -43,6 +50,15 @@ inline constexpr char kKitFileName[] = "veskp8.efd";
 // Three times the compressed kit must be free in the temporary directory,
 // which receives the inflated image.
 inline constexpr std::uint64_t kKitSpaceFactor = 3;
+
+// The signature check of one run: the trusted keys in, the outcome out.
+struct KitSignatureState {
+  TrustedKeys trusted;   // in (LoadTrustedKeys)
+  SignatureCheck check;  // out; kUnsigned until the check ran
+  // out: what a refusal is about, for a line after its text: the kit, or its
+  // signature file when that is damaged; empty when the text names the file.
+  WideString subject;
+};
 
 // The installer dialog's members that the checks read and fill, by reference.
 struct PreinstallState {
@@ -58,6 +74,9 @@ struct PreinstallState {
   // between two writability probes, and polled by the kit's inflation, which
   // then ends with kErrCancelled. A stop ends the checks without a message.
   const std::atomic<bool>* stop = nullptr;
+  // in/out: the signature check; null: none is made (the kit installs as an
+  // unsigned one).
+  KitSignatureState* signature = nullptr;
 };
 
 // What the checks use of the file system, the launcher configuration and the
@@ -112,6 +131,7 @@ enum class PreinstallResult {
   kKitNotFound,  // IDS_ERROR_NOSOURCE
   kNoTempSpace,  // IDS_ERROR_NOSPACE
   kKitDamaged,   // IDS_ERROR_DAMAGEDSOURCE (also: memory ran out in the checks)
+  kSignatureRefused,  // IDS_SIGNATURE_* (PreinstallState::signature says why)
   kStopped,      // a stop was requested (PreinstallState::stop): no message
 };
 

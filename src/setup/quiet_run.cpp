@@ -56,6 +56,20 @@ NarrowString RecoveryLine(const RecoveryNotice& notice) {
   return WideToLocale(english);
 }
 
+// A composed text for a line on the console, in the locale's encoding; when
+// that cannot write it, composed again in English (as ConsoleText does). Only
+// before the worker exists: the language changes for the one text.
+template <class Compose>
+NarrowString ConsoleLine(const Compose& compose) {
+  NarrowString local;
+  if (WideToLocaleChecked(compose(), local)) return local;
+  const int language = GetCurrentLanguage();
+  SetCurrentLanguage(kEnglishLanguage);
+  const WideString english = compose();
+  SetCurrentLanguage(language);
+  return WideToLocale(english);
+}
+
 // The text of a check that failed.
 const char* CheckTextId(PreinstallResult result) {
   switch (result) {
@@ -64,6 +78,7 @@ const char* CheckTextId(PreinstallResult result) {
     case PreinstallResult::kNoTempSpace:
       return IDS_ERROR_NOSPACE;
     case PreinstallResult::kKitDamaged:
+    case PreinstallResult::kSignatureRefused:  // told by ReportChecks
     case PreinstallResult::kStopped:
     case PreinstallResult::kReady:
       break;
@@ -79,11 +94,18 @@ int ExitStatusOfChecks(PreinstallResult result) {
       return kExitNoTempSpace;
     case PreinstallResult::kKitDamaged:
       return kExitKitDamaged;
+    case PreinstallResult::kSignatureRefused:
+      return kExitSignatureRefused;
     case PreinstallResult::kStopped:  // the process ends by the signal
     case PreinstallResult::kReady:
       break;
   }
   return kExitInstalled;
+}
+
+// The summary's signer: the key id of a valid signature, else empty.
+std::string SignedBy(const SignatureCheck& check) {
+  return check.verdict == SignatureVerdict::kValid ? KeyIdText(check.keyId) : std::string();
 }
 
 // The run itself. Returns the exit status; when a stop signal came the status
@@ -101,11 +123,25 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err) {
   if (recovery.anyIncomplete()) return kExitRecoveryIncomplete;
   if (StopRequested()) return kExitInstallFailed;
 
+  // A trusted-key file that was set aside as unsafe: one line each.
+  for (const IgnoredKeyFile& ignored : sequence.LoadTrustedKeys(request.keyFile).ignored) {
+    ReportFailure(err, ConsoleLine([&] { return IgnoredKeyFileText(ignored); }), WideString());
+  }
+
   // The checks' message is told here, as a line, in place of their box.
   const PreinstallResult checks = sequence.RunChecks([](const WideString&) {});
   if (checks == PreinstallResult::kStopped) return kExitInstallFailed;
   if (checks != PreinstallResult::kReady) {
-    ReportFailure(err, ConsoleText(CheckTextId(checks)), sequence.CheckSubject(checks));
+    // A refused signature's text is composed (a key id, a file); the others
+    // are told in the console's own way.
+    ReportFailure(err,
+                  checks == PreinstallResult::kSignatureRefused
+                      ? ConsoleLine([&] {
+                          return SignatureRefusalText(sequence.signatureCheck(),
+                                                      sequence.trustedKeys());
+                        })
+                                                                : ConsoleText(CheckTextId(checks)),
+                  sequence.CheckSubject(checks));
     return ExitStatusOfChecks(checks);
   }
   if (StopRequested()) return kExitInstallFailed;
@@ -150,7 +186,9 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err) {
   const bool registered = sequence.RegisterTarget(&failedFile);
   if (StopSignal() != 0) return kExitInstalled;
   if (!registered) ReportFailure(err, ConsoleText(IDS_ERROR_NOTREGISTERED), failedFile);
-  std::fputs(SummaryLine(report.counts, registered, target).c_str(), out);
+  std::fputs(SummaryLine(report.counts, registered, SignedBy(sequence.signatureCheck()), target)
+                 .c_str(),
+             out);
   std::fflush(out);
   return registered ? kExitInstalled : kExitNotRegistered;
 }
@@ -181,13 +219,15 @@ int ExitStatusOfFailedInstall(const InstallReport& report) {
   return report.result == kErrBusy ? kExitBusy : kExitInstallFailed;
 }
 
-NarrowString SummaryLine(const InstallCounts& counts, bool registered, const WideString& target) {
+NarrowString SummaryLine(const InstallCounts& counts, bool registered, const std::string& signedBy,
+                         const WideString& target) {
   WideString shown = target;
   while (shown.size() > 1 && shown.back() == u'/') shown.erase(shown.size() - 1);
   std::string line = "new=" + std::to_string(counts.newFiles) +
                      " replaced=" + std::to_string(counts.replaced) +
                      " unchanged=" + std::to_string(counts.unchanged) +
-                     " registered=" + (registered ? "yes" : "no") + " target=";
+                     " registered=" + (registered ? "yes" : "no") +
+                     " signed=" + (signedBy.empty() ? "no" : signedBy) + " target=";
   NarrowString result(line.c_str());
   result += WideToLocale(shown);
   result += "\n";

@@ -17,6 +17,9 @@
 //    9  installed, but the launcher configuration could not be updated
 //   10  an interrupted earlier installation could not be fully undone
 //       (nothing new was installed)
+//   13  the kit's signature is bad, by a key that is not trusted, or missing
+//       while trusted keys exist; or a trusted-key file that has to be used
+//       (-K, or a readable system file) cannot be (kit_signature.h)
 // SIGTERM, SIGINT and SIGHUP stop it (install/stop_signals.h): the checks
 // and the kit's inflation end at once, the worker stops after the 1 MiB block
 // it is copying, the template directory is rolled back (a commit under way is
@@ -29,9 +32,12 @@
 // joined. Each failure is one line on `err`, its text in the UI language
 // followed by the path concerned when there is one (the kit, the temporary
 // directory, the refused value, the entry's destination, the kept backup
-// directory, the launcher file). On 0 and 9 one line on `out`, untranslated,
-// for scripts: "new=N replaced=N unchanged=N registered=yes|no target=DIR"
-// (unchanged: left alone as up to date; DIR without a trailing "/").
+// directory, the launcher file). A system trusted-key file set aside as
+// unsafe is one line on `err` before the checks (the run goes on without it).
+// On 0 and 9 one line on `out`, untranslated, for scripts:
+// "new=N replaced=N unchanged=N registered=yes|no signed=KEYID|no target=DIR"
+// (unchanged: left alone as up to date; KEYID the signing key as minisign
+// shows it, "no" for an unsigned kit; DIR without a trailing "/").
 // Nothing else is written.
 //
 // Threads: the main thread, after InstallStopSignals (so the stop signals
@@ -39,6 +45,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "install/worker_thread.h"
 #include "text/narrow_string.h"
@@ -60,12 +67,14 @@ enum ExitStatus : int {
   kExitBusy = 8,
   kExitNotRegistered = 9,
   kExitRecoveryIncomplete = 10,
+  kExitSignatureRefused = 13,
 };
 
 struct QuietRequest {
   bool useCurrentDirectory = false;  // "usecwd": the kit lies in the current directory
   bool hasTargetDirectory = false;   // a D option was given ...
   WideString targetDirectory;        // ... with this value ("/" separators)
+  NarrowString keyFile;              // -K: one more trusted-key file; empty: none
 };
 
 // The text of resource `id` for a line on the console: in the UI language,
@@ -84,9 +93,10 @@ struct QuietRequest {
 // template directory, otherwise 6.
 [[nodiscard]] int ExitStatusOfFailedInstall(const InstallReport& report);
 
-// The summary line, with its line feed.
+// The summary line, with its line feed. `signedBy`: the signing key's id
+// (KeyIdText), empty for an unsigned kit.
 [[nodiscard]] NarrowString SummaryLine(const InstallCounts& counts, bool registered,
-                                       const WideString& target);
+                                       const std::string& signedBy, const WideString& target);
 
 // Runs the unattended installation and returns its exit status; when a stop
 // signal came, ends the process by that signal instead (after the rollback

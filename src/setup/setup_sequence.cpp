@@ -21,10 +21,21 @@ RecoveryOutcome SetupSequence::RecoverInterruptedInstallations(const RecoveryOpt
   return veskp8::RecoverInterruptedInstallations(options);
 }
 
+const TrustedKeys& SetupSequence::LoadTrustedKeys(const NarrowString& runKeyFile) {
+  TrustedKeySources sources;
+  sources.builtIn = BuiltInTrustedKeys();
+  sources.runFile = runKeyFile;
+  m_signature.trusted = veskp8::LoadTrustedKeys(sources);
+  m_keysLoaded = true;
+  return m_signature.trusted;
+}
+
 PreinstallResult SetupSequence::RunChecks(const PreinstallMessage& showError,
                                           const PreinstallServices& services) {
+  if (!m_keysLoaded) (void)LoadTrustedKeys(NarrowString());
   PreinstallState state{m_useCwd,           m_kitPath,        m_templateDirs, m_targetDir,
-                        m_scope1FileExists, m_listFromScope1, m_kit,          &ProcessStopFlag()};
+                        m_scope1FileExists, m_listFromScope1, m_kit,          &ProcessStopFlag(),
+                        &m_signature};
   const PreinstallResult result = CheckBeforeInstall(state, showError, services);
   m_checksPassed = result == PreinstallResult::kReady;
   return result;
@@ -37,6 +48,8 @@ WideString SetupSequence::CheckSubject(PreinstallResult result) const {
       return LocateKit(m_useCwd);
     case PreinstallResult::kNoTempSpace:
       return GetTempDirectory();
+    case PreinstallResult::kSignatureRefused:
+      return m_signature.subject;
     case PreinstallResult::kStopped:
     case PreinstallResult::kReady:
       break;

@@ -9,8 +9,11 @@
 //      looked for (a missing kit must not block it).
 //   2. RunChecks — the pre-install checks of preinstall_check.h (kit found,
 //      template directory proposed from the launcher configuration, three
-//      times the kit's size free in the temporary directory, kit opened), in
-//      that order.
+//      times the kit's size free in the temporary directory, the kit's
+//      signature checked against the trusted keys, kit opened), in that
+//      order. LoadTrustedKeys before it names the run's own key file (-K) and
+//      tells the caller which unsafe key file was ignored; without it the
+//      checks load the keys themselves.
 //   3. SetTargetDirectory — optional: the directory page or a -D option
 //      replaces the proposal.
 //   4. StartInstallation — the job on the worker thread (backup of replaced
@@ -78,6 +81,12 @@ class SetupSequence {
   [[nodiscard]] RecoveryOutcome RecoverInterruptedInstallations(
       const RecoveryOptions& options = {});
 
+  // Before step 2: the trusted keys of this run (kit_signature.h): the
+  // built-in ones, the system file, and `runKeyFile` when it is not empty.
+  // The result's `ignored` files are for the caller to tell the user; a
+  // `problem` makes the checks refuse the kit. Once per run.
+  const TrustedKeys& LoadTrustedKeys(const NarrowString& runKeyFile);
+
   // Step 2: CheckBeforeInstall on this sequence's state. `showError` is
   // called once with the failing check's text.
   [[nodiscard]] PreinstallResult RunChecks(
@@ -87,7 +96,8 @@ class SetupSequence {
   // The path a failed check is about: the kit's path (as located, also when
   // it does not exist; empty when it cannot be located) for a missing or
   // damaged kit, the temporary directory for a lack of space; empty for
-  // kReady.
+  // kReady; for a refused signature, the kit or its signature file (empty when
+  // the text names the key file).
   [[nodiscard]] WideString CheckSubject(PreinstallResult result) const;
 
   // Step 3: the directory to install into, used as given.
@@ -141,6 +151,9 @@ class SetupSequence {
   [[nodiscard]] bool RegisterTarget(WideString* failedFile = nullptr);
 
   const KitArchive& kit() const noexcept { return m_kit; }
+  // The signature check's outcome (kUnsigned until the checks ran).
+  const SignatureCheck& signatureCheck() const noexcept { return m_signature.check; }
+  const TrustedKeys& trustedKeys() const noexcept { return m_signature.trusted; }
   const WideString& kitPath() const noexcept { return m_kitPath; }
   const std::vector<WideString>& templateDirs() const noexcept { return m_templateDirs; }
   bool workerLaunched() const noexcept { return m_workerLaunched; }
@@ -152,6 +165,8 @@ class SetupSequence {
   std::vector<WideString> m_templateDirs;
   WideString m_targetDir;
   WideString m_kitPath;
+  KitSignatureState m_signature;
+  bool m_keysLoaded = false;
   // Declared before the channel and the worker: destroyed after them (the
   // worker writes to the journal).
   InstallJournal m_journal;

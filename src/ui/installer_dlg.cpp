@@ -87,6 +87,12 @@ void CInstallerDlg::Run() {
         notice.result == RecoveryResult::kIncomplete || notice.result == RecoveryResult::kDamaged;
     ShowMessageBox(this, RecoveryMessage(notice), bad ? kMessageErrorOk : kMessagePlainOk);
   }
+  // A system trusted-key file that others could change is set aside; the
+  // user (often the administrator who made it) is told so in a box, and the
+  // run goes on with the other keys, as the unattended mode does.
+  for (const IgnoredKeyFile& ignored : m_sequence.LoadTrustedKeys(m_trustedKeyFile).ignored) {
+    ShowMessageBox(this, IgnoredKeyFileText(ignored), kMessageErrorOk);
+  }
   const PreinstallResult checks = m_sequence.RunChecks(
       [this](const WideString& text) { ShowMessageBox(this, text, kMessageErrorOk); });
   if (checks != PreinstallResult::kReady) return;

@@ -84,6 +84,8 @@ class CInstallerDlg final : public CWnd {
   // option): the directory page starts from it, and the silent run installs
   // into it. Call before Run.
   void PresetTargetDirectory(const WideString& directory);
+  // One more trusted-key file for this run (-K); empty: none. Before Run.
+  void SetTrustedKeyFile(const NarrowString& file) { m_trustedKeyFile = file; }
 
   // Finishes the installations an earlier process left unfinished
   // (SetupSequence::RecoverInterruptedInstallations) with a message box about
@@ -133,6 +135,7 @@ class CInstallerDlg final : public CWnd {
   SetupSequence m_sequence;
   bool m_hasPresetTarget = false;
   WideString m_presetTarget;
+  NarrowString m_trustedKeyFile;
   WideString m_language;
   int m_state = PageNone;
   // The page objects are the dialog's; their widgets belong to GTK and stay
