@@ -1,9 +1,11 @@
 // veskp8-kit: makes, lists and verifies distribution kits.
 //
 //   veskp8-kit create -o KIT DIR [--desc LANG PRODUCT VENDOR DOCUMENT]...
-//                     [--single-language] [--keep-subseconds]
+//                     [--single-language] [--keep-subseconds] [--sign SECKEY]
 //   veskp8-kit list KIT
-//   veskp8-kit verify KIT
+//   veskp8-kit verify [-p PUBKEY]... KIT
+//   veskp8-kit keygen -p PUBKEY -s SECKEY
+//   veskp8-kit sign -s SECKEY [-t COMMENT] KIT
 //
 // Exit status: 0 success, 1 failure (reason on stderr), 2 wrong usage.
 #include <sys/stat.h>
@@ -15,10 +17,12 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "install/fs/file_time.h"
 #include "kit/kit_archive.h"
 #include "pack.h"
+#include "signing.h"
 #include "text/conversion.h"
 #include "text/string_ops.h"
 
@@ -27,14 +31,16 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: veskp8-kit create -o KIT DIR [--desc LANG PRODUCT VENDOR DOCUMENT]...\n"
-    "                         [--single-language] [--keep-subseconds]\n"
+    "                         [--single-language] [--keep-subseconds] [--sign SECKEY]\n"
     "       veskp8-kit list KIT\n"
-    "       veskp8-kit verify KIT\n"
+    "       veskp8-kit verify [-p PUBKEY]... KIT\n"
+    "       veskp8-kit keygen -p PUBKEY -s SECKEY\n"
+    "       veskp8-kit sign -s SECKEY [-t COMMENT] KIT\n"
     "Run 'veskp8-kit COMMAND --help' for the details of a command.\n";
 
 constexpr const char* kCreateHelp =
     "usage: veskp8-kit create -o KIT DIR [--desc LANG PRODUCT VENDOR DOCUMENT]...\n"
-    "                         [--single-language] [--keep-subseconds]\n"
+    "                         [--single-language] [--keep-subseconds] [--sign SECKEY]\n"
     "\n"
     "Packs every regular file below DIR into the kit file KIT. Entry names are the\n"
     "paths below DIR with \"\\\" separators, sorted; the same input always gives the\n"
@@ -49,7 +55,8 @@ constexpr const char* kCreateHelp =
     "                     below DIR (\"/\" or \"\\\" separators; may be empty).\n"
     "                     Repeat for each language; records keep the given order.\n"
     "  --single-language  the single-language layout: exactly one --desc, language en\n"
-    "  --keep-subseconds  keep the sub-second part of modification times (for tests)\n";
+    "  --keep-subseconds  keep the sub-second part of modification times (for tests)\n"
+    "  --sign SECKEY      sign the new kit with the secret key SECKEY (as 'sign')\n";
 
 constexpr const char* kListHelp =
     "usage: veskp8-kit list KIT\n"
@@ -59,12 +66,33 @@ constexpr const char* kListHelp =
     "bytes, modification time (UTC, ISO 8601) and name.\n";
 
 constexpr const char* kVerifyHelp =
-    "usage: veskp8-kit verify KIT\n"
+    "usage: veskp8-kit verify [-p PUBKEY]... KIT\n"
     "\n"
     "Opens KIT with the installer's reader. Exit status 0 and a one-line summary\n"
     "when the kit is intact; 1 and the reason on stderr otherwise. The reader also\n"
     "refuses kits whose tables exceed its memory budget or that install two\n"
-    "entries as the same file.\n";
+    "entries as the same file.\n"
+    "When the signature KIT.minisig lies beside the kit, it is checked first:\n"
+    "against the public keys of the -p files (minisign format), or without -p\n"
+    "against the keys the installer trusts (built in, /etc/veskp8/trusted-keys).\n"
+    "A signature that cannot be checked (no key) fails too.\n";
+
+constexpr const char* kKeygenHelp =
+    "usage: veskp8-kit keygen -p PUBKEY -s SECKEY\n"
+    "\n"
+    "Makes a signing key pair in minisign's formats: the public key file PUBKEY\n"
+    "(give it to the installers: -K, /etc/veskp8/trusted-keys, or the build option\n"
+    "VESKP8_TRUSTED_KEYS) and the secret key file SECKEY, mode 0600, not\n"
+    "encrypted (minisign -S -s SECKEY can sign with it too). Existing files are\n"
+    "never replaced.\n";
+
+constexpr const char* kSignHelp =
+    "usage: veskp8-kit sign -s SECKEY [-t COMMENT] KIT\n"
+    "\n"
+    "Signs KIT with the secret key SECKEY (from 'keygen' or 'minisign -G -W') and\n"
+    "writes KIT.minisig, in the hashed form that 'minisign -V' checks. COMMENT is\n"
+    "the signed trusted comment (one line); by default\n"
+    "\"timestamp:SECONDS<TAB>file:NAME<TAB>hashed\".\n";
 
 int Usage(const char* text) {
   std::fputs(text, stderr);
@@ -132,6 +160,7 @@ bool Open(KitArchive& kit, const char* path) {
 int Create(int argc, char** argv) {
   PackOptions options;
   bool haveOutput = false;
+  std::string secretKey;
   for (int i = 0; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (IsHelp(arg)) {
@@ -158,6 +187,9 @@ int Create(int argc, char** argv) {
       options.singleLanguage = true;
     } else if (arg == "--keep-subseconds") {
       options.keepSubseconds = true;
+    } else if (arg == "--sign") {
+      if (i + 1 >= argc) return Usage("veskp8-kit create: --sign needs a secret key file\n");
+      secretKey = argv[++i];
     } else if (arg.size() > 1 && arg[0] == '-') {
       std::fprintf(stderr, "veskp8-kit create: unknown option %s\n", argv[i]);
       return Usage(kCreateHelp);
@@ -180,7 +212,9 @@ int Create(int argc, char** argv) {
     }
   }
   options.progress = isatty(STDERR_FILENO) != 0;
-  return PackTree(options);
+  const int packed = PackTree(options);
+  if (packed != 0 || secretKey.empty()) return packed;
+  return SignKit(options.output, secretKey, std::string());
 }
 
 // Parses "COMMAND [--help] KIT".
@@ -212,9 +246,26 @@ int List(int argc, char** argv) {
 }
 
 int Verify(int argc, char** argv) {
+  std::vector<std::string> keys;
   const char* path = nullptr;
-  const int status = OneKitArgument(argc, argv, kVerifyHelp, path);
-  if (status >= 0) return status;
+  for (int i = 0; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (IsHelp(arg)) {
+      std::fputs(kVerifyHelp, stdout);
+      return 0;
+    }
+    if (arg == "-p") {
+      if (i + 1 >= argc) return Usage(kVerifyHelp);
+      keys.push_back(argv[++i]);
+    } else if (arg.starts_with("-") || path != nullptr) {
+      return Usage(kVerifyHelp);
+    } else {
+      path = argv[i];
+    }
+  }
+  if (path == nullptr) return Usage(kVerifyHelp);
+  std::string signedBy;
+  if (VerifyKitSignatureFile(path, keys, signedBy) != 0) return 1;
   KitArchive kit;
   if (!Open(kit, path)) return 1;
   std::uint64_t data = 0;
@@ -223,6 +274,52 @@ int Verify(int argc, char** argv) {
               kit.descriptions().size(), kit.entries().size(),
               static_cast<unsigned long long>(data));
   return 0;
+}
+
+// Parses "-p PUBKEY -s SECKEY" style pairs and one optional operand.
+bool Pairs(int argc, char** argv, std::string_view flags, std::string values[],
+           const char*& operand) {
+  operand = nullptr;
+  for (int i = 0; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    const std::size_t at = arg.size() == 2 && arg[0] == '-' ? flags.find(arg[1]) : std::string_view::npos;
+    if (at != std::string_view::npos) {
+      if (i + 1 >= argc) return false;
+      values[at] = argv[++i];
+    } else if (arg.starts_with("-") || operand != nullptr) {
+      return false;
+    } else {
+      operand = argv[i];
+    }
+  }
+  return true;
+}
+
+int Keygen(int argc, char** argv) {
+  if (argc == 1 && IsHelp(argv[0])) {
+    std::fputs(kKeygenHelp, stdout);
+    return 0;
+  }
+  std::string values[2];  // p, s
+  const char* operand = nullptr;
+  if (!Pairs(argc, argv, "ps", values, operand) || operand != nullptr || values[0].empty() ||
+      values[1].empty()) {
+    return Usage(kKeygenHelp);
+  }
+  return GenerateKeyPair(values[0], values[1]);
+}
+
+int Sign(int argc, char** argv) {
+  if (argc == 1 && IsHelp(argv[0])) {
+    std::fputs(kSignHelp, stdout);
+    return 0;
+  }
+  std::string values[2];  // s, t
+  const char* kit = nullptr;
+  if (!Pairs(argc, argv, "st", values, kit) || kit == nullptr || values[0].empty()) {
+    return Usage(kSignHelp);
+  }
+  return SignKit(kit, values[0], values[1]);
 }
 
 }  // namespace
@@ -239,6 +336,8 @@ int main(int argc, char** argv) {
   if (command == "create") return Create(argc - 2, argv + 2);
   if (command == "list") return List(argc - 2, argv + 2);
   if (command == "verify") return Verify(argc - 2, argv + 2);
+  if (command == "keygen") return Keygen(argc - 2, argv + 2);
+  if (command == "sign") return Sign(argc - 2, argv + 2);
   std::fprintf(stderr, "veskp8-kit: unknown command %s\n", argv[1]);
   return Usage(kUsage);
 }
