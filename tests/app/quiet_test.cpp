@@ -9,7 +9,9 @@
 #include <utime.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <functional>
 #include <random>
 #include <string>
 #include <thread>
@@ -124,14 +126,14 @@ TEST_F(QuietRun, CountsWhatItChangedAndARerunChangesNothing) {
   const ProgramRun first = Run({"-Q"});
   EXPECT_EQ(Status(first), 0) << first.err;
   EXPECT_EQ(first.err, "");
-  EXPECT_EQ(first.out, "new=3 replaced=0 unchanged=0 registered=yes target=" + Proposal() + "\n");
+  EXPECT_EQ(first.out, "new=3 replaced=0 unchanged=0 registered=yes signed=no target=" + Proposal() + "\n");
   EXPECT_EQ(ReadText(Proposal() + "/sub/deeper/c.txt"), "charlie\n");
   EXPECT_EQ(ReadText(LauncherFile()), "ConfigurationTemplatesLocation=" + Proposal() + "\n");
   ExpectTmpEmpty();
 
   const ProgramRun again = Run({"-Q"});
   EXPECT_EQ(Status(again), 0) << again.err;
-  EXPECT_EQ(again.out, "new=0 replaced=0 unchanged=3 registered=yes target=" + Proposal() + "\n");
+  EXPECT_EQ(again.out, "new=0 replaced=0 unchanged=3 registered=yes signed=no target=" + Proposal() + "\n");
 
   // An older, changed copy is replaced; -D with a trailing slash and
   // backslashes names the same directory, shown without the slash.
@@ -141,7 +143,7 @@ TEST_F(QuietRun, CountsWhatItChangedAndARerunChangesNothing) {
   for (char& c : backslashed) c = c == '/' ? '\\' : c;
   const ProgramRun update = Run({"/q", "-d" + backslashed});
   EXPECT_EQ(Status(update), 0) << update.err;
-  EXPECT_EQ(update.out, "new=0 replaced=1 unchanged=2 registered=yes target=" + Proposal() + "\n");
+  EXPECT_EQ(update.out, "new=0 replaced=1 unchanged=2 registered=yes signed=no target=" + Proposal() + "\n");
   EXPECT_EQ(ReadText(Proposal() + "/a.txt"), "alpha\n");
   EXPECT_EQ(ModificationTime(Proposal() + "/a.txt"), kKitTime);
   ExpectTmpEmpty();
@@ -153,7 +155,7 @@ TEST_F(QuietRun, InstallsIntoAnAbsoluteDirectoryAndRefusesEveryOtherValue) {
   // -Q after an L option counts (its own pass); /D is the same option.
   const ProgramRun installed = Run({"-Len", "-Q", "/D" + target});
   EXPECT_EQ(Status(installed), 0) << installed.err;
-  EXPECT_EQ(installed.out, "new=3 replaced=0 unchanged=0 registered=yes target=" + target + "\n");
+  EXPECT_EQ(installed.out, "new=3 replaced=0 unchanged=0 registered=yes signed=no target=" + target + "\n");
   EXPECT_EQ(ReadText(target + "/a.txt"), "alpha\n");
   EXPECT_FALSE(Exists(Proposal()));
 
@@ -261,7 +263,7 @@ TEST_F(QuietRun, LauncherFileThatCannotBeWrittenGivesNine) {
   const ProgramRun run = Run({"-Q"});
   EXPECT_EQ(Status(run), 9);
   EXPECT_EQ(run.err, std::string(kNotRegistered) + " " + LauncherFile() + "\n");
-  EXPECT_EQ(run.out, "new=3 replaced=0 unchanged=0 registered=no target=" + Proposal() + "\n");
+  EXPECT_EQ(run.out, "new=3 replaced=0 unchanged=0 registered=no signed=no target=" + Proposal() + "\n");
   EXPECT_EQ(ReadText(Proposal() + "/a.txt"), "alpha\n");
   ExpectTmpEmpty();
 }
@@ -383,6 +385,111 @@ TEST_F(QuietRun, NextRunUndoesAKilledInstallationAndTellsItInOneLine) {
   const ProgramRun next = Run({"-Q", "-D" + target});
   EXPECT_EQ(Status(next), 0) << next.err;
   EXPECT_EQ(next.err, "");
+}
+
+// Signed kits through the real programs: minisign and veskp8-kit sign each
+// other's kits both ways; every kind of refusal has its text and status 13,
+// leaves no template directory and nothing in the temporary directory.
+TEST_F(QuietRun, SignedKitsInstallOnlyWithAValidSignatureByATrustedKey) {
+  const std::string minisign = "/usr/bin/minisign";
+  if (!Exists(minisign)) GTEST_SKIP() << "minisign is not installed (scripts/setup)";
+  MakeKit(m_threeFiles);
+  const std::string kit = KitDir() + "/veskp8.efd";
+  const std::string signature = kit + ".minisig";
+  const std::string keys = m_scratch / "keys";
+  ASSERT_EQ(mkdir(keys.c_str(), 0755), 0);
+  const auto ok = [](const ProgramRun& run) {
+    return WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0;
+  };
+  const auto packer = [&](std::vector<std::string> arguments) {
+    return RunProgram(BuiltProgram("veskp8-kit"), arguments);
+  };
+  // Key pairs: ours (a, b) and minisign's (m, unencrypted).
+  for (const char* name : {"a", "b"}) {
+    const std::string base = keys + "/" + name;
+    ASSERT_TRUE(ok(packer({"keygen", "-p", base + ".pub", "-s", base + ".key"})));
+  }
+  struct stat st {};
+  ASSERT_EQ(stat((keys + "/a.key").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  ASSERT_TRUE(ok(RunProgram(minisign, {"-G", "-W", "-p", keys + "/m.pub", "-s", keys + "/m.key"})));
+  const auto keyId = [&](const std::string& name) {
+    const std::string text = ReadText(keys + "/" + name + ".pub");
+    return text.substr(text.find("public key ") + 11, 16);
+  };
+  const std::string unsafeKey = keys + "/unsafe.pub";
+  ASSERT_TRUE(WriteText(unsafeKey, ReadText(keys + "/a.pub")));
+  ASSERT_EQ(chmod(unsafeKey.c_str(), 0666), 0);
+  const std::string original = ReadText(kit);
+
+  const auto signWith = [&](const char* key) { return ok(packer({"sign", "-s", keys + "/" + key + ".key", kit})); };
+  const auto minisignWith = [&](const char* key, std::vector<std::string> extra = {}) {
+    std::vector<std::string> arguments{"-S", "-s", keys + "/" + key + ".key", "-m", kit};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    return ok(RunProgram(minisign, arguments));
+  };
+  struct Case {
+    const char* name;
+    std::function<bool()> prepare;  // writes the kit's signature (and the kit)
+    std::string keyFile;
+    int status;
+    std::string expected;  // status 0: the signer's key id; else the line on stderr
+  };
+  const std::string prefix = "The distribution kit veskp8.efd ";
+  const std::vector<Case> cases = {
+      {"signed by minisign", [&] { return minisignWith("m", {"-t", "by minisign"}); },
+       keys + "/m.pub", 0, keyId("m")},
+      {"signed by veskp8-kit", [&] { return signWith("a"); }, keys + "/a.pub", 0, keyId("a")},
+      {"one byte changed",
+       [&] {
+         std::string changed = original;
+         changed[changed.size() / 2] ^= 0x01;
+         return signWith("a") && WriteText(kit, changed);
+       },
+       keys + "/a.pub", 13,
+       prefix + "does not match its signature: it has been changed since it was signed. " + kit},
+      {"another key", [&] { return signWith("b"); }, keys + "/a.pub", 13,
+       prefix + "is signed with the key " + keyId("b") +
+           ", which is not trusted on this computer. " + kit},
+      {"legacy form", [&] { return minisignWith("m", {"-l"}); }, keys + "/m.pub", 13,
+       "The signature file veskp8.efd.minisig is damaged or in a format that is not accepted. " +
+           signature},
+      {"truncated signature",
+       [&] {
+         const std::string text = (signWith("a"), ReadText(signature));
+         return WriteText(signature, text.substr(0, text.size() - 20));
+       },
+       keys + "/a.pub", 13,
+       "The signature file veskp8.efd.minisig is damaged or in a format that is not accepted. " +
+           signature},
+      {"not signed", [&] { return unlink(signature.c_str()) == 0 || errno == ENOENT; },
+       keys + "/a.pub", 13,
+       prefix + "is not signed, and only signed kits may be installed on this computer. " + kit},
+      {"key file writable by others", [&] { return signWith("a"); }, unsafeKey, 13,
+       "The trusted key file " + unsafeKey + " is not used because other users could change it."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(WriteText(kit, original));
+    unlink(signature.c_str());
+    ASSERT_TRUE(c.prepare());
+    const ProgramRun run = Run({"-Q", "-K" + c.keyFile});
+    EXPECT_EQ(Status(run), c.status) << run.err;
+    if (c.status == 0) {
+      EXPECT_EQ(run.err, "");
+      EXPECT_NE(run.out.find(" signed=" + c.expected + " target="), std::string::npos) << run.out;
+      EXPECT_EQ(ReadText(Proposal() + "/sub/deeper/c.txt"), "charlie\n");
+      // Either way round: minisign accepts the signature with the public key.
+      EXPECT_TRUE(ok(RunProgram(minisign, {"-V", "-m", kit, "-p", c.keyFile})));
+      EXPECT_TRUE(ok(packer({"verify", "-p", c.keyFile, kit})));
+      ASSERT_EQ(RunProgram("/bin/rm", {"-rf", Home() + "/.veskp8", Home() + "/.Vesk"}).status, 0);
+    } else {
+      EXPECT_EQ(run.err, c.expected + "\n");
+      EXPECT_EQ(run.out, "");
+      EXPECT_FALSE(Exists(Proposal()));
+    }
+    ExpectTmpEmpty();
+  }
 }
 
 TEST_F(QuietRun, HelpAndVersionPrintAndInstallNothing) {
