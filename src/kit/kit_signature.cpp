@@ -49,9 +49,16 @@ bool Blank(std::string_view line) {
   return line.find_first_not_of(" \t") == std::string_view::npos;
 }
 
-// Decodes strict base64 into exactly `size` bytes.
+// Decodes strict base64 into exactly `size` bytes. Only the alphabet's own
+// characters count: libsodium's decoder also maps some bytes above 0x7F to
+// letters, which would let two files carry one signature.
 bool DecodeExact(std::string_view base64, unsigned char* out, std::size_t size) {
   if (!SodiumReady()) return false;
+  for (const char c : base64) {
+    const bool alphabet = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                          (c >= '0' && c <= '9') || c == '+' || c == '/' || c == '=';
+    if (!alphabet) return false;
+  }
   // Room for one byte more than wanted, so that a longer text is noticed.
   std::vector<unsigned char> buffer(size + 1);
   std::size_t length = 0;
