@@ -21,6 +21,8 @@
 //       incomplete rollback, "%1" standing for a backup directory
 //       (/tmp/p8stp12/); 250. IDS_ROLLBACK_INCOMPLETE, its error box, with the
 //       same directory.
+//     IDS_SIGNATURE_UNKNOWNKEY, IDS_SIGNATURE_KEYFILE(_UNSAFE): error boxes,
+//       "%1" standing for a key id (E5791A26F6778CEF) or the system key file.
 //     IDS_SUCCESS_FINISH: the success text, down to the check button.
 //     IDS_DESTINATION_PROMPT: the directory prompt, down to the caption.
 // - IDS_SUCCESS_OPENDESCR: the check button ends by the window's right edge.
@@ -80,6 +82,9 @@ constexpr int kWizardWidth = 500;
 constexpr int kTitleBarReserve = 100;
 // A backup directory as the texts of an incomplete rollback name it.
 const WideString kBackupExample(u"/tmp/p8stp12/");
+// What "%1" stands for in the signature texts: a key id, a trusted-key file.
+const WideString kKeyIdExample(u"E5791A26F6778CEF");
+const WideString kKeyFileExample(u"/etc/veskp8/trusted-keys");
 
 // Its own X server at 100 dpi, whatever DISPLAY says, and GTK on it with the
 // pinned look.
@@ -299,6 +304,12 @@ struct Wizard {
     }
     if (id == IDS_ROLLBACK_INCOMPLETE) {
       return MeasureMessageBox(WithDirectory(wide, kBackupExample), kMessageErrorOk);
+    }
+    if (id == IDS_SIGNATURE_UNKNOWNKEY) {
+      return MeasureMessageBox(WithDirectory(wide, kKeyIdExample), kMessageErrorOk);
+    }
+    if (id == IDS_SIGNATURE_KEYFILE || id == IDS_SIGNATURE_KEYFILE_UNSAFE) {
+      return MeasureMessageBox(WithDirectory(wide, kKeyFileExample), kMessageErrorOk);
     }
     if (id == IDS_SUCCESS_FINISH) return Page(*success, wide, check()->allocation.y - pageTop);
     if (id == IDS_DESTINATION_PROMPT) {
