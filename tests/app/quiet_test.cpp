@@ -499,7 +499,8 @@ TEST_F(QuietRun, HelpAndVersionPrintAndInstallNothing) {
   EXPECT_EQ(help.err, "");
   EXPECT_EQ(help.out.rfind("Usage: veskp8-setup [usecwd] [OPTION]...\n", 0), 0u) << help.out;
   for (const char* part : {"\n  -Q ", "\n  -DDIR ", "\n  -S ", "\n  -LCODE ", "\n  0   installed",
-                           "\n  7   ", "\n  10  ", "128+N", "write -D/srv/t, not -D /srv/t"}) {
+                           "\n  7   ", "\n  10  ", "\n  13  ", "\n  -KFILE ", "signed=KEYID|no", "128+N",
+                           "write -D/srv/t, not -D /srv/t"}) {
     EXPECT_NE(help.out.find(part), std::string::npos) << part;
   }
   const ProgramRun version = Run({"-Q", "--version"});

@@ -225,7 +225,9 @@ TEST(ToolkitLanguage, GtkSpeaksTheInstallersLanguage) {
 
 TEST(ScanUnattendedOptions, QuietAndDirectoryAreFoundPastTheEndOfTheLanguageScan) {
   // -Q after -L counts (the L scan has ended) and makes the run silent.
-  StartupRecord record = CommandLine({"-Lde", "/q", "-Dfirst", "-d\\srv\\t\\"}).Scan();
+  StartupRecord record =
+      CommandLine({"-Lde", "/q", "-Dfirst", "-d\\srv\\t\\", "-Kone", "/k/etc/keys"}).Scan();
+  EXPECT_EQ(std::string(record.m_keyFile.c_str()), "/etc/keys");  // the last K, as given
   EXPECT_EQ(record.m_languageCode, u"de");
   EXPECT_TRUE(record.m_quiet);
   EXPECT_TRUE(record.m_silent);

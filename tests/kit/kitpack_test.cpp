@@ -238,7 +238,7 @@ TEST_F(KitPackTest, AnInterruptedPackLeavesNothing) {
 }
 
 TEST_F(KitPackTest, HelpForEachCommand) {
-  for (const char* command : {"create", "list", "verify"}) {
+  for (const char* command : {"create", "list", "verify", "keygen", "sign"}) {
     const ToolRun run = Tool({command, "--help"});
     EXPECT_EQ(run.status, 0) << command;
     EXPECT_NE(run.out.find(std::string("usage: veskp8-kit ") + command), std::string::npos)

@@ -3,7 +3,7 @@
 //   veskp8-kit create -o KIT DIR [--desc LANG PRODUCT VENDOR DOCUMENT]...
 //                     [--single-language] [--keep-subseconds] [--sign SECKEY]
 //   veskp8-kit list KIT
-//   veskp8-kit verify [-p PUBKEY]... KIT
+//   veskp8-kit verify KIT [-p PUBKEY]...
 //   veskp8-kit keygen -p PUBKEY -s SECKEY
 //   veskp8-kit sign -s SECKEY [-t COMMENT] KIT
 //
@@ -33,7 +33,7 @@ constexpr const char* kUsage =
     "usage: veskp8-kit create -o KIT DIR [--desc LANG PRODUCT VENDOR DOCUMENT]...\n"
     "                         [--single-language] [--keep-subseconds] [--sign SECKEY]\n"
     "       veskp8-kit list KIT\n"
-    "       veskp8-kit verify [-p PUBKEY]... KIT\n"
+    "       veskp8-kit verify KIT [-p PUBKEY]...\n"
     "       veskp8-kit keygen -p PUBKEY -s SECKEY\n"
     "       veskp8-kit sign -s SECKEY [-t COMMENT] KIT\n"
     "Run 'veskp8-kit COMMAND --help' for the details of a command.\n";
@@ -66,7 +66,7 @@ constexpr const char* kListHelp =
     "bytes, modification time (UTC, ISO 8601) and name.\n";
 
 constexpr const char* kVerifyHelp =
-    "usage: veskp8-kit verify [-p PUBKEY]... KIT\n"
+    "usage: veskp8-kit verify KIT [-p PUBKEY]...\n"
     "\n"
     "Opens KIT with the installer's reader. Exit status 0 and a one-line summary\n"
     "when the kit is intact; 1 and the reason on stderr otherwise. The reader also\n"
