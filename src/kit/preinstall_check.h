@@ -1,7 +1,7 @@
 // The checks the installer makes before its wizard window is built: find the
 // kit "veskp8.efd", propose a template directory from the launcher
 // configuration, make sure the temporary directory has room for the inflated
-// kit, and open the kit. Free of GTK: the caller supplies the message box.
+// kit, check its signature, and open the kit. Free of GTK: the caller supplies the message box.
 //
 // Order and messages (only the first failure is reported, with one error box):
 //   1. kit path empty, no kit file, or not  -> IDS_ERROR_NOSOURCE
@@ -11,18 +11,20 @@
 //      cleaned)
 //   3. free space below 3 x the kit's size  -> IDS_ERROR_NOSPACE
 //      (skipped when the kit's size cannot be queried)
-//   4. with trusted keys (kit_signature.h,    -> IDS_SIGNATURE_* (kSignatureRefused)
-//      PreinstallState::signature): no valid
-//      signature by one of them, or a key file
-//      that has to be used cannot be; one pass
-//      over the kit, before it is inflated
+//   4. the kit's signature (kit_signature.h,  -> IDS_SIGNATURE_*
+//      when PreinstallState::signature is set)   (kSignatureRefused)
+//      with trusted keys: no valid signature
+//      by one of them, or a key file that has
+//      to be used cannot be; one pass over the
+//      kit, before any of it is inflated
 //   5. the kit does not open                -> IDS_ERROR_DAMAGEDSOURCE
-//      (also when memory runs out anywhere in the checks, or the signed kit
-//      cannot be read); a signed kit written to after its check -> kSignatureRefused
+//      (also when memory runs out anywhere in the checks, or a signed kit
+//      cannot be read); a signed kit written to after its check is refused
+//      as changed (IDS_SIGNATURE_MISMATCH), its image removed
 //
 // A stop (PreinstallState::stop; a signal, see install/stop_signals.h) is
 // looked at between the steps and between two writability probes, and the
-// kit's inflation polls it. A stopped check answers kStopped at once without a
+// signature's hash and the kit's inflation poll it. A stopped check answers kStopped at once without a
 // message, with the kit closed (its image is gone); the caller ends the
 // process.
 //

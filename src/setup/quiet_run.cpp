@@ -78,7 +78,7 @@ const char* CheckTextId(PreinstallResult result) {
     case PreinstallResult::kNoTempSpace:
       return IDS_ERROR_NOSPACE;
     case PreinstallResult::kKitDamaged:
-    case PreinstallResult::kSignatureRefused:  // told by ReportChecks
+    case PreinstallResult::kSignatureRefused:  // a composed text, see Run
     case PreinstallResult::kStopped:
     case PreinstallResult::kReady:
       break;
@@ -132,16 +132,14 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err) {
   const PreinstallResult checks = sequence.RunChecks([](const WideString&) {});
   if (checks == PreinstallResult::kStopped) return kExitInstallFailed;
   if (checks != PreinstallResult::kReady) {
-    // A refused signature's text is composed (a key id, a file); the others
-    // are told in the console's own way.
-    ReportFailure(err,
-                  checks == PreinstallResult::kSignatureRefused
-                      ? ConsoleLine([&] {
-                          return SignatureRefusalText(sequence.signatureCheck(),
-                                                      sequence.trustedKeys());
-                        })
-                                                                : ConsoleText(CheckTextId(checks)),
-                  sequence.CheckSubject(checks));
+    // A refused signature's text is composed (a key id, a key file).
+    const NarrowString text =
+        checks == PreinstallResult::kSignatureRefused
+            ? ConsoleLine([&] {
+                return SignatureRefusalText(sequence.signatureCheck(), sequence.trustedKeys());
+              })
+            : ConsoleText(CheckTextId(checks));
+    ReportFailure(err, text, sequence.CheckSubject(checks));
     return ExitStatusOfChecks(checks);
   }
   if (StopRequested()) return kExitInstallFailed;

@@ -13,38 +13,10 @@
 #include <vector>
 
 #include "install/fs/fs_test_support.h"
+#include "kit/signature_test_support.h"
 
 namespace veskp8::test {
 namespace {
-
-std::string Base64(const unsigned char* bytes, std::size_t size) {
-  std::string text(sodium_base64_ENCODED_LEN(size, sodium_base64_VARIANT_ORIGINAL), '\0');
-  sodium_bin2base64(text.data(), text.size(), bytes, size, sodium_base64_VARIANT_ORIGINAL);
-  text.resize(text.size() - 1);
-  return text;
-}
-
-// A key pair and a minisign signature of `digest`, made here with libsodium.
-struct Signer {
-  Signer() {
-    EXPECT_GE(sodium_init(), 0);
-    randombytes_buf(pub.id.data(), pub.id.size());
-    crypto_sign_keypair(pub.key.data(), secret);
-  }
-  std::string Sign(const KitDigest& digest, const std::string& comment, const char alg[2] = "ED") {
-    unsigned char first[74] = {static_cast<unsigned char>(alg[0]), static_cast<unsigned char>(alg[1])};
-    std::memcpy(first + 2, pub.id.data(), 8);
-    crypto_sign_detached(first + 10, nullptr, digest.data(), digest.size(), secret);
-    std::vector<unsigned char> both(first + 10, first + 74);
-    both.insert(both.end(), comment.begin(), comment.end());
-    unsigned char global[64];
-    crypto_sign_detached(global, nullptr, both.data(), both.size(), secret);
-    return "untrusted comment: made by the test\n" + Base64(first, sizeof first) +
-           "\ntrusted comment: " + comment + "\n" + Base64(global, sizeof global) + "\n";
-  }
-  PublicKey pub;
-  unsigned char secret[64];
-};
 
 bool Verifies(const std::string& text, const PublicKey& key, const KitDigest& digest) {
   KitSignature signature;

@@ -19,6 +19,7 @@
 
 #include "kit/kit_archive.h"
 #include "kit/kit_writer.h"
+#include "kit/signature_test_support.h"
 #include "resources/resource_table.h"
 #include "text/conversion.h"
 
@@ -412,6 +413,54 @@ TEST_F(RealChecks, RegisteredDirectoryAndDamagedKit) {
   // A failed open leaves no inflated image behind.
   std::string leftover = "find '" + root_ + "/tmp' -name 'edf*' | grep -q .";
   EXPECT_NE(std::system(leftover.c_str()), 0);
+}
+
+// A signed kit passes with its key trusted; one that is written to between
+// its check and its inflation is refused as changed, with nothing left.
+TEST_F(RealChecks, SignedKitAndAKitChangedAfterItsCheck) {
+  const std::vector<unsigned char> kit = GoodKit();
+  const std::string path = root_ + "/cwd/veskp8.efd";
+  WriteFile(path, kit);
+  test::Signer signer;
+  {
+    std::ofstream signature(path + ".minisig", std::ios::binary);
+    signature << signer.SignBytes(kit, "file:veskp8.efd");
+  }
+  for (const bool writeBetween : {false, true}) {
+    SCOPED_TRACE(writeBetween);
+    Harness h;
+    KitSignatureState signature;
+    signature.trusted.keys.push_back(signer.pub);
+    h.state.signature = &signature;
+    PreinstallServices services = DefaultPreinstallServices();
+    const auto realOpen = services.openKit;
+    services.openKit = [&](KitArchive& k, FileHandle file, const std::atomic<bool>* stop) {
+      if (writeBetween) {
+        usleep(20000);  // a tick later, for coarse file-system clocks
+        const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        EXPECT_EQ(pwrite(fd, kit.data(), 1, 0), 1);  // the same byte
+        close(fd);
+      }
+      return realOpen(k, file, stop);
+    };
+    std::vector<std::string> messages;
+    const PreinstallResult result = CheckBeforeInstall(
+        h.state, [&](const WideString& t) { messages.push_back(Narrow(t)); }, services);
+    if (!writeBetween) {
+      EXPECT_EQ(result, PreinstallResult::kReady);
+      EXPECT_EQ(signature.check.verdict, SignatureVerdict::kValid);
+      EXPECT_EQ(signature.check.keyId, signer.pub.id);
+      continue;
+    }
+    EXPECT_EQ(result, PreinstallResult::kSignatureRefused);
+    EXPECT_EQ(messages, std::vector<std::string>{
+                            "The distribution kit veskp8.efd does not match its signature: it has "
+                            "been changed since it was signed."});
+    EXPECT_EQ(Narrow(signature.subject), path);
+    EXPECT_EQ(h.kit.imageHandle(), -1);
+    std::string leftover = "find '" + root_ + "/tmp' -name 'edf*' | grep -q .";
+    EXPECT_NE(std::system(leftover.c_str()), 0);
+  }
 }
 
 TEST_F(RealChecks, NoKitInTheCurrentDirectory) {
