@@ -72,6 +72,12 @@ inline constexpr char IDS_RECOVERY_RESTORED[] = "IDS_RECOVERY_RESTORED";
 inline constexpr char IDS_RECOVERY_INCOMPLETE[] = "IDS_RECOVERY_INCOMPLETE";
 inline constexpr char IDS_RECOVERY_COMPLETED[] = "IDS_RECOVERY_COMPLETED";
 inline constexpr char IDS_RECOVERY_DAMAGED[] = "IDS_RECOVERY_DAMAGED";
+// Command line of the unattended mode ("%1" stands for the option): an
+// unknown option with -Q, an option that needs -Q, options that exclude
+// each other.
+inline constexpr char IDS_USAGE_UNKNOWN[] = "IDS_USAGE_UNKNOWN";
+inline constexpr char IDS_USAGE_NEEDQUIET[] = "IDS_USAGE_NEEDQUIET";
+inline constexpr char IDS_USAGE_CONFLICT[] = "IDS_USAGE_CONFLICT";
 
 // clang-format off
 inline constexpr auto kResourceIdentifiers = std::to_array<const char*>({
@@ -91,6 +97,8 @@ inline constexpr auto kResourceIdentifiers = std::to_array<const char*>({
     IDS_INSTALL_BUSY,
     // Recovery of an interrupted installation
     IDS_RECOVERY_RESTORED, IDS_RECOVERY_INCOMPLETE, IDS_RECOVERY_COMPLETED, IDS_RECOVERY_DAMAGED,
+    // Command line of the unattended mode
+    IDS_USAGE_UNKNOWN, IDS_USAGE_NEEDQUIET, IDS_USAGE_CONFLICT,
 });
 // clang-format on
 

@@ -75,6 +75,13 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Kəsilmiş quraşdırmanın zədələnmiş jurnalı %1 adı ilə kənara qoyuldu. Buna görə heç nə "
      "dəyişdirilmədi."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Naməlum seçim %1. Heç nə edilmədi; seçimlərin siyahısını veskp8-setup --help göstərir."},
+    {IDS_USAGE_NEEDQUIET,
+     "%1 seçimi yalnız -Q ilə birlikdə işləyir. Heç nə edilmədi."},
+    {IDS_USAGE_CONFLICT,
+     "%1 seçimini --verify ilə birlikdə istifadə etmək olmaz. Heç nə edilmədi."},
 };
 
 }  // namespace

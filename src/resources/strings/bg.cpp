@@ -84,6 +84,13 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Повреден дневник на прекъсната инсталация беше отделен като %1. Заради него нищо не е "
      "променено."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Непозната опция %1. Нищо не е направено; veskp8-setup --help извежда списъка с опциите."},
+    {IDS_USAGE_NEEDQUIET,
+     "Опцията %1 действа само заедно с -Q. Нищо не е направено."},
+    {IDS_USAGE_CONFLICT,
+     "Опцията %1 не може да се комбинира с --verify. Нищо не е направено."},
 };
 
 }  // namespace

@@ -89,6 +89,13 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Ένα κατεστραμμένο ημερολόγιο μιας εγκατάστασης που διακόπηκε τέθηκε στην άκρη ως %1. Δεν "
      "άλλαξε τίποτα εξαιτίας του."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Άγνωστη επιλογή %1. Δεν έγινε τίποτα· το veskp8-setup --help εμφανίζει τις επιλογές."},
+    {IDS_USAGE_NEEDQUIET,
+     "Η επιλογή %1 λειτουργεί μόνο μαζί με την επιλογή -Q. Δεν έγινε τίποτα."},
+    {IDS_USAGE_CONFLICT,
+     "Η επιλογή %1 δεν μπορεί να συνδυαστεί με την επιλογή --verify. Δεν έγινε τίποτα."},
 };
 
 }  // namespace

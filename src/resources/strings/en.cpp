@@ -74,6 +74,13 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "A damaged record of an interrupted installation was set aside as %1. Nothing was changed "
      "because of it."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Unknown option %1. Nothing was done; veskp8-setup --help lists the options."},
+    {IDS_USAGE_NEEDQUIET,
+     "The option %1 works only together with -Q. Nothing was done."},
+    {IDS_USAGE_CONFLICT,
+     "The option %1 cannot be combined with --verify. Nothing was done."},
 };
 
 }  // namespace

@@ -76,6 +76,13 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Se ha apartado como %1 un registro dañado de una instalación interrumpida. No se ha cambiado "
      "nada por ello."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Opción desconocida %1. No se ha hecho nada; veskp8-setup --help muestra las opciones."},
+    {IDS_USAGE_NEEDQUIET,
+     "La opción %1 solo funciona junto con -Q. No se ha hecho nada."},
+    {IDS_USAGE_CONFLICT,
+     "La opción %1 no se puede combinar con --verify. No se ha hecho nada."},
 };
 
 }  // namespace

@@ -81,6 +81,13 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Un journal endommagé d'une installation interrompue a été mis de côté sous le nom %1. Rien "
      "n'a été modifié à cause de lui."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Option inconnue %1. Rien n'a été fait ; veskp8-setup --help affiche la liste des options."},
+    {IDS_USAGE_NEEDQUIET,
+     "L'option %1 ne fonctionne qu'avec -Q. Rien n'a été fait."},
+    {IDS_USAGE_CONFLICT,
+     "L'option %1 ne peut pas être combinée avec --verify. Rien n'a été fait."},
 };
 
 }  // namespace

@@ -73,6 +73,13 @@ constexpr TextPair kTexts[] = {
      "Egy korábbi telepítés a(z) %1 könyvtárba a befejezés közben megszakadt. Most befejeződött."},
     {IDS_RECOVERY_DAMAGED,
      "Egy megszakadt telepítés sérült naplóját félretettük %1 néven. Emiatt semmi sem változott."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Ismeretlen kapcsoló: %1. Semmi sem történt; a kapcsolók listáját a veskp8-setup --help írja ki."},
+    {IDS_USAGE_NEEDQUIET,
+     "A(z) %1 kapcsoló csak a -Q kapcsolóval együtt használható. Semmi sem történt."},
+    {IDS_USAGE_CONFLICT,
+     "A(z) %1 kapcsoló nem használható együtt a --verify kapcsolóval. Semmi sem történt."},
 };
 
 }  // namespace

@@ -79,6 +79,13 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Un registro danneggiato di un'installazione interrotta è stato messo da parte come %1. Non è "
      "stato modificato nulla a causa sua."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Opzione sconosciuta %1. Non è stato fatto nulla; veskp8-setup --help elenca le opzioni."},
+    {IDS_USAGE_NEEDQUIET,
+     "L'opzione %1 funziona solo insieme a -Q. Non è stato fatto nulla."},
+    {IDS_USAGE_CONFLICT,
+     "L'opzione %1 non può essere combinata con --verify. Non è stato fatto nulla."},
 };
 
 }  // namespace

@@ -70,6 +70,13 @@ constexpr TextPair kTexts[] = {
      "Ankstesnis diegimas į katalogą %1 buvo nutrauktas jį baigiant. Dabar jis baigtas."},
     {IDS_RECOVERY_DAMAGED,
      "Sugadintas nutraukto diegimo žurnalas atidėtas kaip %1. Dėl jo niekas nepakeista."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Nežinoma parinktis %1. Nieko nepadaryta; parinkčių sąrašą pateikia veskp8-setup --help."},
+    {IDS_USAGE_NEEDQUIET,
+     "Parinktis %1 veikia tik kartu su -Q. Nieko nepadaryta."},
+    {IDS_USAGE_CONFLICT,
+     "Parinkties %1 negalima derinti su --verify. Nieko nepadaryta."},
 };
 
 }  // namespace

@@ -75,6 +75,13 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Pārtrauktas instalēšanas bojātais žurnāls ir nolikts malā ar nosaukumu %1. Tā dēļ nekas "
      "netika mainīts."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Nezināma opcija %1. Nekas netika darīts; opciju sarakstu parāda veskp8-setup --help."},
+    {IDS_USAGE_NEEDQUIET,
+     "Opcija %1 darbojas tikai kopā ar -Q. Nekas netika darīts."},
+    {IDS_USAGE_CONFLICT,
+     "Opciju %1 nevar apvienot ar --verify. Nekas netika darīts."},
 };
 
 }  // namespace

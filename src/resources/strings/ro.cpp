@@ -77,6 +77,13 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Un jurnal deteriorat al unei instalări întrerupte a fost pus deoparte ca %1. Din cauza lui "
      "nu s-a modificat nimic."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Opțiune necunoscută %1. Nu s-a făcut nimic; veskp8-setup --help afișează opțiunile."},
+    {IDS_USAGE_NEEDQUIET,
+     "Opțiunea %1 funcționează doar împreună cu -Q. Nu s-a făcut nimic."},
+    {IDS_USAGE_CONFLICT,
+     "Opțiunea %1 nu poate fi combinată cu --verify. Nu s-a făcut nimic."},
 };
 
 }  // namespace

@@ -81,6 +81,13 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Повреждённый журнал прерванной установки отложен под именем %1. Из-за него ничего не "
      "изменено."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Неизвестный параметр %1. Ничего не сделано; список параметров выводит veskp8-setup --help."},
+    {IDS_USAGE_NEEDQUIET,
+     "Параметр %1 действует только вместе с -Q. Ничего не сделано."},
+    {IDS_USAGE_CONFLICT,
+     "Параметр %1 нельзя использовать вместе с --verify. Ничего не сделано."},
 };
 
 }  // namespace

@@ -72,6 +72,13 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Kesilen gurnamanyň zeper ýeten žurnaly %1 ady bilen bir gyra goýuldy. Onuň sebäpli hiç zat "
      "üýtgedilmedi."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Näbelli opsiýa %1. Hiç zat edilmedi; opsiýalaryň sanawyny veskp8-setup --help görkezýär."},
+    {IDS_USAGE_NEEDQUIET,
+     "%1 opsiýasy diňe -Q bilen bilelikde işleýär. Hiç zat edilmedi."},
+    {IDS_USAGE_CONFLICT,
+     "%1 opsiýasyny --verify bilen bilelikde ulanyp bolmaýar. Hiç zat edilmedi."},
 };
 
 }  // namespace

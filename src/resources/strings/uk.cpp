@@ -81,6 +81,13 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Пошкоджений журнал перерваного встановлення відкладено під назвою %1. Через нього нічого не "
      "змінено."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Невідомий параметр %1. Нічого не зроблено; перелік параметрів виводить veskp8-setup --help."},
+    {IDS_USAGE_NEEDQUIET,
+     "Параметр %1 діє лише разом із -Q. Нічого не зроблено."},
+    {IDS_USAGE_CONFLICT,
+     "Параметр %1 не можна використовувати разом із --verify. Нічого не зроблено."},
 };
 
 }  // namespace

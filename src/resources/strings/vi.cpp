@@ -77,6 +77,13 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Nhật ký bị hỏng của một lần cài đặt bị gián đoạn đã được để riêng với tên %1. Không có gì bị "
      "thay đổi vì nó."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Tùy chọn không xác định %1. Không có gì được thực hiện; veskp8-setup --help liệt kê các tùy chọn."},
+    {IDS_USAGE_NEEDQUIET,
+     "Tùy chọn %1 chỉ dùng được cùng với -Q. Không có gì được thực hiện."},
+    {IDS_USAGE_CONFLICT,
+     "Không thể kết hợp tùy chọn %1 với --verify. Không có gì được thực hiện."},
 };
 
 }  // namespace

@@ -58,6 +58,13 @@ constexpr TextPair kTexts[] = {
      "先前向 %1 的安装被中断，该目录未能完全恢复。受影响的文件：%2 个。%3 完整列表见 %4。"},
     {IDS_RECOVERY_COMPLETED, "先前向 %1 的安装在收尾时被中断。现已完成。"},
     {IDS_RECOVERY_DAMAGED, "已将一个中断安装的损坏记录另存为 %1。未因此做任何更改。"},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "未知选项 %1。未执行任何操作；运行 veskp8-setup --help 可查看选项列表。"},
+    {IDS_USAGE_NEEDQUIET,
+     "选项 %1 只能与 -Q 一起使用。未执行任何操作。"},
+    {IDS_USAGE_CONFLICT,
+     "选项 %1 不能与 --verify 一起使用。未执行任何操作。"},
 };
 
 }  // namespace
