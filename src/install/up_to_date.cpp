@@ -3,12 +3,15 @@
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "install/fs/file_time.h"
 #include "kit/kit_archive.h"
@@ -45,12 +48,43 @@ int OpenFollowing(const NarrowString& path) {
   return open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
 }
 
+// The file-system type that /proc/self/mountinfo gives for device
+// `major`:`minor`; empty when it is not listed or cannot be read.
+std::string MountTypeOf(unsigned major, unsigned minor) {
+  std::FILE* table = std::fopen("/proc/self/mountinfo", "re");
+  if (table == nullptr) return std::string();
+  const std::string device = std::to_string(major) + ":" + std::to_string(minor) + " ";
+  std::string type;
+  char buffer[4096];
+  while (type.empty() && std::fgets(buffer, sizeof buffer, table) != nullptr) {
+    // "36 35 98:0 /mnt1 /mnt2 rw,noatime master:1 - ext3 /dev/root rw"
+    const std::string line(buffer);
+    const std::size_t third = line.find(' ', line.find(' ') + 1);
+    if (third == std::string::npos || line.compare(third + 1, device.size(), device) != 0) continue;
+    const std::size_t dash = line.find(" - ");
+    if (dash == std::string::npos) continue;
+    const std::size_t end = line.find(' ', dash + 3);
+    type = line.substr(dash + 3, end == std::string::npos ? std::string::npos : end - dash - 3);
+  }
+  std::fclose(table);
+  return type;
+}
+
+bool IsFatMountType(const std::string& type) {
+  return type == "vfat" || type == "msdos" || type == "fuse.fusefat";
+}
+
 }  // namespace
 
 int FileTimeStepSeconds(const char* path) {
   struct statfs info {};
   if (statfs(path, &info) != 0) return 1;
-  return info.f_type == MSDOS_SUPER_MAGIC ? 2 : 1;
+  if (info.f_type == MSDOS_SUPER_MAGIC) return 2;
+  if (info.f_type != FUSE_SUPER_MAGIC) return 1;
+  // A FAT file system served through FUSE: its type is in the mount table.
+  struct stat st {};
+  if (stat(path, &st) != 0) return 1;
+  return IsFatMountType(MountTypeOf(major(st.st_dev), minor(st.st_dev))) ? 2 : 1;
 }
 
 bool IsAtLeastAsNew(std::int64_t fileSeconds, std::uint64_t entryTicks, int stepSeconds) {

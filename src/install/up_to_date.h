@@ -57,8 +57,9 @@ enum class DestinationMatch {
 };
 
 // The step in which the file system holding `path` keeps modification times,
-// in seconds (statfs(2)): 2 for FAT (msdos, vfat), 1 for every other and when
-// it cannot be asked.
+// in seconds: 2 for FAT (statfs(2) says msdos or vfat; or a FUSE file system
+// that /proc/self/mountinfo lists as fuse.fusefat), 1 for every other and
+// when it cannot be asked.
 [[nodiscard]] int FileTimeStepSeconds(const char* path);
 
 // True when a file whose modification time is `fileSeconds` (Unix seconds)
