@@ -58,8 +58,8 @@ int ListedFlock(dev_t device, ino_t inode) {
     unsigned major = 0;
     unsigned minor = 0;
     std::uintmax_t listedInode = 0;
-    if (std::sscanf(line, "%*d: %15s %*s %*s %*d %x:%x:%ju", kind, &major, &minor,
-                    &listedInode) == 4 &&
+    if (std::sscanf(line, "%*d: %15s %*s %*s %*d %x:%x:%ju", kind, &major, &minor, &listedInode) ==
+            4 &&
         std::string(kind) == "FLOCK" && major == major(device) && minor == minor(device) &&
         listedInode == static_cast<std::uintmax_t>(inode)) {
       found = 1;
@@ -218,8 +218,7 @@ bool IsDirectoryLockedElsewhere(const WideString& directory) {
   return locked;
 }
 
-InstallPlan PlanInstallation(const KitArchive& kit, const WideString& target,
-                             UpToDateTest test) {
+InstallPlan PlanInstallation(const KitArchive& kit, const WideString& target, UpToDateTest test) {
   return Planner(kit, target, test).Run();
 }
 

@@ -42,8 +42,8 @@ class KitArchive;
 enum class PlannedAction { kNew, kReplace };
 
 struct PlannedChange {
-  std::size_t index = 0;    // the entry
-  WideString destination;   // the template directory + its name, "\" turned into "/"
+  std::size_t index = 0;   // the entry
+  WideString destination;  // the template directory + its name, "\" turned into "/"
   PlannedAction action = PlannedAction::kNew;
 };
 

@@ -158,11 +158,11 @@ DestinationVerdict DestinationJudge::Judge(const KitArchive& kit, std::size_t in
   struct stat target {};
   bool upToDate = fstat(fd, &target) == 0 && S_ISREG(target.st_mode);
   if (upToDate) {
-    upToDate = test == UpToDateTest::kContent
-                   ? SameBytes(kit, index, fd)
-                   : IsAtLeastAsNew(target.st_mtim.tv_sec, entry.modificationTime,
-                                    StepOf(static_cast<std::uint64_t>(target.st_dev),
-                                           path.c_str()));
+    upToDate =
+        test == UpToDateTest::kContent
+            ? SameBytes(kit, index, fd)
+            : IsAtLeastAsNew(target.st_mtim.tv_sec, entry.modificationTime,
+                             StepOf(static_cast<std::uint64_t>(target.st_dev), path.c_str()));
   }
   close(fd);
   return upToDate ? DestinationVerdict::kUpToDate : DestinationVerdict::kOutdated;

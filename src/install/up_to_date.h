@@ -50,10 +50,10 @@ enum class DestinationVerdict {
 
 // What stands at an entry's destination, compared with the entry (verify).
 enum class DestinationMatch {
-  kMissing,       // no file there (nothing, a dangling link, a directory, ...)
-  kModified,      // a file whose bytes differ (or that cannot be read)
-  kTimeDiffers,   // the same bytes, a modification time that differs
-  kSame,          // the same bytes and the same time
+  kMissing,      // no file there (nothing, a dangling link, a directory, ...)
+  kModified,     // a file whose bytes differ (or that cannot be read)
+  kTimeDiffers,  // the same bytes, a modification time that differs
+  kSame,         // the same bytes and the same time
 };
 
 // The step in which the file system holding `path` keeps modification times,
@@ -68,8 +68,7 @@ enum class DestinationMatch {
 [[nodiscard]] bool IsAtLeastAsNew(std::int64_t fileSeconds, std::uint64_t entryTicks,
                                   int stepSeconds);
 // The same test for equality.
-[[nodiscard]] bool IsSameTime(std::int64_t fileSeconds, std::uint64_t entryTicks,
-                              int stepSeconds);
+[[nodiscard]] bool IsSameTime(std::int64_t fileSeconds, std::uint64_t entryTicks, int stepSeconds);
 
 class DestinationJudge {
  public:
