@@ -138,8 +138,8 @@ void ScanUnattendedOptions(int argc, char** argv, StartupRecord& record) {
     if (whole == "--repair") record.m_repair = true;
     if (!IsOption(argument)) continue;
     const char letter = argument[1];
-    const bool known = std::string_view("LlSsQqDd").find(letter) != std::string_view::npos &&
-                       letter != '\0';
+    const bool known =
+        std::string_view("LlSsQqDd").find(letter) != std::string_view::npos && letter != '\0';
     const bool named = whole == "--help" || whole == "--version" || whole == "--dry-run" ||
                        whole == "--verify" || whole == "--repair";
     if (!known && !named && record.m_unknownOption.empty()) {

@@ -97,7 +97,7 @@ bool IsSameTime(std::int64_t fileSeconds, std::uint64_t entryTicks, int stepSeco
          CutToStep(TicksToUnixSeconds(entryTicks), stepSeconds);
 }
 
-DestinationJudge::DestinationJudge() : m_buffer(new unsigned char[2 * kCompareBlock]) {}
+DestinationJudge::DestinationJudge() = default;
 
 DestinationJudge::~DestinationJudge() = default;
 
@@ -116,6 +116,7 @@ bool DestinationJudge::SameBytes(const KitArchive& kit, std::size_t index, int f
       static_cast<std::uint64_t>(st.st_size) != entry.dataSize) {
     return false;
   }
+  if (!m_buffer) m_buffer.reset(new unsigned char[2 * kCompareBlock]);
   unsigned char* const mine = m_buffer.get();
   unsigned char* const theirs = mine + kCompareBlock;
   std::uint64_t done = 0;

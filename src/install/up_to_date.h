@@ -14,8 +14,9 @@
 //
 // Ownership and threads: a DestinationJudge is used by one thread at a time
 // (the worker during an installation, the main thread for a plan or a
-// verification); it owns a 128 KiB compare buffer and a per-device cache of
-// time steps. It reads the kit image with pread, so the image's file position
+// verification); it owns a 128 KiB compare buffer (allocated at the first
+// comparison of contents; std::bad_alloc when that fails) and a per-device
+// cache of time steps. It reads the kit image with pread, so the image's file position
 // is left alone. Not copyable.
 //
 // Failures: a destination that cannot be examined is never "up to date"; one

@@ -129,8 +129,8 @@ int DryRun(const SetupSequence& sequence, const WideString& target, bool repair,
            std::FILE* err) {
   WideString directory = target;
   if (!directory.ends_with(u'/')) directory.push_back(u'/');
-  const InstallPlan plan = PlanInstallation(
-      sequence.kit(), directory, repair ? UpToDateTest::kContent : UpToDateTest::kTime);
+  const InstallPlan plan = PlanInstallation(sequence.kit(), directory,
+                                            repair ? UpToDateTest::kContent : UpToDateTest::kTime);
   if (StopRequested()) return kExitInstallFailed;
   if (plan.result != kOk) {
     InstallReport report;
@@ -243,8 +243,7 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err) {
   const bool registered = sequence.RegisterTarget(&failedFile, &launcherChanged);
   if (StopSignal() != 0) return kExitInstalled;
   if (!registered) ReportFailure(err, ConsoleText(IDS_ERROR_NOTREGISTERED), failedFile);
-  const bool changed =
-      report.counts.newFiles + report.counts.replaced != 0 || launcherChanged;
+  const bool changed = report.counts.newFiles + report.counts.replaced != 0 || launcherChanged;
   std::fputs(SummaryLine(report.counts, registered, changed, target).c_str(), out);
   std::fflush(out);
   return registered ? kExitInstalled : kExitNotRegistered;
