@@ -296,6 +296,13 @@ TEST_F(RepeatedRun, DryRunPredictsTheRunFileForFileAndChangesNothing) {
   const ProgramRun after = Run({"-Q", "--dry-run", "-D" + target});
   EXPECT_EQ(Status(after), 0) << after.err;
   EXPECT_EQ(after.out, Summary(0, 0, 5, false, target));
+
+  // Another directory registered since: only the launcher file would change.
+  ASSERT_EQ(Status(Run({"-Q", "-D" + (m_scratch / "other")})), 0);
+  const ProgramRun registration = Run({"-Q", "--dry-run", "-D" + target});
+  EXPECT_EQ(Status(registration), 11);
+  EXPECT_EQ(registration.out, Summary(0, 0, 5, true, target));
+  EXPECT_EQ(Run({"-Q", "-D" + target}).out, registration.out);
 }
 
 TEST_F(RepeatedRun, DryRunFailsWhereTheInstallationWouldAndAsItWould) {
