@@ -22,7 +22,10 @@
 // installation would report.
 //
 // Limits: what only writing can show (no space left, a quota, a change made by
-// another process meanwhile) is not predicted.
+// another process meanwhile) is not predicted, nor an entry that reaches a file
+// an earlier entry of the same kit writes by another name (through a symbolic
+// link in the template directory, or a case variant on a file system that
+// ignores case); the kit reader refuses entries whose names are the same.
 //
 // Threads: the calling thread only; reads the kit's image with pread.
 #pragma once
