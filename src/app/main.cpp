@@ -9,8 +9,8 @@
 // --help and --version print their text and exit with 0. A command line that
 // must not run (FindUsageError: an unknown option with -Q, --dry-run,
 // --verify or --repair without -Q) prints one line and exits with 14 before
-// anything is done. In both ways
-// SIGTERM, SIGINT and SIGHUP end the installer by that signal once the
+// anything is done. In both ways SIGTERM, SIGINT and SIGHUP end the installer
+// by that signal once the
 // installation has been rolled back (or its commit finished and registered);
 // a lost X display ends the wizard with status 1 after the same
 // (install/stop_signals.h).
