@@ -6,8 +6,11 @@
 // when no display can be opened; and the unattended mode (-Q), which never
 // starts GTK and reports through its exit status, one line on standard error
 // per failure and a summary line on standard output (setup/quiet_run.h).
-// --help and --version print their text and exit with 0. In both ways
-// SIGTERM, SIGINT and SIGHUP end the installer by that signal once the
+// --help and --version print their text and exit with 0. A command line that
+// must not run (FindUsageError: an unknown option with -Q, --dry-run,
+// --verify or --repair without -Q) prints one line and exits with 14 before
+// anything is done. In both ways SIGTERM, SIGINT and SIGHUP end the installer
+// by that signal once the
 // installation has been rolled back (or its commit finished and registered);
 // a lost X display ends the wizard with status 1 after the same
 // (install/stop_signals.h).
@@ -22,6 +25,7 @@
 #include "install/fs/stop_signals.h"
 #include "resources/resource_table.h"
 #include "setup/quiet_run.h"
+#include "text/conversion.h"
 #include "ui/installer_dlg.h"
 
 namespace {
@@ -76,6 +80,13 @@ int main(int argc, char** argv) {
     case veskp8::StartupRecord::Information::kNone:
       break;
   }
+  const veskp8::UsageError usage = veskp8::FindUsageError(record);
+  if (usage.id != nullptr) {
+    veskp8::SetCurrentLanguage(record.m_languageIndex);
+    std::fprintf(stderr, "%s\n",
+                 veskp8::ConsoleText(usage.id, veskp8::LocaleToWide(usage.option)).c_str());
+    return veskp8::kExitUsage;
+  }
   if (!record.m_quiet) {
     const int status = RunWizard(record);
     if (veskp8::StopSignal() != 0) veskp8::EndByStopSignal();
@@ -88,5 +99,9 @@ int main(int argc, char** argv) {
   request.hasTargetDirectory = record.m_hasTargetDirectory;
   request.targetDirectory = record.m_targetDirectory;
   request.keyFile = record.m_keyFile;
+  request.action = record.m_verify   ? veskp8::QuietAction::kVerify
+                   : record.m_dryRun ? veskp8::QuietAction::kDryRun
+                                     : veskp8::QuietAction::kInstall;
+  request.repair = record.m_repair;
   return veskp8::RunQuietInstallation(request, stdout, stderr);
 }

@@ -30,6 +30,15 @@ constexpr char kUsage[] =
     "              veskp8.efd.minisig by a trusted key\n"
     "  -LCODE      language of the texts: hy az bg zh en fr ka de el hu it kk lv\n"
     "              lt pl ro ru es tr uk vi ar tk; no S or L option after it counts\n"
+    "  --dry-run   with -Q: make every check and tell what the installation would\n"
+    "              change (lines \"new PATH\", \"replace PATH\", then the summary),\n"
+    "              changing nothing: no directory, journal, lock or registration\n"
+    "  --verify    with -Q: compare the installed files with the kit by content\n"
+    "              (lines \"missing PATH\", \"modified PATH\"; \"touched PATH\" for the\n"
+    "              same bytes with another time); changes nothing\n"
+    "  --repair    with -Q: install, replacing every file whose bytes differ from\n"
+    "              the kit's whatever its time, leaving equal ones; with --dry-run:\n"
+    "              tell what it would replace\n"
     "  --help      print this text and exit\n"
     "  --version   print the version and exit\n"
     "An argument that starts with / is an option: write -D/srv/t, not -D /srv/t.\n"
@@ -46,11 +55,19 @@ constexpr char kUsage[] =
     "  8   another installation into that directory is in progress\n"
     "  9   installed, but the launcher configuration could not be updated\n"
     "  10  an interrupted earlier installation could not be fully undone\n"
+    "  11  --dry-run: the installation would change something\n"
+    "  12  --verify: a kit file is missing or its bytes differ\n"
     "  13  the kit's signature is bad, by a key that is not trusted, or missing\n"
     "      while trusted keys exist, or a trusted-key file cannot be used\n"
+    "  14  unknown option with -Q, or options that do not go together; nothing\n"
+    "      was done\n"
     "  128+N  ended by signal N (SIGTERM, SIGINT, SIGHUP) after rolling back\n"
-    "Each failure is one line on standard error. On 0 and 9, standard output gets\n"
-    "  new=N replaced=N unchanged=N registered=yes|no signed=KEYID|no target=DIR\n"
+    "Each failure is one line on standard error. On 0 and 9 (and 11), the last\n"
+    "line on standard output is\n"
+    "  new=N replaced=N unchanged=N registered=yes|no changed=yes|no signed=KEYID|no\n"
+    "  target=DIR\n"
+    "with DIR (and each PATH) in single quotes when it holds a space, a quote,\n"
+    "= or another sign a shell reads.\n"
     "Without -Q the exit status is 0, or 1 when no display can be opened.\n"
     "Trusted keys: those built in, /etc/veskp8/trusted-keys (only when it and its\n"
     "directory belong to root and are not writable by group or others) and -K.\n"
@@ -125,8 +142,18 @@ void ScanUnattendedOptions(int argc, char** argv, StartupRecord& record) {
       if (whole == "--help") record.m_information = StartupRecord::Information::kHelp;
       if (whole == "--version") record.m_information = StartupRecord::Information::kVersion;
     }
+    if (whole == "--dry-run") record.m_dryRun = true;
+    if (whole == "--verify") record.m_verify = true;
+    if (whole == "--repair") record.m_repair = true;
     if (!IsOption(argument)) continue;
     const char letter = argument[1];
+    const bool known =
+        std::string_view("LlSsQqDdKk").find(letter) != std::string_view::npos && letter != '\0';
+    const bool named = whole == "--help" || whole == "--version" || whole == "--dry-run" ||
+                       whole == "--verify" || whole == "--repair";
+    if (!known && !named && record.m_unknownOption.empty()) {
+      record.m_unknownOption = NarrowString(argument);
+    }
     if (letter == 'Q' || letter == 'q') {
       record.m_quiet = true;
       record.m_silent = true;
@@ -138,6 +165,21 @@ void ScanUnattendedOptions(int argc, char** argv, StartupRecord& record) {
       record.m_keyFile = NarrowString(argument + 2);
     }
   }
+}
+
+UsageError FindUsageError(const StartupRecord& record) {
+  UsageError error;
+  if (record.m_quiet && !record.m_unknownOption.empty()) {
+    error.id = IDS_USAGE_UNKNOWN;
+    error.option = record.m_unknownOption;
+  } else if (!record.m_quiet && (record.m_dryRun || record.m_verify || record.m_repair)) {
+    error.id = IDS_USAGE_NEEDQUIET;
+    error.option = record.m_dryRun ? "--dry-run" : record.m_verify ? "--verify" : "--repair";
+  } else if (record.m_verify && record.m_repair) {
+    error.id = IDS_USAGE_CONFLICT;
+    error.option = "--repair";
+  }
+  return error;
 }
 
 const char* UsageText() { return kUsage; }

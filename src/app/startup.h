@@ -35,6 +35,14 @@ struct StartupRecord {
   WideString m_targetDirectory;       // ... the last one's value, "\" turned into "/"
   NarrowString m_keyFile;             // a K option's file (the last one); empty: none
 
+  // --dry-run, --verify, --repair (the unattended mode's actions).
+  bool m_dryRun = false;
+  bool m_verify = false;
+  bool m_repair = false;
+  // The first argument that looks like an option ('-' or '/' first) and is
+  // none of the above; empty when there is none. An error with -Q.
+  NarrowString m_unknownOption;
+
   // --help or --version: print that and end, before anything else happens.
   enum class Information { kNone, kHelp, kVersion };
   Information m_information = Information::kNone;
@@ -72,8 +80,25 @@ StartupRecord ScanCommandLine(int argc, char** argv, const EnvironmentLocale& en
 // - K or k after '-' or '/': the rest of the same argument names one more
 //   trusted-key file for this run (m_keyFile, as given; the last K counts).
 // - exactly "--help" or "--version": m_information (the first one counts).
+// - exactly "--dry-run", "--verify", "--repair": their flags.
+// - any other argument beginning with '-' or '/' whose letter is not L, S, Q
+//   or D (either case), a lone '-' or '/' included: the first such one is
+//   m_unknownOption.
 // Other arguments are left to the scan above. Never fails.
 void ScanUnattendedOptions(int argc, char** argv, StartupRecord& record);
+
+// A command line that must not run: its resource text (IDS_USAGE_*, "%1" the
+// option concerned) and the option. id is null when the line may run.
+struct UsageError {
+  const char* id = nullptr;
+  NarrowString option;
+};
+// - with -Q, an unknown option: IDS_USAGE_UNKNOWN;
+// - without -Q, --dry-run, --verify or --repair (the wizard cannot honour
+//   them, and must not install for real instead): IDS_USAGE_NEEDQUIET;
+// - --verify with --repair: IDS_USAGE_CONFLICT (the option: --repair).
+// Without -Q other unknown options are ignored, as the wizard always did.
+[[nodiscard]] UsageError FindUsageError(const StartupRecord& record);
 
 // The text that --help prints: usage, options and exit statuses.
 const char* UsageText();

@@ -25,45 +25,6 @@
 namespace veskp8 {
 namespace {
 
-// True when `destination` (its lstat in `st`) is a regular file, or a link
-// to one, whose modification time in whole seconds is not older than
-// `entryTicks`. A link is followed for this test only, opened without
-// blocking so that a link to a FIFO cannot hang the job; a file that cannot
-// be examined is not up to date.
-bool IsUpToDate(const WideString& destination, const struct stat& st, std::uint64_t entryTicks) {
-  if (S_ISREG(st.st_mode)) return UnixSecondsToTicks(st.st_mtime) >= entryTicks;
-  NarrowString path;
-  if (!WideToLocaleChecked(destination, path)) {
-    return false;
-  }
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) {
-    return false;
-  }
-  struct stat status {};
-  const bool upToDate = fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
-                        UnixSecondsToTicks(status.st_mtime) >= entryTicks;
-  close(fd);
-  return upToDate;
-}
-
-// lstat of a wide path; the kinds of QueryPathKind.
-PathKind Look(const WideString& path, struct stat& st) {
-  NarrowString native;
-  if (!WideToLocaleChecked(path, native)) return PathKind::kUnknown;
-  if (lstat(native.c_str(), &st) != 0) {
-    return (errno == ENOENT || errno == ENOTDIR) ? PathKind::kMissing : PathKind::kUnknown;
-  }
-  if (S_ISREG(st.st_mode)) return PathKind::kRegular;
-  if (S_ISLNK(st.st_mode)) return PathKind::kSymlink;
-  if (S_ISDIR(st.st_mode)) return PathKind::kDirectory;
-  return PathKind::kOther;
-}
-
-}  // namespace
-
-namespace {
-
 UndoObserver* ObserverOf(const InstallJobOptions& options) {
   return options.journal != nullptr ? options.journal : options.undoObserver;
 }
@@ -162,24 +123,19 @@ ResultCode InstallEngine::InstallEntry(KitArchive& kit, std::size_t index,
     return code;
   }
   // Only files are ever replaced; what stands at the destination is decided
-  // with lstat, never by whether it can be opened.
+  // with lstat, never by whether it can be opened (up_to_date.h).
   bool existed = false;
-  struct stat st {};
-  switch (Look(destination, st)) {
-    case PathKind::kMissing:
+  switch (m_judge.Judge(kit, index, destination, m_options.upToDate)) {
+    case DestinationVerdict::kMissing:
       break;
-    case PathKind::kRegular:
-    case PathKind::kSymlink:
+    case DestinationVerdict::kOutdated:
       existed = true;
       break;
-    case PathKind::kDirectory:
-    case PathKind::kOther:
-    case PathKind::kUnknown:
+    case DestinationVerdict::kUpToDate:
+      ++m_counts.unchanged;
+      return kOk;  // skipped: no backup, no write, no cancel test
+    case DestinationVerdict::kInTheWay:
       return kErrInvalidParameter;
-  }
-  if (existed && IsUpToDate(destination, st, kit.entries()[index].modificationTime)) {
-    ++m_counts.unchanged;
-    return kOk;  // skipped: no backup, no write, no cancel test
   }
   if (existed) {
     code = Step(InstallStep::kBackup, index, destination);

@@ -7,8 +7,10 @@
 //    the transaction (backup directory "p8stp<n>" under the temporary
 //    directory);
 //  - for each entry i of N, in table order: posts (0, T + name with "\" turned
-//    into "/", i * 100 / N); leaves a destination alone that is a regular file
-//    at least as new as the entry (whole seconds against the entry's ticks);
+//    into "/", i * 100 / N); leaves a destination alone that is up to date
+//    (up_to_date.h: a file at least as new as the entry at the precision
+//    written and kept, or, with UpToDateTest::kContent, holding the entry's
+//    bytes);
 //    refuses a destination that is a directory or a special file (lstat, links
 //    not followed); moves an existing file or symbolic link into the backup
 //    directory, and fails when that move fails (an existing file is never
@@ -69,6 +71,7 @@
 #include <vector>
 
 #include "install/install_transaction.h"
+#include "install/up_to_date.h"
 #include "install/fs/stop_signals.h"
 #include "text/result_code.h"
 #include "text/wide_string.h"
@@ -122,6 +125,9 @@ struct InstallJobOptions {
   // the journal is finished by the run; after a success the caller finishes
   // it once the template directory is registered.
   InstallJournal* journal = nullptr;
+  // How an up-to-date destination is told (up_to_date.h): by time for an
+  // installation, by content for a repair.
+  UpToDateTest upToDate = UpToDateTest::kTime;
 };
 
 class InstallEngine {
@@ -166,6 +172,7 @@ class InstallEngine {
   InstallTransaction m_transaction;
   ProgressChannel* m_channel = nullptr;
   InstallCounts m_counts;
+  DestinationJudge m_judge;
   WideString m_failedDestination;
   // One open descriptor per file system written to, for the durability pass
   // (syncfs) before the commit; m_syncFailed when one could not be noted.

@@ -88,6 +88,30 @@ void ReadTemplateLocations(std::vector<WideString>& list, int scope) {
   list.insert(list.end(), collected.begin(), collected.end());
 }
 
+namespace {
+
+// The values WriteTemplateLocations stores for `list`.
+std::vector<WideString> StoredValues(const std::vector<WideString>& list) {
+  std::vector<WideString> copy;
+  for (const WideString& value : list) {
+    if (value.find(u'\n') == WideString::npos) copy.push_back(value);
+  }
+  RemoveDuplicateDirectories(copy);
+  return copy;
+}
+
+}  // namespace
+
+bool TemplateLocationsWouldChange(const std::vector<WideString>& list, int scope) {
+  LauncherConfig config;
+  config.m_scope = scope;
+  config.LoadFiles();
+  if (config.m_primaryOutcome != LoadOutcome::kLoaded) return true;
+  ConfigTable after = config.m_primary;
+  SetValues(after, ConfigurationTemplatesLocation, StoredValues(list));
+  return !(after == config.m_primary);
+}
+
 void WriteTemplateLocations(const std::vector<WideString>& list, int scope) {
   LauncherConfig config;
   config.m_scope = scope;
@@ -97,12 +121,7 @@ void WriteTemplateLocations(const std::vector<WideString>& list, int scope) {
     throw 1;
   }
 
-  std::vector<WideString> copy;
-  for (const WideString& value : list) {
-    if (value.find(u'\n') == WideString::npos) copy.push_back(value);
-  }
-  RemoveDuplicateDirectories(copy);
-  SetValues(config.m_primary, ConfigurationTemplatesLocation, copy);
+  SetValues(config.m_primary, ConfigurationTemplatesLocation, StoredValues(list));
 
   const WideString path = GetConfigPath(scope, ConfigRole::kPrimary);
   if (!PathExists(path)) MakeDirectoryOf(path);

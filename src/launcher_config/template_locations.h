@@ -61,4 +61,9 @@ void ReadTemplateLocations(std::vector<WideString>& list, int scope);
 // left partly written.
 void WriteTemplateLocations(const std::vector<WideString>& list, int scope);
 
+// True unless the primary file of `scope` was read whole and storing `list`
+// in it (as WriteTemplateLocations would) leaves its keys and values as they
+// are. Reads only. Never throws except std::bad_alloc.
+[[nodiscard]] bool TemplateLocationsWouldChange(const std::vector<WideString>& list, int scope);
+
 }  // namespace veskp8

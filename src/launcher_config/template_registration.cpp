@@ -29,32 +29,71 @@ void ReadRegisteredTemplates(TemplateRegistration& reg) {
   reg.m_targetDir = GetDefaultTemplateDirectory();
 }
 
-bool RegisterInstalledTemplates(TemplateRegistration& reg, WideString* failedFile) noexcept {
-  int scope = reg.m_listFromScope1 ? 1 : 0;
+namespace {
+
+// reg.m_targetDir as it is registered: without one trailing "/" or "\".
+WideString RegisteredForm(const WideString& target) {
+  WideString directory = target;
+  if (!directory.empty() && (directory.back() == u'/' || directory.back() == u'\\')) {
+    directory.erase(directory.size() - 1);
+  }
+  return directory;
+}
+
+bool HasLineEnd(const WideString& directory) {
+  return directory.find(u'\n') != WideString::npos || directory.find(u'\r') != WideString::npos;
+}
+
+// The list as the files hold it now, with `directory` at its head.
+std::vector<WideString> ListWithAtHead(const WideString& directory) {
+  std::vector<WideString> list;
+  if (PathExists(GetConfigPath(0, ConfigRole::kPrimary))) {
+    ReadTemplateLocations(list, 0);
+  } else if (PathExists(GetConfigPath(1, ConfigRole::kPrimary))) {
+    ReadTemplateLocations(list, 1);
+  }
+  list.insert(list.begin(), directory);
+  return list;
+}
+
+}  // namespace
+
+bool RegistrationWouldChange(const TemplateRegistration& reg) {
   try {
-    WideString directory = reg.m_targetDir;
-    if (directory.find(u'\n') != WideString::npos || directory.find(u'\r') != WideString::npos) {
+    if (HasLineEnd(reg.m_targetDir)) return false;
+    const std::vector<WideString> list = ListWithAtHead(RegisteredForm(reg.m_targetDir));
+    return (!reg.m_listFromScope1 && TemplateLocationsWouldChange(list, 0)) ||
+           (reg.m_scope1FileExists && TemplateLocationsWouldChange(list, 1));
+  } catch (...) {
+    return true;  // it would be tried
+  }
+}
+
+bool RegisterInstalledTemplates(TemplateRegistration& reg, WideString* failedFile,
+                                bool* changed) noexcept {
+  int scope = reg.m_listFromScope1 ? 1 : 0;
+  if (changed != nullptr) *changed = false;
+  try {
+    if (HasLineEnd(reg.m_targetDir)) {
       if (failedFile != nullptr) *failedFile = GetConfigPath(scope, ConfigRole::kPrimary);
       return false;
     }
-    if (!directory.empty() && (directory.back() == u'/' || directory.back() == u'\\')) {
-      directory.erase(directory.size() - 1);
-    }
+    const WideString directory = RegisteredForm(reg.m_targetDir);
     // Another installer may have registered its directory since the list was
     // read: under the lock, the list is read again from the files, the new
-    // directory goes to its head, and the result is written.
+    // directory goes to its head, and the result is written. A file that
+    // would stay as it is is not rewritten, so a re-run changes nothing.
     const RegistrationLock lock;
-    std::vector<WideString> list;
-    if (PathExists(GetConfigPath(0, ConfigRole::kPrimary))) {
-      ReadTemplateLocations(list, 0);
-    } else if (PathExists(GetConfigPath(1, ConfigRole::kPrimary))) {
-      ReadTemplateLocations(list, 1);
+    reg.m_templateDirs = ListWithAtHead(directory);
+    if (!reg.m_listFromScope1 && TemplateLocationsWouldChange(reg.m_templateDirs, 0)) {
+      WriteTemplateLocations(reg.m_templateDirs, 0);
+      if (changed != nullptr) *changed = true;
     }
-    list.insert(list.begin(), directory);
-    reg.m_templateDirs = std::move(list);
-    if (!reg.m_listFromScope1) WriteTemplateLocations(reg.m_templateDirs, 0);
     scope = 1;
-    if (reg.m_scope1FileExists) WriteTemplateLocations(reg.m_templateDirs, 1);
+    if (reg.m_scope1FileExists && TemplateLocationsWouldChange(reg.m_templateDirs, 1)) {
+      WriteTemplateLocations(reg.m_templateDirs, 1);
+      if (changed != nullptr) *changed = true;
+    }
     return true;
   } catch (...) {
     // The launcher's list is a convenience: the installation has succeeded

@@ -56,6 +56,10 @@ void ReadRegisteredTemplates(TemplateRegistration& reg);
 //    (WriteTemplateLocations, created with its directory when missing);
 // 4. then, if m_scope1FileExists: it is written to the scope 1 primary file;
 //    the lock is released after both writes.
+// A file whose keys and values would stay as they are is not rewritten
+// (TemplateLocationsWouldChange), so registering the directory that already
+// heads the list changes nothing; `*changed` (when not null) tells whether a
+// file was written.
 // Nothing is thrown: a failed step 3 skips step 4, and the wizard's outcome
 // does not depend on it. Each file is either rewritten completely or left as
 // it was.
@@ -68,7 +72,12 @@ void ReadRegisteredTemplates(TemplateRegistration& reg);
 // one could not be written (or the target was refused), with that file's path
 // in `*failedFile` when `failedFile` is not null. The unattended mode reports
 // it; the wizard ignores it.
-bool RegisterInstalledTemplates(TemplateRegistration& reg,
-                                WideString* failedFile = nullptr) noexcept;
+bool RegisterInstalledTemplates(TemplateRegistration& reg, WideString* failedFile = nullptr,
+                                bool* changed = nullptr) noexcept;
+
+// Whether RegisterInstalledTemplates(reg) would write a file now: read only,
+// without the registration lock. A target holding a line end: false (it is
+// not registered). A failure to read: true (the write would be tried).
+[[nodiscard]] bool RegistrationWouldChange(const TemplateRegistration& reg);
 
 }  // namespace veskp8

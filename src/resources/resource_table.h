@@ -80,6 +80,12 @@ inline constexpr char IDS_SIGNATURE_UNKNOWNKEY[] = "IDS_SIGNATURE_UNKNOWNKEY";
 inline constexpr char IDS_SIGNATURE_MISMATCH[] = "IDS_SIGNATURE_MISMATCH";
 inline constexpr char IDS_SIGNATURE_KEYFILE[] = "IDS_SIGNATURE_KEYFILE";
 inline constexpr char IDS_SIGNATURE_KEYFILE_UNSAFE[] = "IDS_SIGNATURE_KEYFILE_UNSAFE";
+// Command line of the unattended mode ("%1" stands for the option): an
+// unknown option with -Q, an option that needs -Q, options that exclude
+// each other.
+inline constexpr char IDS_USAGE_UNKNOWN[] = "IDS_USAGE_UNKNOWN";
+inline constexpr char IDS_USAGE_NEEDQUIET[] = "IDS_USAGE_NEEDQUIET";
+inline constexpr char IDS_USAGE_CONFLICT[] = "IDS_USAGE_CONFLICT";
 
 // clang-format off
 inline constexpr auto kResourceIdentifiers = std::to_array<const char*>({
@@ -102,6 +108,8 @@ inline constexpr auto kResourceIdentifiers = std::to_array<const char*>({
     // Signed kits
     IDS_SIGNATURE_MISSING, IDS_SIGNATURE_DAMAGED, IDS_SIGNATURE_UNKNOWNKEY, IDS_SIGNATURE_MISMATCH,
     IDS_SIGNATURE_KEYFILE, IDS_SIGNATURE_KEYFILE_UNSAFE,
+    // Command line of the unattended mode
+    IDS_USAGE_UNKNOWN, IDS_USAGE_NEEDQUIET, IDS_USAGE_CONFLICT,
 });
 // clang-format on
 

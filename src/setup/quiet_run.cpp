@@ -1,8 +1,12 @@
 #include "setup/quiet_run.h"
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "install/install_outcome.h"
+#include "install/install_plan.h"
+#include "install/up_to_date.h"
 #include "setup/journal_recovery.h"
 #include "install/fs/stop_signals.h"
 #include "resources/resource_table.h"
@@ -108,19 +112,112 @@ std::string SignedBy(const SignatureCheck& check) {
   return check.verdict == SignatureVerdict::kValid ? KeyIdText(check.keyId) : std::string();
 }
 
+// The destination of `name` below `directory` (the channel's "/" added).
+WideString DestinationOf(const WideString& directory, const WideString& name) {
+  WideString destination = directory;
+  if (!destination.ends_with(u'/')) destination.push_back(u'/');
+  WideString relative = name;
+  ReplaceAll(relative, ForeignSeparator(), PathSeparator());
+  return destination + relative;
+}
+
+// One line of a dry run or a verification: the word, then the path.
+void PathLine(std::FILE* out, const char* word, const WideString& path) {
+  NarrowString line(word);
+  line += " ";
+  line += ShellWord(WideToLocale(path));
+  line += "\n";
+  std::fputs(line.c_str(), out);
+}
+
+// The line and status of an installation that fails with `result` on
+// `failedDestination` (empty: before the first entry) after its rollback.
+int ReportFailedInstall(std::FILE* err, const InstallReport& report, const WideString& target) {
+  const int status = ExitStatusOfFailedInstall(report);
+  if (status == kExitRestoreIncomplete) {
+    // The text names the kept backup directory itself.
+    ReportFailure(err, ConsoleText(IDS_ROLLBACK_INCOMPLETE, report.keptBackup), WideString());
+  } else if (status == kExitBusy) {
+    ReportFailure(err, ConsoleText(IDS_INSTALL_BUSY), target);
+  } else {
+    ReportFailure(err, ConsoleText(IDS_INSTALL_ERROR),
+                  report.failedDestination.empty() ? target : report.failedDestination);
+  }
+  return status;
+}
+
+// --dry-run: the plan, told as the installation would tell its outcome.
+int DryRun(const SetupSequence& sequence, const WideString& target, bool repair, std::FILE* out,
+           std::FILE* err) {
+  WideString directory = target;
+  if (!directory.ends_with(u'/')) directory.push_back(u'/');
+  const InstallPlan plan = PlanInstallation(sequence.kit(), directory,
+                                            repair ? UpToDateTest::kContent : UpToDateTest::kTime);
+  if (StopRequested()) return kExitInstallFailed;
+  if (plan.result != kOk) {
+    InstallReport report;
+    report.ran = true;
+    report.result = plan.result;
+    report.failedDestination = plan.failedDestination;
+    return ReportFailedInstall(err, report, target);
+  }
+  for (const PlannedChange& change : plan.changes) {
+    PathLine(out, change.action == PlannedAction::kNew ? "new" : "replace", change.destination);
+  }
+  const bool changed = !plan.changes.empty() || sequence.RegistrationWouldChange();
+  std::fputs(SummaryLine(plan.counts, true, changed, SignedBy(sequence.signatureCheck()), target)
+                 .c_str(),
+             out);
+  std::fflush(out);
+  return changed ? kExitWouldChange : kExitInstalled;
+}
+
+// --verify: every entry against the file at its destination.
+int Verify(const SetupSequence& sequence, const WideString& target, std::FILE* out) {
+  DestinationJudge judge;
+  bool differs = false;
+  const std::vector<KitEntry>& entries = sequence.kit().entries();
+  for (std::size_t index = 0; index < entries.size(); ++index) {
+    if (StopRequested()) return kExitInstallFailed;
+    const WideString destination = DestinationOf(target, entries[index].name);
+    switch (judge.Compare(sequence.kit(), index, destination)) {
+      case DestinationMatch::kSame:
+        break;
+      case DestinationMatch::kMissing:
+        PathLine(out, "missing", destination);
+        differs = true;
+        break;
+      case DestinationMatch::kModified:
+        PathLine(out, "modified", destination);
+        differs = true;
+        break;
+      case DestinationMatch::kTimeDiffers:
+        PathLine(out, "touched", destination);
+        break;
+    }
+  }
+  std::fflush(out);
+  return differs ? kExitVerifyDiffers : kExitInstalled;
+}
+
 // The run itself. Returns the exit status; when a stop signal came the status
 // does not matter (the caller ends the process by the signal). Every object of
 // the run (kit image, worker) is gone when it returns.
 int Run(const QuietRequest& request, std::FILE* out, std::FILE* err) {
   SetupSequence sequence(request.useCurrentDirectory);
+  // A dry run and a verification change nothing: no recovery, and no probe
+  // file in the registered directories.
+  const bool readOnly = request.action != QuietAction::kInstall;
 
   // One line about each installation an earlier process left unfinished;
   // when one could not be fully undone, nothing new is installed over it.
-  const RecoveryOutcome recovery = sequence.RecoverInterruptedInstallations();
-  for (const RecoveryNotice& notice : recovery.notices) {
-    ReportFailure(err, RecoveryLine(notice), WideString());
+  if (!readOnly) {
+    const RecoveryOutcome recovery = sequence.RecoverInterruptedInstallations();
+    for (const RecoveryNotice& notice : recovery.notices) {
+      ReportFailure(err, RecoveryLine(notice), WideString());
+    }
+    if (recovery.anyIncomplete()) return kExitRecoveryIncomplete;
   }
-  if (recovery.anyIncomplete()) return kExitRecoveryIncomplete;
   if (StopRequested()) return kExitInstallFailed;
 
   // A trusted-key file that was set aside as unsafe: one line each.
@@ -129,7 +226,9 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err) {
   }
 
   // The checks' message is told here, as a line, in place of their box.
-  const PreinstallResult checks = sequence.RunChecks([](const WideString&) {});
+  PreinstallServices services = DefaultPreinstallServices();
+  if (readOnly) services.isDirectoryWritable = CanCreateOrWriteDirectory;
+  const PreinstallResult checks = sequence.RunChecks([](const WideString&) {}, services);
   if (checks == PreinstallResult::kStopped) return kExitInstallFailed;
   if (checks != PreinstallResult::kReady) {
     // A refused signature's text is composed (a key id, a key file).
@@ -154,9 +253,14 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err) {
     return kExitNoTarget;
   }
   sequence.SetTargetDirectory(target);
+  if (request.action == QuietAction::kDryRun) {
+    return DryRun(sequence, target, request.repair, out, err);
+  }
+  if (request.action == QuietAction::kVerify) return Verify(sequence, target, out);
 
   InstallJobOptions options;
   options.pauseMilliseconds = 0;  // nobody reads a final status on a page
+  options.upToDate = request.repair ? UpToDateTest::kContent : UpToDateTest::kTime;
   if (!sequence.StartInstallation(std::move(options))) {
     ReportFailure(err, ConsoleText(IDS_INSTALL_ERROR), target);
     return kExitInstallFailed;
@@ -165,26 +269,19 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err) {
   const InstallReport& report = sequence.FinishInstallation();
   if (report.result != kOk) {
     if (StopSignal() != 0) return kExitInstallFailed;  // rolled back on request: no line
-    const int status = ExitStatusOfFailedInstall(report);
-    if (status == kExitRestoreIncomplete) {
-      // The text names the kept backup directory itself.
-      ReportFailure(err, ConsoleText(IDS_ROLLBACK_INCOMPLETE, report.keptBackup), WideString());
-    } else if (status == kExitBusy) {
-      ReportFailure(err, ConsoleText(IDS_INSTALL_BUSY), target);
-    } else {
-      ReportFailure(err, ConsoleText(IDS_INSTALL_ERROR),
-                    report.failedDestination.empty() ? target : report.failedDestination);
-    }
-    return status;
+    return ReportFailedInstall(err, report, target);
   }
 
   // Installed: the launcher learns of it even when a stop signal came after
   // the last entry, so that the registration matches the directory.
   WideString failedFile;
-  const bool registered = sequence.RegisterTarget(&failedFile);
+  bool launcherChanged = false;
+  const bool registered = sequence.RegisterTarget(&failedFile, &launcherChanged);
   if (StopSignal() != 0) return kExitInstalled;
   if (!registered) ReportFailure(err, ConsoleText(IDS_ERROR_NOTREGISTERED), failedFile);
-  std::fputs(SummaryLine(report.counts, registered, SignedBy(sequence.signatureCheck()), target)
+  const bool changed = report.counts.newFiles + report.counts.replaced != 0 || launcherChanged;
+  std::fputs(SummaryLine(report.counts, registered, changed, SignedBy(sequence.signatureCheck()),
+                         target)
                  .c_str(),
              out);
   std::fflush(out);
@@ -217,7 +314,33 @@ int ExitStatusOfFailedInstall(const InstallReport& report) {
   return report.result == kErrBusy ? kExitBusy : kExitInstallFailed;
 }
 
-NarrowString SummaryLine(const InstallCounts& counts, bool registered, const std::string& signedBy,
+NarrowString ShellWord(const NarrowString& text) {
+  bool plain = !text.empty();
+  for (const char c : text.view()) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool safe = byte >= 0x80 || (byte >= 'a' && byte <= 'z') ||
+                      (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
+                      std::string_view("@%+_:,./-").find(c) != std::string_view::npos;
+    if (!safe) {
+      plain = false;
+      break;
+    }
+  }
+  if (plain) return text;
+  std::string quoted = "'";
+  for (const char c : text.view()) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += c;
+    }
+  }
+  quoted += "'";
+  return NarrowString(quoted.c_str(), quoted.size());
+}
+
+NarrowString SummaryLine(const InstallCounts& counts, bool registered, bool changed,
+                         const std::string& signedBy,
                          const WideString& target) {
   WideString shown = target;
   while (shown.size() > 1 && shown.back() == u'/') shown.erase(shown.size() - 1);
@@ -225,9 +348,10 @@ NarrowString SummaryLine(const InstallCounts& counts, bool registered, const std
                      " replaced=" + std::to_string(counts.replaced) +
                      " unchanged=" + std::to_string(counts.unchanged) +
                      " registered=" + (registered ? "yes" : "no") +
+                     " changed=" + (changed ? "yes" : "no") +
                      " signed=" + (signedBy.empty() ? "no" : signedBy) + " target=";
   NarrowString result(line.c_str());
-  result += WideToLocale(shown);
+  result += ShellWord(WideToLocale(shown));
   result += "\n";
   return result;
 }

@@ -20,6 +20,10 @@
 //   13  the kit's signature is bad, by a key that is not trusted, or missing
 //       while trusted keys exist; or a trusted-key file that has to be used
 //       (-K, or a readable system file) cannot be (kit_signature.h)
+//   11  dry run: the installation would change something
+//   12  verify: a kit file is missing or its bytes differ
+//   14  usage: an unknown option, or options that do not go together (the
+//       entry routine's; nothing is done)
 // SIGTERM, SIGINT and SIGHUP stop it (install/stop_signals.h): the checks
 // and the kit's inflation end at once, the worker stops after the 1 MiB block
 // it is copying, the template directory is rolled back (a commit under way is
@@ -34,11 +38,30 @@
 // directory, the refused value, the entry's destination, the kept backup
 // directory, the launcher file). A system trusted-key file set aside as
 // unsafe is one line on `err` before the checks (the run goes on without it).
-// On 0 and 9 one line on `out`, untranslated, for scripts:
-// "new=N replaced=N unchanged=N registered=yes|no signed=KEYID|no target=DIR"
-// (unchanged: left alone as up to date; KEYID the signing key as minisign
-// shows it, "no" for an unsigned kit; DIR without a trailing "/").
+// On 0 and 9 one line on `out`, untranslated, for scripts, the last line there:
+//   "new=N replaced=N unchanged=N registered=yes|no changed=yes|no signed=KEYID|no target=DIR"
+// (unchanged: left alone as up to date; changed=yes when a file was written or
+// the launcher file was; KEYID the signing key as minisign shows it, "no" for
+// an unsigned kit; DIR without a trailing "/", as one ShellWord).
 // Nothing else is written.
+//
+// The other actions (QuietAction), after the same checks:
+//  - repair: the installation, with files compared by content instead of time
+//    (UpToDateTest::kContent): equal files stay, every other one is replaced
+//    with backup, journal and rollback; output and statuses as above.
+//  - dry run (also of a repair): no recovery, no directory, journal, backup,
+//    lock or registration; the checks' proposal tested with access(2) instead
+//    of a probe file. PlanInstallation (install/install_plan.h) predicts the
+//    run: a line "new PATH" or "replace PATH" per file it would write, then
+//    the summary line the installation would print (registered=yes;
+//    changed=yes when a file would be written or the launcher file would
+//    change). Status 0 when nothing would change, 11 when something would,
+//    and a predicted failure as the installation reports it (5, 6, 8).
+//  - verify: read only, no recovery; every entry is compared with the file at
+//    its destination (DestinationJudge::Compare): "missing PATH", "modified
+//    PATH" (bytes differ), "touched PATH" (same bytes, another time). Status
+//    12 when a file is missing or modified, else 0.
+// PATH is the destination as one ShellWord.
 //
 // Threads: the main thread, after InstallStopSignals (so the stop signals
 // are blocked for every thread it starts). Never starts GTK.
@@ -67,7 +90,16 @@ enum ExitStatus : int {
   kExitBusy = 8,
   kExitNotRegistered = 9,
   kExitRecoveryIncomplete = 10,
+  kExitWouldChange = 11,
+  kExitVerifyDiffers = 12,
   kExitSignatureRefused = 13,
+  kExitUsage = 14,
+};
+
+enum class QuietAction {
+  kInstall,  // -Q
+  kDryRun,   // -Q --dry-run
+  kVerify,   // -Q --verify
 };
 
 struct QuietRequest {
@@ -75,6 +107,8 @@ struct QuietRequest {
   bool hasTargetDirectory = false;   // a D option was given ...
   WideString targetDirectory;        // ... with this value ("/" separators)
   NarrowString keyFile;              // -K: one more trusted-key file; empty: none
+  QuietAction action = QuietAction::kInstall;
+  bool repair = false;  // --repair: compare by content (an installation or its dry run)
 };
 
 // The text of resource `id` for a line on the console: in the UI language,
@@ -93,9 +127,16 @@ struct QuietRequest {
 // template directory, otherwise 6.
 [[nodiscard]] int ExitStatusOfFailedInstall(const InstallReport& report);
 
+// `text` as one word for a POSIX shell and for Python's shlex.split: as it is
+// when every byte is an ASCII letter or digit, one of "@%+_:,./-", or a byte
+// of a multi-byte character (0x80 and above); otherwise (a space, a quote,
+// "=", a control byte, any other sign, or empty) in single quotes, each "'"
+// written as "'\''".
+[[nodiscard]] NarrowString ShellWord(const NarrowString& text);
+
 // The summary line, with its line feed. `signedBy`: the signing key's id
 // (KeyIdText), empty for an unsigned kit.
-[[nodiscard]] NarrowString SummaryLine(const InstallCounts& counts, bool registered,
+[[nodiscard]] NarrowString SummaryLine(const InstallCounts& counts, bool registered, bool changed,
                                        const std::string& signedBy, const WideString& target);
 
 // Runs the unattended installation and returns its exit status; when a stop

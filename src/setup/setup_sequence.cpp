@@ -93,7 +93,16 @@ bool SetupSequence::EndAfterStop() {
   return committed;
 }
 
-bool SetupSequence::RegisterTarget(WideString* failedFile) {
+bool SetupSequence::RegistrationWouldChange() const {
+  TemplateRegistration registration;
+  registration.m_templateDirs = m_templateDirs;
+  registration.m_targetDir = m_targetDir;
+  registration.m_scope1FileExists = m_scope1FileExists;
+  registration.m_listFromScope1 = m_listFromScope1;
+  return veskp8::RegistrationWouldChange(registration);
+}
+
+bool SetupSequence::RegisterTarget(WideString* failedFile, bool* changed) {
   const ProgressStatus status = m_channel.ReadStatus();
   if (!m_workerLaunched || status.code != 0 || status.percent < 100) return false;
   m_registrationTried = true;
@@ -108,7 +117,7 @@ bool SetupSequence::RegisterTarget(WideString* failedFile) {
     InstallJournal& journal;
     ~FinishJournal() { journal.Finish(); }
   } finish{m_journal};
-  const bool registered = RegisterInstalledTemplates(registration, failedFile);
+  const bool registered = RegisterInstalledTemplates(registration, failedFile, changed);
   m_templateDirs = registration.m_templateDirs;
   return registered;
 }

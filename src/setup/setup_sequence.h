@@ -148,7 +148,13 @@ class SetupSequence {
   // with the path of the file that was not in `*failedFile`. Does nothing and
   // answers false (no path) unless the job has posted its success. The
   // journal is finished once the registration was tried (a throw included).
-  [[nodiscard]] bool RegisterTarget(WideString* failedFile = nullptr);
+  // `*changed` (when not null): a launcher file was written (a directory that
+  // already heads the list leaves the files as they are).
+  [[nodiscard]] bool RegisterTarget(WideString* failedFile = nullptr, bool* changed = nullptr);
+
+  // Whether RegisterTarget would write a launcher file now (after the
+  // checks): reads only (RegistrationWouldChange).
+  [[nodiscard]] bool RegistrationWouldChange() const;
 
   const KitArchive& kit() const noexcept { return m_kit; }
   // The signature check's outcome (kUnsigned until the checks ran).

@@ -126,14 +126,16 @@ TEST_F(QuietRun, CountsWhatItChangedAndARerunChangesNothing) {
   const ProgramRun first = Run({"-Q"});
   EXPECT_EQ(Status(first), 0) << first.err;
   EXPECT_EQ(first.err, "");
-  EXPECT_EQ(first.out, "new=3 replaced=0 unchanged=0 registered=yes signed=no target=" + Proposal() + "\n");
+  EXPECT_EQ(first.out,
+            "new=3 replaced=0 unchanged=0 registered=yes changed=yes signed=no target=" + Proposal() + "\n");
   EXPECT_EQ(ReadText(Proposal() + "/sub/deeper/c.txt"), "charlie\n");
   EXPECT_EQ(ReadText(LauncherFile()), "ConfigurationTemplatesLocation=" + Proposal() + "\n");
   ExpectTmpEmpty();
 
   const ProgramRun again = Run({"-Q"});
   EXPECT_EQ(Status(again), 0) << again.err;
-  EXPECT_EQ(again.out, "new=0 replaced=0 unchanged=3 registered=yes signed=no target=" + Proposal() + "\n");
+  EXPECT_EQ(again.out,
+            "new=0 replaced=0 unchanged=3 registered=yes changed=no signed=no target=" + Proposal() + "\n");
 
   // An older, changed copy is replaced; -D with a trailing slash and
   // backslashes names the same directory, shown without the slash.
@@ -143,7 +145,8 @@ TEST_F(QuietRun, CountsWhatItChangedAndARerunChangesNothing) {
   for (char& c : backslashed) c = c == '/' ? '\\' : c;
   const ProgramRun update = Run({"/q", "-d" + backslashed});
   EXPECT_EQ(Status(update), 0) << update.err;
-  EXPECT_EQ(update.out, "new=0 replaced=1 unchanged=2 registered=yes signed=no target=" + Proposal() + "\n");
+  EXPECT_EQ(update.out,
+            "new=0 replaced=1 unchanged=2 registered=yes changed=yes signed=no target=" + Proposal() + "\n");
   EXPECT_EQ(ReadText(Proposal() + "/a.txt"), "alpha\n");
   EXPECT_EQ(ModificationTime(Proposal() + "/a.txt"), kKitTime);
   ExpectTmpEmpty();
@@ -155,7 +158,8 @@ TEST_F(QuietRun, InstallsIntoAnAbsoluteDirectoryAndRefusesEveryOtherValue) {
   // -Q after an L option counts (its own pass); /D is the same option.
   const ProgramRun installed = Run({"-Len", "-Q", "/D" + target});
   EXPECT_EQ(Status(installed), 0) << installed.err;
-  EXPECT_EQ(installed.out, "new=3 replaced=0 unchanged=0 registered=yes signed=no target=" + target + "\n");
+  EXPECT_EQ(installed.out,
+            "new=3 replaced=0 unchanged=0 registered=yes changed=yes signed=no target=" + target + "\n");
   EXPECT_EQ(ReadText(target + "/a.txt"), "alpha\n");
   EXPECT_FALSE(Exists(Proposal()));
 
@@ -263,7 +267,8 @@ TEST_F(QuietRun, LauncherFileThatCannotBeWrittenGivesNine) {
   const ProgramRun run = Run({"-Q"});
   EXPECT_EQ(Status(run), 9);
   EXPECT_EQ(run.err, std::string(kNotRegistered) + " " + LauncherFile() + "\n");
-  EXPECT_EQ(run.out, "new=3 replaced=0 unchanged=0 registered=no signed=no target=" + Proposal() + "\n");
+  EXPECT_EQ(run.out,
+            "new=3 replaced=0 unchanged=0 registered=no changed=yes signed=no target=" + Proposal() + "\n");
   EXPECT_EQ(ReadText(Proposal() + "/a.txt"), "alpha\n");
   ExpectTmpEmpty();
 }

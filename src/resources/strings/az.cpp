@@ -93,6 +93,13 @@ constexpr TextPair kTexts[] = {
     {IDS_SIGNATURE_KEYFILE_UNSAFE,
      "%1 etibarlı açarlar faylı istifadə edilmir, çünki onu başqa istifadəçilər "
      "dəyişə bilər."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Naməlum seçim %1. Heç nə edilmədi; seçimlərin siyahısını veskp8-setup --help göstərir."},
+    {IDS_USAGE_NEEDQUIET,
+     "%1 seçimi yalnız -Q ilə birlikdə işləyir. Heç nə edilmədi."},
+    {IDS_USAGE_CONFLICT,
+     "%1 seçimini --verify ilə birlikdə istifadə etmək olmaz. Heç nə edilmədi."},
 };
 
 }  // namespace

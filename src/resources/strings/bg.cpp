@@ -106,6 +106,13 @@ constexpr TextPair kTexts[] = {
      "Файлът с доверени ключове %1 не се използва, "
      "защото други потребители биха могли да го "
      "променят."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Непозната опция %1. Нищо не е направено; veskp8-setup --help извежда списъка с опциите."},
+    {IDS_USAGE_NEEDQUIET,
+     "Опцията %1 действа само заедно с -Q. Нищо не е направено."},
+    {IDS_USAGE_CONFLICT,
+     "Опцията %1 не може да се комбинира с --verify. Нищо не е направено."},
 };
 
 }  // namespace

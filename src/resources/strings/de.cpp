@@ -100,6 +100,13 @@ constexpr TextPair kTexts[] = {
     {IDS_SIGNATURE_KEYFILE_UNSAFE,
      "Die Datei mit vertrauenswürdigen Schlüsseln %1 wird nicht verwendet, weil andere "
      "Benutzer sie ändern könnten."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Unbekannte Option %1. Es wurde nichts getan; veskp8-setup --help listet die Optionen auf."},
+    {IDS_USAGE_NEEDQUIET,
+     "Die Option %1 wirkt nur zusammen mit -Q. Es wurde nichts getan."},
+    {IDS_USAGE_CONFLICT,
+     "Die Option %1 kann nicht mit --verify kombiniert werden. Es wurde nichts getan."},
 };
 
 }  // namespace

@@ -90,6 +90,13 @@ constexpr TextPair kTexts[] = {
      "The trusted key file %1 cannot be read or holds no valid key, so no kit can be checked."},
     {IDS_SIGNATURE_KEYFILE_UNSAFE,
      "The trusted key file %1 is not used because other users could change it."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Unknown option %1. Nothing was done; veskp8-setup --help lists the options."},
+    {IDS_USAGE_NEEDQUIET,
+     "The option %1 works only together with -Q. Nothing was done."},
+    {IDS_USAGE_CONFLICT,
+     "The option %1 cannot be combined with --verify. Nothing was done."},
 };
 
 }  // namespace

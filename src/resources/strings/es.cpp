@@ -95,6 +95,13 @@ constexpr TextPair kTexts[] = {
     {IDS_SIGNATURE_KEYFILE_UNSAFE,
      "No se usa el archivo de claves de confianza %1 porque otros usuarios podrían "
      "modificarlo."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Opción desconocida %1. No se ha hecho nada; veskp8-setup --help muestra las opciones."},
+    {IDS_USAGE_NEEDQUIET,
+     "La opción %1 solo funciona junto con -Q. No se ha hecho nada."},
+    {IDS_USAGE_CONFLICT,
+     "La opción %1 no se puede combinar con --verify. No se ha hecho nada."},
 };
 
 }  // namespace

@@ -100,6 +100,13 @@ constexpr TextPair kTexts[] = {
     {IDS_SIGNATURE_KEYFILE_UNSAFE,
      "Le fichier de clés de confiance %1 n'est pas utilisé, car d'autres utilisateurs "
      "pourraient le modifier."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Option inconnue %1. Rien n'a été fait ; veskp8-setup --help affiche la liste des options."},
+    {IDS_USAGE_NEEDQUIET,
+     "L'option %1 ne fonctionne qu'avec -Q. Rien n'a été fait."},
+    {IDS_USAGE_CONFLICT,
+     "L'option %1 ne peut pas être combinée avec --verify. Rien n'a été fait."},
 };
 
 }  // namespace

@@ -91,6 +91,13 @@ constexpr TextPair kTexts[] = {
     {IDS_SIGNATURE_KEYFILE_UNSAFE,
      "A program nem használja a megbízható kulcsokat tartalmazó fájlt (%1), mert más "
      "felhasználók módosíthatják."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Ismeretlen kapcsoló: %1. Semmi sem történt; a kapcsolók listáját a veskp8-setup --help írja ki."},
+    {IDS_USAGE_NEEDQUIET,
+     "A(z) %1 kapcsoló csak a -Q kapcsolóval együtt használható. Semmi sem történt."},
+    {IDS_USAGE_CONFLICT,
+     "A(z) %1 kapcsoló nem használható együtt a --verify kapcsolóval. Semmi sem történt."},
 };
 
 }  // namespace

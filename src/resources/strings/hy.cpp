@@ -106,6 +106,13 @@ constexpr TextPair kTexts[] = {
     {IDS_SIGNATURE_KEYFILE_UNSAFE,
      "%1 վստահելի բանալիների ֆայլը չի օգտագործվում, "
      "քանի որ այլ օգտատերեր կարող են այն փոխել։"},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Անհայտ ընտրանք՝ %1։ Ոչինչ չի արվել. ընտրանքների ցանկը ցույց է տալիս veskp8-setup --help հրամանը։"},
+    {IDS_USAGE_NEEDQUIET,
+     "%1 ընտրանքն աշխատում է միայն -Q ընտրանքի հետ միասին։ Ոչինչ չի արվել։"},
+    {IDS_USAGE_CONFLICT,
+     "%1 ընտրանքը չի կարելի համատեղել --verify ընտրանքի հետ։ Ոչինչ չի արվել։"},
 };
 
 }  // namespace

@@ -97,6 +97,13 @@ constexpr TextPair kTexts[] = {
     {IDS_SIGNATURE_KEYFILE_UNSAFE,
      "Il file delle chiavi attendibili %1 non viene usato perché altri utenti potrebbero "
      "modificarlo."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Opzione sconosciuta %1. Non è stato fatto nulla; veskp8-setup --help elenca le opzioni."},
+    {IDS_USAGE_NEEDQUIET,
+     "L'opzione %1 funziona solo insieme a -Q. Non è stato fatto nulla."},
+    {IDS_USAGE_CONFLICT,
+     "L'opzione %1 non può essere combinata con --verify. Non è stato fatto nulla."},
 };
 
 }  // namespace

@@ -103,6 +103,13 @@ constexpr TextPair kTexts[] = {
     {IDS_SIGNATURE_KEYFILE_UNSAFE,
      "%1 сенімді кілттер файлы пайдаланылмайды, себебі "
      "оны басқа пайдаланушылар өзгерте алады."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Белгісіз параметр %1. Ештеңе жасалмады; параметрлер тізімін veskp8-setup --help шығарады."},
+    {IDS_USAGE_NEEDQUIET,
+     "%1 параметрі тек -Q параметрімен бірге жұмыс істейді. Ештеңе жасалмады."},
+    {IDS_USAGE_CONFLICT,
+     "%1 параметрін --verify параметрімен бірге қолдануға болмайды. Ештеңе жасалмады."},
 };
 
 }  // namespace

@@ -87,6 +87,13 @@ constexpr TextPair kTexts[] = {
      "negalima patikrinti nė vieno rinkinio."},
     {IDS_SIGNATURE_KEYFILE_UNSAFE,
      "Patikimų raktų failas %1 nenaudojamas, nes jį galėtų pakeisti kiti naudotojai."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Nežinoma parinktis %1. Nieko nepadaryta; parinkčių sąrašą pateikia veskp8-setup --help."},
+    {IDS_USAGE_NEEDQUIET,
+     "Parinktis %1 veikia tik kartu su -Q. Nieko nepadaryta."},
+    {IDS_USAGE_CONFLICT,
+     "Parinkties %1 negalima derinti su --verify. Nieko nepadaryta."},
 };
 
 }  // namespace

@@ -92,6 +92,13 @@ constexpr TextPair kTexts[] = {
      "tāpēc nevienu komplektu nevar pārbaudīt."},
     {IDS_SIGNATURE_KEYFILE_UNSAFE,
      "Uzticamo atslēgu fails %1 netiek izmantots, jo to varētu mainīt citi lietotāji."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Nezināma opcija %1. Nekas netika darīts; opciju sarakstu parāda veskp8-setup --help."},
+    {IDS_USAGE_NEEDQUIET,
+     "Opcija %1 darbojas tikai kopā ar -Q. Nekas netika darīts."},
+    {IDS_USAGE_CONFLICT,
+     "Opciju %1 nevar apvienot ar --verify. Nekas netika darīts."},
 };
 
 }  // namespace

@@ -94,6 +94,13 @@ constexpr TextPair kTexts[] = {
     {IDS_SIGNATURE_KEYFILE_UNSAFE,
      "Plik zaufanych kluczy %1 nie jest używany, ponieważ inni użytkownicy mogliby go "
      "zmienić."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Nieznana opcja %1. Nic nie zostało zrobione; listę opcji wyświetla veskp8-setup --help."},
+    {IDS_USAGE_NEEDQUIET,
+     "Opcja %1 działa tylko razem z -Q. Nic nie zostało zrobione."},
+    {IDS_USAGE_CONFLICT,
+     "Opcji %1 nie można łączyć z --verify. Nic nie zostało zrobione."},
 };
 
 }  // namespace

@@ -96,6 +96,13 @@ constexpr TextPair kTexts[] = {
     {IDS_SIGNATURE_KEYFILE_UNSAFE,
      "Fișierul cu chei de încredere %1 nu este folosit, deoarece alți utilizatori l-ar "
      "putea modifica."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Opțiune necunoscută %1. Nu s-a făcut nimic; veskp8-setup --help afișează opțiunile."},
+    {IDS_USAGE_NEEDQUIET,
+     "Opțiunea %1 funcționează doar împreună cu -Q. Nu s-a făcut nimic."},
+    {IDS_USAGE_CONFLICT,
+     "Opțiunea %1 nu poate fi combinată cu --verify. Nu s-a făcut nimic."},
 };
 
 }  // namespace

@@ -103,6 +103,13 @@ constexpr TextPair kTexts[] = {
     {IDS_SIGNATURE_KEYFILE_UNSAFE,
      "Файл доверенных ключей %1 не используется, так "
      "как его могут изменить другие пользователи."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Неизвестный параметр %1. Ничего не сделано; список параметров выводит veskp8-setup --help."},
+    {IDS_USAGE_NEEDQUIET,
+     "Параметр %1 действует только вместе с -Q. Ничего не сделано."},
+    {IDS_USAGE_CONFLICT,
+     "Параметр %1 нельзя использовать вместе с --verify. Ничего не сделано."},
 };
 
 }  // namespace

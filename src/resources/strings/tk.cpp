@@ -89,6 +89,13 @@ constexpr TextPair kTexts[] = {
      "hiç bir toplumy barlap bolmaýar."},
     {IDS_SIGNATURE_KEYFILE_UNSAFE,
      "%1 ynamly açarlar faýly ulanylmaýar, sebäbi ony başga ulanyjylar üýtgedip biler."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Näbelli opsiýa %1. Hiç zat edilmedi; opsiýalaryň sanawyny veskp8-setup --help görkezýär."},
+    {IDS_USAGE_NEEDQUIET,
+     "%1 opsiýasy diňe -Q bilen bilelikde işleýär. Hiç zat edilmedi."},
+    {IDS_USAGE_CONFLICT,
+     "%1 opsiýasyny --verify bilen bilelikde ulanyp bolmaýar. Hiç zat edilmedi."},
 };
 
 }  // namespace

@@ -89,6 +89,13 @@ constexpr TextPair kTexts[] = {
     {IDS_SIGNATURE_KEYFILE_UNSAFE,
      "Güvenilen anahtar dosyası %1, başka kullanıcılar tarafından değiştirilebileceği "
      "için kullanılmıyor."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Bilinmeyen seçenek %1. Hiçbir şey yapılmadı; seçenekleri veskp8-setup --help listeler."},
+    {IDS_USAGE_NEEDQUIET,
+     "%1 seçeneği yalnızca -Q ile birlikte çalışır. Hiçbir şey yapılmadı."},
+    {IDS_USAGE_CONFLICT,
+     "%1 seçeneği --verify ile birlikte kullanılamaz. Hiçbir şey yapılmadı."},
 };
 
 }  // namespace

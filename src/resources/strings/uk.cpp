@@ -102,6 +102,13 @@ constexpr TextPair kTexts[] = {
     {IDS_SIGNATURE_KEYFILE_UNSAFE,
      "Файл довірених ключів %1 не використовується, "
      "оскільки його можуть змінити інші користувачі."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Невідомий параметр %1. Нічого не зроблено; перелік параметрів виводить veskp8-setup --help."},
+    {IDS_USAGE_NEEDQUIET,
+     "Параметр %1 діє лише разом із -Q. Нічого не зроблено."},
+    {IDS_USAGE_CONFLICT,
+     "Параметр %1 не можна використовувати разом із --verify. Нічого не зроблено."},
 };
 
 }  // namespace

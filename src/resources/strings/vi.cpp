@@ -96,6 +96,13 @@ constexpr TextPair kTexts[] = {
     {IDS_SIGNATURE_KEYFILE_UNSAFE,
      "Tệp khóa tin cậy %1 không được sử dụng vì người dùng khác có thể "
      "thay đổi nó."},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "Tùy chọn không xác định %1. Không có gì được thực hiện; veskp8-setup --help liệt kê các tùy chọn."},
+    {IDS_USAGE_NEEDQUIET,
+     "Tùy chọn %1 chỉ dùng được cùng với -Q. Không có gì được thực hiện."},
+    {IDS_USAGE_CONFLICT,
+     "Không thể kết hợp tùy chọn %1 với --verify. Không có gì được thực hiện."},
 };
 
 }  // namespace

@@ -71,6 +71,13 @@ constexpr TextPair kTexts[] = {
      "%1，或其中没有有效的密钥，因此无法检查任何分发包。"},
     {IDS_SIGNATURE_KEYFILE_UNSAFE,
      "未使用受信任密钥文件 %1，因为其他用户可能会修改它。"},
+    // Command line of the unattended mode
+    {IDS_USAGE_UNKNOWN,
+     "未知选项 %1。未执行任何操作；运行 veskp8-setup --help 可查看选项列表。"},
+    {IDS_USAGE_NEEDQUIET,
+     "选项 %1 只能与 -Q 一起使用。未执行任何操作。"},
+    {IDS_USAGE_CONFLICT,
+     "选项 %1 不能与 --verify 一起使用。未执行任何操作。"},
 };
 
 }  // namespace
