@@ -72,6 +72,8 @@ inline constexpr char IDS_RECOVERY_RESTORED[] = "IDS_RECOVERY_RESTORED";
 inline constexpr char IDS_RECOVERY_INCOMPLETE[] = "IDS_RECOVERY_INCOMPLETE";
 inline constexpr char IDS_RECOVERY_COMPLETED[] = "IDS_RECOVERY_COMPLETED";
 inline constexpr char IDS_RECOVERY_DAMAGED[] = "IDS_RECOVERY_DAMAGED";
+// The wizard or -S on a machine without GTK 2 (one line on standard error).
+inline constexpr char IDS_NO_GTK[] = "IDS_NO_GTK";
 
 // clang-format off
 inline constexpr auto kResourceIdentifiers = std::to_array<const char*>({
@@ -91,6 +93,8 @@ inline constexpr auto kResourceIdentifiers = std::to_array<const char*>({
     IDS_INSTALL_BUSY,
     // Recovery of an interrupted installation
     IDS_RECOVERY_RESTORED, IDS_RECOVERY_INCOMPLETE, IDS_RECOVERY_COMPLETED, IDS_RECOVERY_DAMAGED,
+    // No GTK 2 on this machine
+    IDS_NO_GTK,
 });
 // clang-format on
 

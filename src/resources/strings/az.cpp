@@ -75,6 +75,10 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Kəsilmiş quraşdırmanın zədələnmiş jurnalı %1 adı ilə kənara qoyuldu. Buna görə heç nə "
      "dəyişdirilmədi."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "Quraşdırıcının pəncərəsi üçün GTK 2 kitabxanaları lazımdır, lakin onlar bu kompüterdə "
+     "quraşdırılmayıb. -Q seçimi ilə quraşdırıcı onlarsız işləyir."},
 };
 
 }  // namespace

@@ -81,6 +81,11 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Ein beschädigtes Protokoll einer unterbrochenen Installation wurde als %1 beiseitegelegt. "
      "Deswegen wurde nichts geändert."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "Das Fenster des Installationsprogramms benötigt die GTK-2-Bibliotheken, die auf diesem "
+     "Rechner nicht installiert sind. Mit der Option -Q arbeitet das Installationsprogramm ohne "
+     "sie."},
 };
 
 }  // namespace

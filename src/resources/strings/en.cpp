@@ -74,6 +74,10 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "A damaged record of an interrupted installation was set aside as %1. Nothing was changed "
      "because of it."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "The installer's window needs the GTK 2 libraries, which are not installed on this machine. "
+     "With the -Q option the installer runs without them."},
 };
 
 }  // namespace

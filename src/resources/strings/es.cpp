@@ -76,6 +76,10 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Se ha apartado como %1 un registro dañado de una instalación interrumpida. No se ha cambiado "
      "nada por ello."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "La ventana del programa de instalación necesita las bibliotecas GTK 2, que no están "
+     "instaladas en este equipo. Con la opción -Q, el programa de instalación funciona sin ellas."},
 };
 
 }  // namespace

@@ -81,6 +81,11 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Un journal endommagé d'une installation interrompue a été mis de côté sous le nom %1. Rien "
      "n'a été modifié à cause de lui."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "La fenêtre du programme d'installation nécessite les bibliothèques GTK 2, qui ne sont pas "
+     "installées sur cette machine. Avec l'option -Q, le programme d'installation fonctionne sans "
+     "elles."},
 };
 
 }  // namespace

@@ -73,6 +73,10 @@ constexpr TextPair kTexts[] = {
      "Egy korábbi telepítés a(z) %1 könyvtárba a befejezés közben megszakadt. Most befejeződött."},
     {IDS_RECOVERY_DAMAGED,
      "Egy megszakadt telepítés sérült naplóját félretettük %1 néven. Emiatt semmi sem változott."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "A telepítő ablakához a GTK 2 könyvtárak szükségesek, amelyek nincsenek telepítve ezen a "
+     "gépen. A -Q kapcsolóval a telepítő nélkülük is fut."},
 };
 
 }  // namespace

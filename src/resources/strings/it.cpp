@@ -79,6 +79,11 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Un registro danneggiato di un'installazione interrotta è stato messo da parte come %1. Non è "
      "stato modificato nulla a causa sua."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "La finestra del programma di installazione richiede le librerie GTK 2, che non sono "
+     "installate su questo computer. Con l'opzione -Q il programma di installazione funziona senza "
+     "di esse."},
 };
 
 }  // namespace

@@ -70,6 +70,10 @@ constexpr TextPair kTexts[] = {
      "Ankstesnis diegimas į katalogą %1 buvo nutrauktas jį baigiant. Dabar jis baigtas."},
     {IDS_RECOVERY_DAMAGED,
      "Sugadintas nutraukto diegimo žurnalas atidėtas kaip %1. Dėl jo niekas nepakeista."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "Diegimo programos langui reikia GTK 2 bibliotekų, kurios šiame kompiuteryje neįdiegtos. Su "
+     "parinktimi -Q diegimo programa veikia be jų."},
 };
 
 }  // namespace

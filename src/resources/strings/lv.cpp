@@ -75,6 +75,10 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Pārtrauktas instalēšanas bojātais žurnāls ir nolikts malā ar nosaukumu %1. Tā dēļ nekas "
      "netika mainīts."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "Instalētāja logam vajadzīgas GTK 2 bibliotēkas, kas šajā datorā nav instalētas. Ar opciju -Q "
+     "instalētājs darbojas bez tām."},
 };
 
 }  // namespace

@@ -76,6 +76,10 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Uszkodzony dziennik przerwanej instalacji został odłożony jako %1. Z jego powodu nic nie "
      "zmieniono."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "Okno instalatora wymaga bibliotek GTK 2, które nie są zainstalowane na tym komputerze. Z "
+     "opcją -Q instalator działa bez nich."},
 };
 
 }  // namespace

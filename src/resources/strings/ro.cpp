@@ -77,6 +77,10 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Un jurnal deteriorat al unei instalări întrerupte a fost pus deoparte ca %1. Din cauza lui "
      "nu s-a modificat nimic."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "Fereastra programului de instalare necesită bibliotecile GTK 2, care nu sunt instalate pe "
+     "acest calculator. Cu opțiunea -Q, programul de instalare funcționează fără ele."},
 };
 
 }  // namespace

@@ -72,6 +72,10 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Kesilen gurnamanyň zeper ýeten žurnaly %1 ady bilen bir gyra goýuldy. Onuň sebäpli hiç zat "
      "üýtgedilmedi."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "Gurnaýjynyň penjiresi üçin GTK 2 kitaphanalary gerek, emma olar bu kompýuterde gurnalmandyr. "
+     "-Q opsiýasy bilen gurnaýjy olarsyz işleýär."},
 };
 
 }  // namespace

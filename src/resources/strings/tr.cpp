@@ -71,6 +71,10 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Yarıda kesilen bir kurulumun hasarlı günlüğü %1 adıyla bir kenara kondu. Bu yüzden hiçbir "
      "şey değiştirilmedi."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "Kurulum programının penceresi için GTK 2 kitaplıkları gerekir, ancak bunlar bu bilgisayarda "
+     "kurulu değil. -Q seçeneğiyle kurulum programı bunlar olmadan çalışır."},
 };
 
 }  // namespace

@@ -77,6 +77,10 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Nhật ký bị hỏng của một lần cài đặt bị gián đoạn đã được để riêng với tên %1. Không có gì bị "
      "thay đổi vì nó."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "Cửa sổ của trình cài đặt cần các thư viện GTK 2, nhưng máy này chưa cài đặt chúng. Với tùy "
+     "chọn -Q, trình cài đặt chạy mà không cần chúng."},
 };
 
 }  // namespace

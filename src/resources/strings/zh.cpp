@@ -58,6 +58,10 @@ constexpr TextPair kTexts[] = {
      "先前向 %1 的安装被中断，该目录未能完全恢复。受影响的文件：%2 个。%3 完整列表见 %4。"},
     {IDS_RECOVERY_COMPLETED, "先前向 %1 的安装在收尾时被中断。现已完成。"},
     {IDS_RECOVERY_DAMAGED, "已将一个中断安装的损坏记录另存为 %1。未因此做任何更改。"},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "安装程序的窗口需要 GTK 2 库，但此计算机上未安装这些库。使用 -Q "
+     "选项时，安装程序无需这些库即可运行。"},
 };
 
 }  // namespace
