@@ -46,6 +46,9 @@ void NoGdkLock() {}
 
 int RunWizard(veskp8::StartupRecord& record) {
   if (!veskp8::LoadGtkLibraries()) {
+    // In the environment's encoding, as the line about a missing display is
+    // (gtk_init sets the locale before it): -L leaves the locale unset.
+    std::setlocale(LC_ALL, "");
     veskp8::SetCurrentLanguage(record.m_languageIndex);
     std::fprintf(stderr, "%s\n", veskp8::ConsoleText(veskp8::IDS_NO_GTK).c_str());
     return veskp8::kExitNoDisplay;
