@@ -46,7 +46,7 @@ constexpr char kUsage[] =
     "  128+N  ended by signal N (SIGTERM, SIGINT, SIGHUP) after rolling back\n"
     "Each failure is one line on standard error. On 0 and 9, standard output gets\n"
     "  new=N replaced=N unchanged=N registered=yes|no target=DIR\n"
-    "Without -Q the exit status is 0, or 1 when no display can be opened.\n";
+    "Without -Q the exit status is 0, or 1 when GTK 2 or a display is missing.\n";
 
 constexpr char kVersion[] = "veskp8-setup " VESKP8_VERSION "\n";
 

@@ -78,6 +78,16 @@ done
 grep -qx 'ConfigurationTemplatesLocation=/srv/t' "$root/home/u/.Vesk/vesklaunch/vesklaunch.cfg" ||
   fail "not registered: $(cat "$root/home/u/.Vesk/vesklaunch/vesklaunch.cfg")"
 
+# Again, with the user's older trade.cf: replaced by way of the backup.
+echo "older" >"$root/srv/t/Trade/trade.cf"
+touch -d '2001-01-01' "$root/srv/t/Trade/trade.cf"
+run -Q -D/srv/t
+summary=$(tail -n 1 <<<"$out")
+[ "$status" = 0 ] && [[ " $summary " == *" new=0 replaced=1 unchanged=1 "* ]] ||
+  fail "-Q again: status $status, summary '$summary', err '$err'"
+[ "$(cat "$root/srv/t/Trade/trade.cf")" = configuration ] || fail "trade.cf not replaced"
+[ -z "$(ls -A "$root/tmp")" ] || fail "left in the temporary directory: $(ls -A "$root/tmp")"
+
 # The wizard needs GTK: one line, status 1, nothing installed (a display is
 # named, and a wizard that reached for it would say something else).
 english="The installer's window needs the GTK 2 libraries, which are not installed on this\
