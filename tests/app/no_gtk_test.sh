@@ -30,6 +30,10 @@ while read -r first arrow path _; do
   [[ $(basename "$first") =~ $allowed ]] || fail "veskp8-setup needs $first"
   case $path in /*) mkdir -p "$root$(dirname "$path")" && cp -L "$path" "$root$path" ;; esac
 done <<<"$libraries"
+# Its stand-ins for GTK's functions stay inside it: exported, they would take
+# the place of GTK's own functions when GTK calls them.
+exported=$(nm -D --defined-only "$bin/veskp8-setup" | awk '{print $3}' | grep -E '^(gtk_|gdk_|g_|X[A-Z])')
+[ -z "$exported" ] || fail "veskp8-setup exports $exported"
 interpreter=$(readelf -l "$bin/veskp8-setup" | sed -n 's/.*interpreter: \(.*\)]/\1/p')
 mkdir -p "$root$(dirname "$interpreter")" "$root/app" "$root/home/u" "$root/tmp" "$root/proc"
 cp -L "$interpreter" "$root$interpreter"
