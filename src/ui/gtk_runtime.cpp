@@ -16,7 +16,8 @@ namespace veskp8 {
 namespace {
 
 // The library whose dependencies bring in GDK, GdkPixbuf, GObject, GLib, Pango
-// and Xlib: every listed function is looked up through it.
+// and Xlib: every listed function is looked up through it (dlsym searches a
+// library and everything it needs).
 constexpr char kGtkLibrary[] = "libgtk-x11-2.0.so.0";
 
 enum GtkFunctionIndex : int {

@@ -1,7 +1,7 @@
 // GTK 2 loaded at run time, only when a window is to be shown.
 //
-// The installer's executable does not link GTK, GDK, GdkPixbuf, GLib, GObject
-// or Xlib, so that everything that runs without a window (-Q, --help,
+// The installer's executable does not link GTK, GDK, GdkPixbuf, GLib, GObject,
+// Pango or Xlib, so that everything that runs without a window (-Q, --help,
 // --version) starts on a machine that has none of them. Instead,
 // gtk_runtime.cpp defines every function of theirs that the user interface
 // calls, under its own name and with its own declaration: a stub that calls
