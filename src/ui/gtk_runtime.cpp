@@ -80,8 +80,8 @@ bool LoadGtkLibraries() {
 
 // The stubs: the libraries' own names, in the global namespace, with the C
 // linkage their headers gave them.
-#define VESKP8_GTK(result, name, parameters, arguments)                          \
-  extern "C" result name parameters {                                          \
+#define VESKP8_GTK(result, name, parameters, arguments)                      \
+  extern "C" result name parameters {                                        \
     return veskp8::Real<decltype(&name)>(veskp8::k_##name, #name) arguments; \
   }
 #define VESKP8_GTK_VARIADIC(name)

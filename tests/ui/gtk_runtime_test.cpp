@@ -3,13 +3,14 @@
 // a stub ends the process and names itself; after it, the variadic stubs
 // build what GTK's own functions build. Functions outside the list are looked
 // up in the loaded GTK with dlsym.
+#include "ui/gtk_runtime.h"
+
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
 #include <string>
 
-#include "ui/gtk_runtime.h"
 #include "ui/private_xvfb.h"
 
 namespace veskp8 {
