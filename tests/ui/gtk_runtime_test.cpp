@@ -9,8 +9,6 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
-#include <string>
-
 #include "ui/private_xvfb.h"
 
 namespace veskp8 {
