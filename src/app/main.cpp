@@ -3,14 +3,16 @@
 //
 // Two ways to run, chosen here: the wizard (GTK; -S silent), which reports in
 // its window and exits with status 0, or 1 with one line on standard error
-// when no display can be opened; and the unattended mode (-Q), which never
-// starts GTK and reports through its exit status, one line on standard error
-// per failure and a summary line on standard output (setup/quiet_run.h).
-// --help and --version print their text and exit with 0. A command line that
-// must not run (FindUsageError: an unknown option with -Q, --dry-run,
+// when GTK 2 cannot be loaded or no display can be opened; and the unattended
+// mode (-Q), which never loads GTK and reports through its exit status, one
+// line on standard error per failure and a summary line on standard output
+// (setup/quiet_run.h). --help and --version print their text and exit with 0.
+// The executable does not link GTK: it is loaded only for the wizard
+// (ui/gtk_runtime.h), so that the rest runs on a machine without it. A command
+// line that must not run (FindUsageError: an unknown option with -Q, --dry-run,
 // --verify or --repair without -Q) prints one line and exits with 14 before
-// anything is done. In both ways SIGTERM, SIGINT and SIGHUP end the installer
-// by that signal once the
+// anything is done. In both ways
+// SIGTERM, SIGINT and SIGHUP end the installer by that signal once the
 // installation has been rolled back (or its commit finished and registered);
 // a lost X display ends the wizard with status 1 after the same
 // (install/stop_signals.h).
@@ -26,6 +28,7 @@
 #include "resources/resource_table.h"
 #include "setup/quiet_run.h"
 #include "text/conversion.h"
+#include "ui/gtk_runtime.h"
 #include "ui/installer_dlg.h"
 
 namespace {
@@ -37,7 +40,27 @@ namespace {
 void DropLogMessage(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
 void DropText(const gchar*) {}
 
+// GDK's thread lock, which guards nothing here: only the main thread calls
+// GTK. Left as GDK makes it, it is free at start-up, yet gtk_dialog_run
+// releases it before its loop and takes it after: a message box shown outside
+// an event handler (the recovery box of a silent run) leaves it taken, and
+// the next loop deadlocks in GDK's event dispatch. Taking and releasing it do
+// nothing instead, so no box or loop can leave it taken, in any mode.
+void NoGdkLock() {}
+
 int RunWizard(veskp8::StartupRecord& record) {
+  if (!veskp8::LoadGtkLibraries()) {
+    // In the environment's encoding, as the line about a missing display is
+    // (gtk_init sets the locale before it): -L leaves the locale unset.
+    std::setlocale(LC_ALL, "");
+    veskp8::SetCurrentLanguage(record.m_languageIndex);
+    std::fprintf(stderr, "%s\n", veskp8::ConsoleText(veskp8::IDS_NO_GTK).c_str());
+    return veskp8::kExitNoDisplay;
+  }
+  g_log_set_default_handler(DropLogMessage, nullptr);
+  g_set_printerr_handler(DropText);
+  g_set_print_handler(DropText);
+  gdk_threads_set_lock_functions(G_CALLBACK(NoGdkLock), G_CALLBACK(NoGdkLock));
   gdk_threads_init();
   const veskp8::NarrowString title = veskp8::FetchWindowTitle(record);
   // Before GTK starts (the dialog starts it), so that its own texts follow
@@ -64,9 +87,6 @@ int main(int argc, char** argv) {
   // First, before GLib, GTK or the worker start threads of their own: they
   // inherit the blocked stop signals.
   (void)veskp8::InstallStopSignals();
-  g_log_set_default_handler(DropLogMessage, nullptr);
-  g_set_printerr_handler(DropText);
-  g_set_print_handler(DropText);
 
   veskp8::StartupRecord record =
       veskp8::ScanCommandLine(argc, argv, [] { return std::setlocale(LC_ALL, ""); });

@@ -68,7 +68,7 @@ constexpr char kUsage[] =
     "  target=DIR\n"
     "with DIR (and each PATH) in single quotes when it holds a space, a quote,\n"
     "= or another sign a shell reads.\n"
-    "Without -Q the exit status is 0, or 1 when no display can be opened.\n"
+    "Without -Q the exit status is 0, or 1 when GTK 2 or a display is missing.\n"
     "Trusted keys: those built in, /etc/veskp8/trusted-keys (only when it and its\n"
     "directory belong to root and are not writable by group or others) and -K.\n"
     "With none, an unsigned kit installs as it is.\n";

@@ -2,6 +2,7 @@
 
 #include "install/fs/file_finder.h"
 #include "install/fs/file_system.h"
+#include "install/fs/file_system_native.h"
 #include "launcher_config/config_keys.h"
 #include "launcher_config/config_paths.h"
 #include "text/string_ops.h"
@@ -24,9 +25,17 @@ WideString DirectoryOf(const WideString& path) {
   return WideString();
 }
 
+// Creates the directory that holds `path` and whatever is missing above it,
+// one mkdir(2) per level: no mkdir program is started, so that registering
+// works where nothing but the C library is at hand (a server, a chroot).
+// Failures are left to the write that follows.
 void MakeDirectoryOf(const WideString& path) {
-  WideString directory = DirectoryOf(path);
-  if (!directory.empty()) (void)MakeDirectories(directory);
+  const WideString directory = DirectoryOf(path);
+  for (std::size_t end = 1; end <= directory.size(); ++end) {
+    if (end == directory.size() || IsEitherSeparator(directory[end])) {
+      (void)MakeDirectoryOnce(directory.substr(0, end));
+    }
+  }
 }
 
 }  // namespace

@@ -86,6 +86,8 @@ inline constexpr char IDS_SIGNATURE_KEYFILE_UNSAFE[] = "IDS_SIGNATURE_KEYFILE_UN
 inline constexpr char IDS_USAGE_UNKNOWN[] = "IDS_USAGE_UNKNOWN";
 inline constexpr char IDS_USAGE_NEEDQUIET[] = "IDS_USAGE_NEEDQUIET";
 inline constexpr char IDS_USAGE_CONFLICT[] = "IDS_USAGE_CONFLICT";
+// The wizard or -S on a machine without GTK 2 (one line on standard error).
+inline constexpr char IDS_NO_GTK[] = "IDS_NO_GTK";
 
 // clang-format off
 inline constexpr auto kResourceIdentifiers = std::to_array<const char*>({
@@ -110,6 +112,8 @@ inline constexpr auto kResourceIdentifiers = std::to_array<const char*>({
     IDS_SIGNATURE_KEYFILE, IDS_SIGNATURE_KEYFILE_UNSAFE,
     // Command line of the unattended mode
     IDS_USAGE_UNKNOWN, IDS_USAGE_NEEDQUIET, IDS_USAGE_CONFLICT,
+    // No GTK 2 on this machine
+    IDS_NO_GTK,
 });
 // clang-format on
 

@@ -748,6 +748,44 @@ case $scenario in
     expect_exit
     ;;
 
+  silent_after_kill)
+    # A silent run killed while it copies; the next silent run shows the
+    # recovery box and, once it is answered, installs by itself and ends.
+    start_x
+    slow_tree
+    target="$scratch/home/.veskp8/Vesk/veskp8/tmplts"
+    start_app -S
+    for _ in $(seq 300); do [ -e "$target/Trade/data" ] && break; sleep 0.1; done
+    [ -e "$target/Trade/data" ] || fail "the copy did not start"
+    kill -KILL "$app_pid"
+    wait "$app_pid" 2>/dev/null
+    app_pid=
+    start_app -S
+    main=
+    for _ in $(seq 200); do
+      box=$(windows | head -n 1)
+      [ -n "$box" ] && break
+      running || fail "installer ended without a recovery box"
+      sleep 0.1
+    done
+    [ -n "$box" ] || fail "no recovery box"
+    sleep 0.3
+    answer_box Return
+    for _ in $(seq 1200); do running || break; sleep 0.1; done
+    if running; then
+      # (Hung in GDK's lock, it would not end by SIGTERM either.)
+      kill -KILL "$app_pid"
+      fail "the silent run after the recovery box did not end within 120 s"
+    fi
+    expect_exit
+    for i in 1 2 3 4 5 6; do
+      [ "$(stat -c %s "$target/Trade/data/part$i.bin")" = 250000000 ] || fail "part$i.bin not installed"
+    done
+    [ "$(cat "$target/Trade/trade.cf")" = configuration ] || fail "trade.cf not installed"
+    [ -z "$(ls "$scratch/home/.veskp8/journal")" ] || fail "journal left behind"
+    grep -q "$target" "$cfg0" || fail "the directory was not registered"
+    ;;
+
   no_kit)
     start_x
     start_app

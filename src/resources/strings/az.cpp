@@ -100,6 +100,10 @@ constexpr TextPair kTexts[] = {
      "%1 seçimi yalnız -Q ilə birlikdə işləyir. Heç nə edilmədi."},
     {IDS_USAGE_CONFLICT,
      "%1 seçimini --verify ilə birlikdə istifadə etmək olmaz. Heç nə edilmədi."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "Quraşdırıcının pəncərəsi üçün GTK 2 kitabxanaları lazımdır, lakin onlar bu kompüterdə "
+     "quraşdırılmayıb. -Q seçimi ilə quraşdırıcı onlarsız işləyir."},
 };
 
 }  // namespace

@@ -107,6 +107,11 @@ constexpr TextPair kTexts[] = {
      "Die Option %1 wirkt nur zusammen mit -Q. Es wurde nichts getan."},
     {IDS_USAGE_CONFLICT,
      "Die Option %1 kann nicht mit --verify kombiniert werden. Es wurde nichts getan."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "Das Fenster des Installationsprogramms benötigt die GTK-2-Bibliotheken, die auf diesem "
+     "Rechner nicht installiert sind. Mit der Option -Q arbeitet das Installationsprogramm ohne "
+     "sie."},
 };
 
 }  // namespace

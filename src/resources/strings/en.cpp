@@ -97,6 +97,10 @@ constexpr TextPair kTexts[] = {
      "The option %1 works only together with -Q. Nothing was done."},
     {IDS_USAGE_CONFLICT,
      "The option %1 cannot be combined with --verify. Nothing was done."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "The installer's window needs the GTK 2 libraries, which are not installed on this machine. "
+     "With the -Q option the installer runs without them."},
 };
 
 }  // namespace

@@ -102,6 +102,10 @@ constexpr TextPair kTexts[] = {
      "La opción %1 solo funciona junto con -Q. No se ha hecho nada."},
     {IDS_USAGE_CONFLICT,
      "La opción %1 no se puede combinar con --verify. No se ha hecho nada."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "La ventana del programa de instalación necesita las bibliotecas GTK 2, que no están "
+     "instaladas en este equipo. Con la opción -Q, el programa de instalación funciona sin ellas."},
 };
 
 }  // namespace

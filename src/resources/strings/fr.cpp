@@ -107,6 +107,11 @@ constexpr TextPair kTexts[] = {
      "L'option %1 ne fonctionne qu'avec -Q. Rien n'a été fait."},
     {IDS_USAGE_CONFLICT,
      "L'option %1 ne peut pas être combinée avec --verify. Rien n'a été fait."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "La fenêtre du programme d'installation nécessite les bibliothèques GTK 2, qui ne sont pas "
+     "installées sur cette machine. Avec l'option -Q, le programme d'installation fonctionne sans "
+     "elles."},
 };
 
 }  // namespace

@@ -98,6 +98,10 @@ constexpr TextPair kTexts[] = {
      "A(z) %1 kapcsoló csak a -Q kapcsolóval együtt használható. Semmi sem történt."},
     {IDS_USAGE_CONFLICT,
      "A(z) %1 kapcsoló nem használható együtt a --verify kapcsolóval. Semmi sem történt."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "A telepítő ablakához a GTK 2 könyvtárak szükségesek, amelyek nincsenek telepítve ezen a "
+     "gépen. A -Q kapcsolóval a telepítő nélkülük is fut."},
 };
 
 }  // namespace

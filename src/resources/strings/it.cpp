@@ -104,6 +104,11 @@ constexpr TextPair kTexts[] = {
      "L'opzione %1 funziona solo insieme a -Q. Non è stato fatto nulla."},
     {IDS_USAGE_CONFLICT,
      "L'opzione %1 non può essere combinata con --verify. Non è stato fatto nulla."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "La finestra del programma di installazione richiede le librerie GTK 2, che non sono "
+     "installate su questo computer. Con l'opzione -Q il programma di installazione funziona senza "
+     "di esse."},
 };
 
 }  // namespace

@@ -94,6 +94,10 @@ constexpr TextPair kTexts[] = {
      "Parinktis %1 veikia tik kartu su -Q. Nieko nepadaryta."},
     {IDS_USAGE_CONFLICT,
      "Parinkties %1 negalima derinti su --verify. Nieko nepadaryta."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "Diegimo programos langui reikia GTK 2 bibliotekų, kurios šiame kompiuteryje neįdiegtos. Su "
+     "parinktimi -Q diegimo programa veikia be jų."},
 };
 
 }  // namespace

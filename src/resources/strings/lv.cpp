@@ -99,6 +99,10 @@ constexpr TextPair kTexts[] = {
      "Opcija %1 darbojas tikai kopā ar -Q. Nekas netika darīts."},
     {IDS_USAGE_CONFLICT,
      "Opciju %1 nevar apvienot ar --verify. Nekas netika darīts."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "Instalētāja logam vajadzīgas GTK 2 bibliotēkas, kas šajā datorā nav instalētas. Ar opciju -Q "
+     "instalētājs darbojas bez tām."},
 };
 
 }  // namespace

@@ -101,6 +101,10 @@ constexpr TextPair kTexts[] = {
      "Opcja %1 działa tylko razem z -Q. Nic nie zostało zrobione."},
     {IDS_USAGE_CONFLICT,
      "Opcji %1 nie można łączyć z --verify. Nic nie zostało zrobione."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "Okno instalatora wymaga bibliotek GTK 2, które nie są zainstalowane na tym komputerze. Z "
+     "opcją -Q instalator działa bez nich."},
 };
 
 }  // namespace

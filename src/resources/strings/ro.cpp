@@ -103,6 +103,10 @@ constexpr TextPair kTexts[] = {
      "Opțiunea %1 funcționează doar împreună cu -Q. Nu s-a făcut nimic."},
     {IDS_USAGE_CONFLICT,
      "Opțiunea %1 nu poate fi combinată cu --verify. Nu s-a făcut nimic."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "Fereastra programului de instalare necesită bibliotecile GTK 2, care nu sunt instalate pe "
+     "acest calculator. Cu opțiunea -Q, programul de instalare funcționează fără ele."},
 };
 
 }  // namespace

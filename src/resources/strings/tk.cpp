@@ -96,6 +96,10 @@ constexpr TextPair kTexts[] = {
      "%1 opsiýasy diňe -Q bilen bilelikde işleýär. Hiç zat edilmedi."},
     {IDS_USAGE_CONFLICT,
      "%1 opsiýasyny --verify bilen bilelikde ulanyp bolmaýar. Hiç zat edilmedi."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "Gurnaýjynyň penjiresi üçin GTK 2 kitaphanalary gerek, emma olar bu kompýuterde gurnalmandyr. "
+     "-Q opsiýasy bilen gurnaýjy olarsyz işleýär."},
 };
 
 }  // namespace

@@ -96,6 +96,10 @@ constexpr TextPair kTexts[] = {
      "%1 seçeneği yalnızca -Q ile birlikte çalışır. Hiçbir şey yapılmadı."},
     {IDS_USAGE_CONFLICT,
      "%1 seçeneği --verify ile birlikte kullanılamaz. Hiçbir şey yapılmadı."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "Kurulum programının penceresi için GTK 2 kitaplıkları gerekir, ancak bunlar bu bilgisayarda "
+     "kurulu değil. -Q seçeneğiyle kurulum programı bunlar olmadan çalışır."},
 };
 
 }  // namespace

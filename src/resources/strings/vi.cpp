@@ -103,6 +103,10 @@ constexpr TextPair kTexts[] = {
      "Tùy chọn %1 chỉ dùng được cùng với -Q. Không có gì được thực hiện."},
     {IDS_USAGE_CONFLICT,
      "Không thể kết hợp tùy chọn %1 với --verify. Không có gì được thực hiện."},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "Cửa sổ của trình cài đặt cần các thư viện GTK 2, nhưng máy này chưa cài đặt chúng. Với tùy "
+     "chọn -Q, trình cài đặt chạy mà không cần chúng."},
 };
 
 }  // namespace

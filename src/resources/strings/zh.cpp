@@ -78,6 +78,10 @@ constexpr TextPair kTexts[] = {
      "选项 %1 只能与 -Q 一起使用。未执行任何操作。"},
     {IDS_USAGE_CONFLICT,
      "选项 %1 不能与 --verify 一起使用。未执行任何操作。"},
+    // No GTK 2 on this machine
+    {IDS_NO_GTK,
+     "安装程序的窗口需要 GTK 2 库，但此计算机上未安装这些库。使用 -Q "
+     "选项时，安装程序无需这些库即可运行。"},
 };
 
 }  // namespace
