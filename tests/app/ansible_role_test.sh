@@ -109,7 +109,7 @@ python3 - "$line" "$spaced" <<'EOF' || fail "shlex: $line"
 import shlex, sys
 words = dict(word.split("=", 1) for word in shlex.split(sys.argv[1]))
 assert words == {"new": "2", "replaced": "0", "unchanged": "0", "registered": "yes",
-                 "changed": "yes", "target": sys.argv[2]}, words
+                 "changed": "yes", "signed": "no", "target": sys.argv[2]}, words
 EOF
 [ -z "${VESKP8_SHOW_LOG:-}" ] || echo "$log"
 echo "ansible role and summary line: all passed"
