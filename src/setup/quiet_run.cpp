@@ -1,12 +1,15 @@
 #include "setup/quiet_run.h"
 
+#include <functional>
 #include <string>
 
+#include "install/failure_reason.h"
 #include "install/install_outcome.h"
 #include "setup/journal_recovery.h"
 #include "install/fs/stop_signals.h"
 #include "resources/resource_table.h"
 #include "setup/setup_sequence.h"
+#include "setup/target_space.h"
 #include "text/conversion.h"
 #include "text/string_ops.h"
 
@@ -52,6 +55,19 @@ NarrowString RecoveryLine(const RecoveryNotice& notice) {
   const int language = GetCurrentLanguage();
   SetCurrentLanguage(kEnglishLanguage);
   const WideString english = OneLine(RecoveryMessage(notice));
+  SetCurrentLanguage(language);
+  return WideToLocale(english);
+}
+
+// A composed text for the console: `make` in the UI language, or in English
+// when the locale's encoding cannot write that (as ConsoleText does). Only
+// while no other thread looks texts up (before the worker, or after it).
+NarrowString ConsoleLine(const std::function<WideString()>& make) {
+  NarrowString local;
+  if (WideToLocaleChecked(make(), local)) return local;
+  const int language = GetCurrentLanguage();
+  SetCurrentLanguage(kEnglishLanguage);
+  const WideString english = make();
   SetCurrentLanguage(language);
   return WideToLocale(english);
 }
@@ -120,6 +136,12 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err) {
     return kExitNoTarget;
   }
   sequence.SetTargetDirectory(target);
+  // Refused before anything is written when the files cannot fit.
+  const TargetSpace space = MeasureTargetSpace(sequence.kit(), target);
+  if (!space.fits()) {
+    ReportFailure(err, ConsoleLine([&] { return TargetSpaceMessage(space, target); }), WideString());
+    return kExitInstallFailed;
+  }
 
   InstallJobOptions options;
   options.pauseMilliseconds = 0;  // nobody reads a final status on a page
@@ -138,8 +160,16 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err) {
     } else if (status == kExitBusy) {
       ReportFailure(err, ConsoleText(IDS_INSTALL_BUSY), target);
     } else {
-      ReportFailure(err, ConsoleText(IDS_INSTALL_ERROR),
-                    report.failedDestination.empty() ? target : report.failedDestination);
+      // The path, then why it failed: "Installation error PATH: reason".
+      const WideString& path = report.failedDestination.empty() ? target : report.failedDestination;
+      NarrowString line = ConsoleText(IDS_INSTALL_ERROR);
+      line += " ";
+      line += WideToLocale(path);
+      if (report.failedError != 0) {
+        line += ": ";
+        line += ConsoleLine([&] { return FailureReasonText(report.failedError); });
+      }
+      ReportFailure(err, line, WideString());
     }
     return status;
   }

@@ -114,11 +114,17 @@ class CInstallerDlg final : public CWnd {
   void ShowWelcomePage();
   void ShowDirectoryPage();
   void RunInstallation();
-  void ShowSuccessPage();
-  void ShowErrorPage();
+  // `text`: the page's text when the page is created (empty: the failure's
+  // own page text).
+  void ShowSuccessPage(const WideString& text);
+  void ShowErrorPage(const WideString& text = WideString());
   void SetFinalButtons();
   void SwitchPage(WizardDialogPage* page);
   void AskCancel();
+  // Cancel, Escape or the close button while copying: asks; on Yes the job
+  // stops, rolls back, and the page shows the cancel text. On No, or when the
+  // copy ended meanwhile, nothing changes.
+  void AskCancelCopy();
   void Finish();
   void RegisterTargetDirectory();
   void OpenDescription();
@@ -161,6 +167,9 @@ class CInstallerDlg final : public CWnd {
   // timer has seen the outcome, and that outcome.
   GMainLoop* m_copyLoop = nullptr;
   ProgressStatus m_outcome;
+  bool m_copyFinished = false;    // the job's last status has been seen
+  bool m_cancelledByUser = false;  // Yes to the cancel question while copying
+  bool m_asking = false;           // the cancel question is open
   // gtk_init_check succeeded: there is a display to show the wizard on.
   bool m_displayOpen = false;
 };

@@ -75,6 +75,24 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Kəsilmiş quraşdırmanın zədələnmiş jurnalı %1 adı ilə kənara qoyuldu. Buna görə heç nə "
      "dəyişdirilmədi."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Şablon qovluğunun tam yolunu göstərin: o / ilə başlayır (və ya ev qovluğunuz üçün ~ ilə)."},
+    {IDS_ERROR_REASON_ACCESS, "Giriş qadağandır."},
+    {IDS_ERROR_REASON_NOSPACE, "Cihazda boş yer qalmayıb."},
+    {IDS_ERROR_REASON_QUOTA, "Disk kvotası aşılıb."},
+    {IDS_ERROR_REASON_READONLY, "Fayl sistemi yalnız oxumaq üçündür."},
+    {IDS_ERROR_REASON_ISDIR, "Bu ad artıq bir qovluq tərəfindən istifadə olunur."},
+    {IDS_ERROR_REASON_EXISTS, "Bu ad artıq fayl olmayan bir obyekt tərəfindən istifadə olunur."},
+    {IDS_ERROR_REASON_NOTDIR, "Yolun bir hissəsi qovluq deyil, fayldır."},
+    {IDS_ERROR_REASON_NOTFOUND, "Fayl və ya qovluq mövcud deyil."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "Ad çox uzundur."},
+    {IDS_ERROR_REASON_IO, "Cihaz giriş/çıxış xətası barədə məlumat verdi."},
+    {IDS_ERROR_REASON_OTHER, "Sistem xətası %1."},
+    {IDS_ERROR_TARGETSPACE, "%1 qovluğunda şablonlar üçün kifayət qədər boş yer yoxdur: %2 lazımdır, %3 mövcuddur."},
+    {IDS_SIZE_KB, "%1 KB"},
+    {IDS_SIZE_MB, "%1 MB"},
+    {IDS_SIZE_GB, "%1 GB"},
+    {IDS_SUCCESS_SUMMARY, "Fayllar buradadır: %1. Yeni fayllar: %2. Əvəz olunan: %3. Artıq aktual olan: %4."},
 };
 
 }  // namespace

@@ -84,6 +84,24 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Повреден дневник на прекъсната инсталация беше отделен като %1. Заради него нищо не е "
      "променено."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Посочете пълния път до директорията с шаблони: той започва с / (или с ~ за вашата домашна директория)."},
+    {IDS_ERROR_REASON_ACCESS, "Достъпът е отказан."},
+    {IDS_ERROR_REASON_NOSPACE, "На устройството не е останало свободно място."},
+    {IDS_ERROR_REASON_QUOTA, "Дисковата квота е превишена."},
+    {IDS_ERROR_REASON_READONLY, "Файловата система е само за четене."},
+    {IDS_ERROR_REASON_ISDIR, "Името вече се използва от директория."},
+    {IDS_ERROR_REASON_EXISTS, "Името вече се използва от обект, който не е файл."},
+    {IDS_ERROR_REASON_NOTDIR, "Част от пътя е файл, а не директория."},
+    {IDS_ERROR_REASON_NOTFOUND, "Файлът или директорията не съществува."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "Името е твърде дълго."},
+    {IDS_ERROR_REASON_IO, "Устройството съобщи за грешка при вход/изход."},
+    {IDS_ERROR_REASON_OTHER, "Системна грешка %1."},
+    {IDS_ERROR_TARGETSPACE, "Няма достатъчно свободно място за шаблоните в %1: необходими са %2, налични са %3."},
+    {IDS_SIZE_KB, "%1 КБ"},
+    {IDS_SIZE_MB, "%1 МБ"},
+    {IDS_SIZE_GB, "%1 ГБ"},
+    {IDS_SUCCESS_SUMMARY, "Файловете са в %1. Нови файлове: %2. Заменени: %3. Вече актуални: %4."},
 };
 
 }  // namespace

@@ -76,6 +76,24 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Se ha apartado como %1 un registro dañado de una instalación interrumpida. No se ha cambiado "
      "nada por ello."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Indique la ruta completa del directorio de plantillas: empieza por / (o por ~ para su directorio personal)."},
+    {IDS_ERROR_REASON_ACCESS, "Permiso denegado."},
+    {IDS_ERROR_REASON_NOSPACE, "No queda espacio libre en el dispositivo."},
+    {IDS_ERROR_REASON_QUOTA, "Se ha superado la cuota de disco."},
+    {IDS_ERROR_REASON_READONLY, "El sistema de archivos es de solo lectura."},
+    {IDS_ERROR_REASON_ISDIR, "El nombre ya lo usa un directorio."},
+    {IDS_ERROR_REASON_EXISTS, "El nombre ya lo usa algo que no es un archivo."},
+    {IDS_ERROR_REASON_NOTDIR, "Una parte de la ruta es un archivo, no un directorio."},
+    {IDS_ERROR_REASON_NOTFOUND, "El archivo o el directorio no existe."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "El nombre es demasiado largo."},
+    {IDS_ERROR_REASON_IO, "El dispositivo ha informado de un error de entrada/salida."},
+    {IDS_ERROR_REASON_OTHER, "Error del sistema %1."},
+    {IDS_ERROR_TARGETSPACE, "No hay espacio libre suficiente para las plantillas en %1: se necesitan %2, hay %3 disponibles."},
+    {IDS_SIZE_KB, "%1 KB"},
+    {IDS_SIZE_MB, "%1 MB"},
+    {IDS_SIZE_GB, "%1 GB"},
+    {IDS_SUCCESS_SUMMARY, "Los archivos están en %1. Archivos nuevos: %2. Reemplazados: %3. Ya actualizados: %4."},
 };
 
 }  // namespace

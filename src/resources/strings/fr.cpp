@@ -81,6 +81,24 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Un journal endommagé d'une installation interrompue a été mis de côté sous le nom %1. Rien "
      "n'a été modifié à cause de lui."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Indiquez le chemin complet du répertoire des modèles : il commence par / (ou par ~ pour votre répertoire personnel)."},
+    {IDS_ERROR_REASON_ACCESS, "Permission refusée."},
+    {IDS_ERROR_REASON_NOSPACE, "Il n'y a plus d'espace disponible sur le périphérique."},
+    {IDS_ERROR_REASON_QUOTA, "Le quota de disque est dépassé."},
+    {IDS_ERROR_REASON_READONLY, "Le système de fichiers est en lecture seule."},
+    {IDS_ERROR_REASON_ISDIR, "Ce nom est déjà utilisé par un répertoire."},
+    {IDS_ERROR_REASON_EXISTS, "Ce nom est déjà utilisé par un élément qui n'est pas un fichier."},
+    {IDS_ERROR_REASON_NOTDIR, "Une partie du chemin est un fichier, et non un répertoire."},
+    {IDS_ERROR_REASON_NOTFOUND, "Le fichier ou le répertoire n'existe pas."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "Le nom est trop long."},
+    {IDS_ERROR_REASON_IO, "Le périphérique a signalé une erreur d'entrée/sortie."},
+    {IDS_ERROR_REASON_OTHER, "Erreur système %1."},
+    {IDS_ERROR_TARGETSPACE, "Espace libre insuffisant pour les modèles dans %1 : %2 nécessaires, %3 disponibles."},
+    {IDS_SIZE_KB, "%1 Ko"},
+    {IDS_SIZE_MB, "%1 Mo"},
+    {IDS_SIZE_GB, "%1 Go"},
+    {IDS_SUCCESS_SUMMARY, "Les fichiers se trouvent dans %1. Nouveaux fichiers : %2. Remplacés : %3. Déjà à jour : %4."},
 };
 
 }  // namespace

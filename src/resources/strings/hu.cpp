@@ -73,6 +73,24 @@ constexpr TextPair kTexts[] = {
      "Egy korábbi telepítés a(z) %1 könyvtárba a befejezés közben megszakadt. Most befejeződött."},
     {IDS_RECOVERY_DAMAGED,
      "Egy megszakadt telepítés sérült naplóját félretettük %1 néven. Emiatt semmi sem változott."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Adja meg a sablonkönyvtár teljes elérési útját: / jellel kezdődik (vagy ~ jellel a saját mappájához)."},
+    {IDS_ERROR_REASON_ACCESS, "Hozzáférés megtagadva."},
+    {IDS_ERROR_REASON_NOSPACE, "Nincs több szabad hely az eszközön."},
+    {IDS_ERROR_REASON_QUOTA, "A lemezkvóta túllépve."},
+    {IDS_ERROR_REASON_READONLY, "A fájlrendszer csak olvasható."},
+    {IDS_ERROR_REASON_ISDIR, "A nevet már egy könyvtár használja."},
+    {IDS_ERROR_REASON_EXISTS, "A nevet már valami olyan használja, ami nem fájl."},
+    {IDS_ERROR_REASON_NOTDIR, "Az elérési út egy része fájl, nem könyvtár."},
+    {IDS_ERROR_REASON_NOTFOUND, "A fájl vagy könyvtár nem létezik."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "A név túl hosszú."},
+    {IDS_ERROR_REASON_IO, "Az eszköz be- és kimeneti hibát jelzett."},
+    {IDS_ERROR_REASON_OTHER, "Rendszerhiba: %1."},
+    {IDS_ERROR_TARGETSPACE, "Nincs elég szabad hely a sablonok számára itt: %1. Szükséges: %2, elérhető: %3."},
+    {IDS_SIZE_KB, "%1 KB"},
+    {IDS_SIZE_MB, "%1 MB"},
+    {IDS_SIZE_GB, "%1 GB"},
+    {IDS_SUCCESS_SUMMARY, "A fájlok helye: %1. Új fájlok: %2. Lecserélve: %3. Már naprakész: %4."},
 };
 
 }  // namespace

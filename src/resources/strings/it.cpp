@@ -79,6 +79,24 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Un registro danneggiato di un'installazione interrotta è stato messo da parte come %1. Non è "
      "stato modificato nulla a causa sua."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Specificare il percorso completo della directory dei modelli: inizia con / (oppure con ~ per la propria directory home)."},
+    {IDS_ERROR_REASON_ACCESS, "Permesso negato."},
+    {IDS_ERROR_REASON_NOSPACE, "Spazio esaurito sul dispositivo."},
+    {IDS_ERROR_REASON_QUOTA, "Quota del disco superata."},
+    {IDS_ERROR_REASON_READONLY, "Il file system è di sola lettura."},
+    {IDS_ERROR_REASON_ISDIR, "Il nome è già usato da una directory."},
+    {IDS_ERROR_REASON_EXISTS, "Il nome è già usato da qualcosa che non è un file."},
+    {IDS_ERROR_REASON_NOTDIR, "Una parte del percorso è un file, non una directory."},
+    {IDS_ERROR_REASON_NOTFOUND, "Il file o la directory non esiste."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "Il nome è troppo lungo."},
+    {IDS_ERROR_REASON_IO, "Il dispositivo ha segnalato un errore di input/output."},
+    {IDS_ERROR_REASON_OTHER, "Errore di sistema %1."},
+    {IDS_ERROR_TARGETSPACE, "Spazio libero insufficiente per i modelli in %1: servono %2, disponibili %3."},
+    {IDS_SIZE_KB, "%1 KB"},
+    {IDS_SIZE_MB, "%1 MB"},
+    {IDS_SIZE_GB, "%1 GB"},
+    {IDS_SUCCESS_SUMMARY, "I file si trovano in %1. File nuovi: %2. Sostituiti: %3. Già aggiornati: %4."},
 };
 
 }  // namespace

@@ -75,6 +75,24 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Pārtrauktas instalēšanas bojātais žurnāls ir nolikts malā ar nosaukumu %1. Tā dēļ nekas "
      "netika mainīts."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Norādiet pilnu veidņu direktorija ceļu: tas sākas ar / (vai ar ~, ja tā ir jūsu mājas direktorijs)."},
+    {IDS_ERROR_REASON_ACCESS, "Piekļuve liegta."},
+    {IDS_ERROR_REASON_NOSPACE, "Ierīcē nav palicis brīvas vietas."},
+    {IDS_ERROR_REASON_QUOTA, "Pārsniegta diska kvota."},
+    {IDS_ERROR_REASON_READONLY, "Failu sistēma ir tikai lasāma."},
+    {IDS_ERROR_REASON_ISDIR, "Šo nosaukumu jau izmanto direktorijs."},
+    {IDS_ERROR_REASON_EXISTS, "Šo nosaukumu jau izmanto kaut kas, kas nav fails."},
+    {IDS_ERROR_REASON_NOTDIR, "Daļa ceļa ir fails, nevis direktorijs."},
+    {IDS_ERROR_REASON_NOTFOUND, "Fails vai direktorijs neeksistē."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "Nosaukums ir pārāk garš."},
+    {IDS_ERROR_REASON_IO, "Ierīce ziņoja par ievades/izvades kļūdu."},
+    {IDS_ERROR_REASON_OTHER, "Sistēmas kļūda %1."},
+    {IDS_ERROR_TARGETSPACE, "Veidnēm nepietiek brīvas vietas direktorijā %1: vajag %2, pieejams %3."},
+    {IDS_SIZE_KB, "%1 KB"},
+    {IDS_SIZE_MB, "%1 MB"},
+    {IDS_SIZE_GB, "%1 GB"},
+    {IDS_SUCCESS_SUMMARY, "Faili atrodas %1. Jauni faili: %2. Aizstāti: %3. Jau aktuāli: %4."},
 };
 
 }  // namespace

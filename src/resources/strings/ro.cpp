@@ -77,6 +77,24 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Un jurnal deteriorat al unei instalări întrerupte a fost pus deoparte ca %1. Din cauza lui "
      "nu s-a modificat nimic."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Specificați calea completă a directorului de șabloane: începe cu / (sau cu ~ pentru directorul dumneavoastră personal)."},
+    {IDS_ERROR_REASON_ACCESS, "Permisiune refuzată."},
+    {IDS_ERROR_REASON_NOSPACE, "Nu a mai rămas spațiu liber pe dispozitiv."},
+    {IDS_ERROR_REASON_QUOTA, "Cota de disc a fost depășită."},
+    {IDS_ERROR_REASON_READONLY, "Sistemul de fișiere este doar în citire."},
+    {IDS_ERROR_REASON_ISDIR, "Numele este deja folosit de un director."},
+    {IDS_ERROR_REASON_EXISTS, "Numele este deja folosit de ceva ce nu este un fișier."},
+    {IDS_ERROR_REASON_NOTDIR, "O parte a căii este un fișier, nu un director."},
+    {IDS_ERROR_REASON_NOTFOUND, "Fișierul sau directorul nu există."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "Numele este prea lung."},
+    {IDS_ERROR_REASON_IO, "Dispozitivul a semnalat o eroare de intrare/ieșire."},
+    {IDS_ERROR_REASON_OTHER, "Eroare de sistem %1."},
+    {IDS_ERROR_TARGETSPACE, "Spațiu liber insuficient pentru șabloane în %1: sunt necesari %2, sunt disponibili %3."},
+    {IDS_SIZE_KB, "%1 KB"},
+    {IDS_SIZE_MB, "%1 MB"},
+    {IDS_SIZE_GB, "%1 GB"},
+    {IDS_SUCCESS_SUMMARY, "Fișierele se află în %1. Fișiere noi: %2. Înlocuite: %3. Deja actualizate: %4."},
 };
 
 }  // namespace

@@ -81,6 +81,24 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Повреждённый журнал прерванной установки отложен под именем %1. Из-за него ничего не "
      "изменено."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Укажите полный путь к каталогу шаблонов: он начинается с / (или с ~ для вашего домашнего каталога)."},
+    {IDS_ERROR_REASON_ACCESS, "Отказано в доступе."},
+    {IDS_ERROR_REASON_NOSPACE, "На устройстве не осталось свободного места."},
+    {IDS_ERROR_REASON_QUOTA, "Превышена дисковая квота."},
+    {IDS_ERROR_REASON_READONLY, "Файловая система доступна только для чтения."},
+    {IDS_ERROR_REASON_ISDIR, "Это имя уже занято каталогом."},
+    {IDS_ERROR_REASON_EXISTS, "Это имя уже занято объектом, который не является файлом."},
+    {IDS_ERROR_REASON_NOTDIR, "Часть пути является файлом, а не каталогом."},
+    {IDS_ERROR_REASON_NOTFOUND, "Файл или каталог не существует."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "Слишком длинное имя."},
+    {IDS_ERROR_REASON_IO, "Устройство сообщило об ошибке ввода-вывода."},
+    {IDS_ERROR_REASON_OTHER, "Системная ошибка %1."},
+    {IDS_ERROR_TARGETSPACE, "Недостаточно свободного места для шаблонов в %1: требуется %2, доступно %3."},
+    {IDS_SIZE_KB, "%1 КБ"},
+    {IDS_SIZE_MB, "%1 МБ"},
+    {IDS_SIZE_GB, "%1 ГБ"},
+    {IDS_SUCCESS_SUMMARY, "Файлы находятся в %1. Новых файлов: %2. Заменено: %3. Уже актуальны: %4."},
 };
 
 }  // namespace

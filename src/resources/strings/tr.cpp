@@ -71,6 +71,24 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Yarıda kesilen bir kurulumun hasarlı günlüğü %1 adıyla bir kenara kondu. Bu yüzden hiçbir "
      "şey değiştirilmedi."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Şablon dizininin tam yolunu belirtin: / ile başlar (ya da ev dizininiz için ~ ile)."},
+    {IDS_ERROR_REASON_ACCESS, "İzin reddedildi."},
+    {IDS_ERROR_REASON_NOSPACE, "Aygıtta boş alan kalmadı."},
+    {IDS_ERROR_REASON_QUOTA, "Disk kotası aşıldı."},
+    {IDS_ERROR_REASON_READONLY, "Dosya sistemi salt okunur."},
+    {IDS_ERROR_REASON_ISDIR, "Bu ad zaten bir dizin tarafından kullanılıyor."},
+    {IDS_ERROR_REASON_EXISTS, "Bu ad zaten dosya olmayan bir öğe tarafından kullanılıyor."},
+    {IDS_ERROR_REASON_NOTDIR, "Yolun bir bölümü dizin değil, dosya."},
+    {IDS_ERROR_REASON_NOTFOUND, "Dosya ya da dizin mevcut değil."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "Ad çok uzun."},
+    {IDS_ERROR_REASON_IO, "Aygıt bir giriş/çıkış hatası bildirdi."},
+    {IDS_ERROR_REASON_OTHER, "Sistem hatası %1."},
+    {IDS_ERROR_TARGETSPACE, "%1 içinde şablonlar için yeterli boş alan yok: %2 gerekli, %3 kullanılabilir."},
+    {IDS_SIZE_KB, "%1 KB"},
+    {IDS_SIZE_MB, "%1 MB"},
+    {IDS_SIZE_GB, "%1 GB"},
+    {IDS_SUCCESS_SUMMARY, "Dosyalar şurada: %1. Yeni dosyalar: %2. Değiştirilen: %3. Zaten güncel: %4."},
 };
 
 }  // namespace

@@ -77,6 +77,24 @@ constexpr TextPair kTexts[] = {
     {IDS_RECOVERY_DAMAGED,
      "Nhật ký bị hỏng của một lần cài đặt bị gián đoạn đã được để riêng với tên %1. Không có gì bị "
      "thay đổi vì nó."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Hãy nhập đường dẫn đầy đủ của thư mục mẫu: đường dẫn bắt đầu bằng / (hoặc bằng ~ cho thư mục nhà của bạn)."},
+    {IDS_ERROR_REASON_ACCESS, "Không có quyền truy cập."},
+    {IDS_ERROR_REASON_NOSPACE, "Thiết bị đã hết dung lượng trống."},
+    {IDS_ERROR_REASON_QUOTA, "Đã vượt quá hạn mức đĩa."},
+    {IDS_ERROR_REASON_READONLY, "Hệ thống tệp chỉ cho phép đọc."},
+    {IDS_ERROR_REASON_ISDIR, "Tên này đã được một thư mục sử dụng."},
+    {IDS_ERROR_REASON_EXISTS, "Tên này đã được một đối tượng không phải tệp sử dụng."},
+    {IDS_ERROR_REASON_NOTDIR, "Một phần của đường dẫn là tệp chứ không phải thư mục."},
+    {IDS_ERROR_REASON_NOTFOUND, "Tệp hoặc thư mục không tồn tại."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "Tên quá dài."},
+    {IDS_ERROR_REASON_IO, "Thiết bị đã báo lỗi vào/ra."},
+    {IDS_ERROR_REASON_OTHER, "Lỗi hệ thống %1."},
+    {IDS_ERROR_TARGETSPACE, "Không đủ dung lượng trống cho các mẫu trong %1: cần %2, còn trống %3."},
+    {IDS_SIZE_KB, "%1 KB"},
+    {IDS_SIZE_MB, "%1 MB"},
+    {IDS_SIZE_GB, "%1 GB"},
+    {IDS_SUCCESS_SUMMARY, "Các tệp nằm trong %1. Tệp mới: %2. Đã thay thế: %3. Đã cập nhật sẵn: %4."},
 };
 
 }  // namespace

@@ -58,6 +58,24 @@ constexpr TextPair kTexts[] = {
      "先前向 %1 的安装被中断，该目录未能完全恢复。受影响的文件：%2 个。%3 完整列表见 %4。"},
     {IDS_RECOVERY_COMPLETED, "先前向 %1 的安装在收尾时被中断。现已完成。"},
     {IDS_RECOVERY_DAMAGED, "已将一个中断安装的损坏记录另存为 %1。未因此做任何更改。"},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "请指定模板目录的完整路径：路径以 / 开头（或以 ~ 开头表示您的主目录）。"},
+    {IDS_ERROR_REASON_ACCESS, "权限不足。"},
+    {IDS_ERROR_REASON_NOSPACE, "设备上没有剩余空间。"},
+    {IDS_ERROR_REASON_QUOTA, "已超出磁盘配额。"},
+    {IDS_ERROR_REASON_READONLY, "文件系统为只读。"},
+    {IDS_ERROR_REASON_ISDIR, "该名称已被一个目录占用。"},
+    {IDS_ERROR_REASON_EXISTS, "该名称已被一个非文件的对象占用。"},
+    {IDS_ERROR_REASON_NOTDIR, "路径的一部分是文件，而不是目录。"},
+    {IDS_ERROR_REASON_NOTFOUND, "文件或目录不存在。"},
+    {IDS_ERROR_REASON_NAMETOOLONG, "名称过长。"},
+    {IDS_ERROR_REASON_IO, "设备报告了输入/输出错误。"},
+    {IDS_ERROR_REASON_OTHER, "系统错误 %1。"},
+    {IDS_ERROR_TARGETSPACE, "%1 中没有足够的可用空间来存放模板：需要 %2，可用 %3。"},
+    {IDS_SIZE_KB, "%1 KB"},
+    {IDS_SIZE_MB, "%1 MB"},
+    {IDS_SIZE_GB, "%1 GB"},
+    {IDS_SUCCESS_SUMMARY, "文件位于 %1。新文件：%2。已替换：%3。已是最新：%4。"},
 };
 
 }  // namespace
