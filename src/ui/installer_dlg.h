@@ -9,6 +9,17 @@
 // installation starts at once into the proposed directory; Run returns when it
 // has ended, without waiting on the final page.
 //
+// The directory page takes "~" and "~/..." as the home directory and asks for
+// a full path instead of a relative one (setup/target_path.h); before copying
+// it refuses a kit that cannot fit the directory's file system
+// (setup/target_space.h). Cancel, Escape and the window's close button ask
+// before they end the wizard; while copying, Yes makes the job stop and roll
+// back, and the page shows the cancel text (No lets the copy go on). A
+// failure names the path and the system's reason (install/failure_reason.h);
+// the success page says where the files went and what was new, replaced and
+// already up to date. The window is a dialog for the window manager (listed
+// in the taskbar and the Alt-Tab list, minimisable).
+//
 // The run's steps themselves (recovery, pre-install checks, installation on
 // the worker thread, registration) are SetupSequence's, which the unattended
 // mode makes in the same order; the dialog adds the window and its pages.

@@ -218,6 +218,20 @@ box_text() {
   sleep 0.2
 }
 
+# click_yes: presses Yes, the box's right-hand button in every language.
+click_yes() {
+  geometry_of "$box"
+  xdotool mousemove $((X + WIDTH - 50)) $((Y + HEIGHT - 25)) sleep 0.1 click 1
+  sleep 0.5
+  box=
+}
+# quit_wizard [TITLE]: the window manager's close, and Yes to the question.
+quit_wizard() {
+  "$bin/ui_probe" close "$main" || fail "could not send the close request"
+  wait_box "${1:-$TITLE_EN}"
+  click_yes
+}
+
 # The wizard's client position (a window manager may move it after mapping).
 # (xwininfo: xdotool's geometry counts a frame's offset twice.)
 geometry_of() { # sets X Y WIDTH HEIGHT of a client window, in root coordinates
@@ -882,16 +896,16 @@ case $scenario in
     expect_exit
     LC_ALL=ru_RU.UTF-8 start_app
     wait_main "Установка конфигурации"
-    "$bin/ui_probe" close "$main"
+    quit_wizard "Установка конфигурации"
     expect_exit
     # An unknown -L code falls through to the locale, then English.
     LC_ALL=de_DE.UTF-8 start_app -Lxx
     wait_main "Konfiguration wird installiert"
-    "$bin/ui_probe" close "$main"
+    quit_wizard "Konfiguration wird installiert"
     expect_exit
     LC_ALL=C start_app -Lpt
     wait_main "$TITLE_EN"
-    "$bin/ui_probe" close "$main"
+    quit_wizard
     expect_exit
     ;;
 
@@ -910,7 +924,7 @@ case $scenario in
     wait_wizard "Установка конфигурации"
     expect_page welcome
     text_area "$scratch/utf8.png"
-    "$bin/ui_probe" close "$main"
+    quit_wizard "Установка конфигурации"
     expect_exit
     # The home directory's name holds a byte that no locale decodes here: the
     # proposal shows it as a replacement character, and Next without an edit
@@ -977,6 +991,120 @@ case $scenario in
       shot "04-success-$lang"
       [ -f "$scratch/$lang/Trade/trade.cf" ] || fail "$lang: not installed"
       "$bin/ui_probe" close "$main"
+      expect_exit
+    done
+    ;;
+
+  mends_pages)
+    # The new and changed pages and boxes in English, German and Russian (the
+    # screenshots of the README): a relative path, too little room, an
+    # unwritable directory and its error page, the copying page with the
+    # file's name, the question while copying and the cancel page, the
+    # success page with its counts, and the folder chooser.
+    mkdir -p "$scratch/ro" "$scratch/small"
+    mount -t tmpfs -o size=1m tmpfs "$scratch/ro" 2>/dev/null || skip "cannot mount a tmpfs here"
+    echo "$scratch/ro" >>"$scratch/mounts"
+    mount -o remount,ro "$scratch/ro" || fail "cannot make the tmpfs read-only"
+    mount -t tmpfs -o size=1m tmpfs "$scratch/small" || fail "cannot mount a small tmpfs"
+    echo "$scratch/small" >>"$scratch/mounts"
+    start_x
+    descs=(--desc en "Trade Management" "Vesk Software" "" --desc de "Handelsverwaltung" "Vesk Software" ""
+      --desc ru "Управление торговлей" "Веск Софт" "")
+    slow_tree
+    make_kit "$scratch/tree" "${descs[@]}"
+    mv "$app/veskp8.efd" "$scratch/slow.efd"
+    head -c 1500000 /dev/urandom >"$scratch/tree/Trade/random.bin"
+    make_kit "$scratch/tree" "${descs[@]}"
+    mv "$app/veskp8.efd" "$scratch/large.efd"
+    rm "$scratch/tree/Trade/random.bin"
+    make_kit "$scratch/tree" "${descs[@]}"
+    mv "$app/veskp8.efd" "$scratch/small.efd"
+    for lang in en de ru; do
+      case $lang in
+        en) title=$TITLE_EN suffix= ;;
+        de) title="Konfiguration wird installiert" suffix=-de ;;
+        ru) title="Установка конфигурации" suffix=-ru ;;
+      esac
+      rm -rf "$scratch/home" && mkdir -p "$scratch/home"
+      chmod 755 "$scratch/home"
+      cp "$scratch/large.efd" "$app/veskp8.efd"
+      start_app "-L$lang"
+      wait_wizard
+      click_next
+      expect_page directory
+      sleep 0.3
+      xdotool type --delay 20 "vorlagen"
+      shot "02-directory-typed$suffix"
+      xdotool key --clearmodifiers Return
+      wait_box "$title"
+      shot "15-box-full-path$suffix"
+      answer_box Return
+      set_entry "$scratch/small/t"
+      click_next
+      wait_box "$title"
+      shot "17-box-no-room$suffix"
+      answer_box Return
+      set_entry "$scratch/ro/templates"
+      click_next
+      wait_box "$title"
+      shot "10-box-install-error$suffix"
+      answer_box Return
+      expect_page final
+      shot "05-error$suffix"
+      click_next
+      expect_exit
+
+      cp "$scratch/slow.efd" "$app/veskp8.efd"
+      LD_PRELOAD="$bin/slow_writes.so" VESKP8_SLOW_WRITE_MS=10 \
+        ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" start_app "-L$lang"
+      wait_wizard
+      click_next
+      set_entry "$scratch/c$lang"
+      click_next
+      expect_page copying
+      for _ in $(seq 300); do [ -e "$scratch/c$lang/Trade/data/part2.bin" ] && break; sleep 0.1; done
+      shot "03-copying$suffix"
+      click_cancel
+      wait_box "$title"
+      shot "13-box-cancel-copying$suffix"
+      click_yes
+      for _ in $(seq 600); do has_page_image && break; sleep 0.1; done
+      expect_page final
+      shot "14-cancelled$suffix"
+      [ -e "$scratch/c$lang" ] && fail "$lang: the cancelled copy left $scratch/c$lang"
+      click_next
+      expect_exit
+
+      # One file replaced, one already up to date, one new.
+      cp "$scratch/small.efd" "$app/veskp8.efd"
+      target="$scratch/s$lang"
+      mkdir -p "$target/Trade/docs"
+      echo old >"$target/Trade/trade.cf"
+      touch -d '2020-01-01 00:00:00 UTC' "$target/Trade/trade.cf"
+      echo readme >"$target/Trade/docs/readme.txt"
+      start_app "-L$lang"
+      wait_wizard
+      click_next
+      set_entry "$target"
+      click 475 290 # "..."
+      chooser=
+      for _ in $(seq 100); do
+        chooser=$(xdotool search --onlyvisible --classname '^veskp8-setup$' 2>/dev/null | grep -vx "$main" | head -1)
+        [ -n "$chooser" ] && break
+        sleep 0.1
+      done
+      [ -n "$chooser" ] || fail "$lang: no chooser"
+      sleep 1
+      saved=$main main= box=$chooser
+      shot "18-chooser$suffix"
+      main=$saved box=
+      xdotool windowfocus "$chooser"
+      xdotool key --clearmodifiers Escape
+      sleep 0.5
+      click_next
+      expect_page final
+      shot "04-success$suffix"
+      click_next
       expect_exit
     done
     ;;
