@@ -76,7 +76,8 @@ inline constexpr char IDS_RECOVERY_DAMAGED[] = "IDS_RECOVERY_DAMAGED";
 // error, "%1" the number for one without its own text); free space of the
 // template directory's file system ("%1" the directory, "%2" and "%3" sizes
 // made with IDS_SIZE_*, "%1" the number); what the success page reports
-// ("%1" the directory, "%2" new, "%3" replaced, "%4" up-to-date files).
+// (where: "%1" the directory; counts: "%1" new, "%2" replaced, "%3" up-to-date
+// files).
 inline constexpr char IDS_FULL_PATH_REQUIRED[] = "IDS_FULL_PATH_REQUIRED";
 inline constexpr char IDS_ERROR_REASON_ACCESS[] = "IDS_ERROR_REASON_ACCESS";
 inline constexpr char IDS_ERROR_REASON_NOSPACE[] = "IDS_ERROR_REASON_NOSPACE";
@@ -93,7 +94,8 @@ inline constexpr char IDS_ERROR_TARGETSPACE[] = "IDS_ERROR_TARGETSPACE";
 inline constexpr char IDS_SIZE_KB[] = "IDS_SIZE_KB";
 inline constexpr char IDS_SIZE_MB[] = "IDS_SIZE_MB";
 inline constexpr char IDS_SIZE_GB[] = "IDS_SIZE_GB";
-inline constexpr char IDS_SUCCESS_SUMMARY[] = "IDS_SUCCESS_SUMMARY";
+inline constexpr char IDS_SUCCESS_WHERE[] = "IDS_SUCCESS_WHERE";
+inline constexpr char IDS_SUCCESS_COUNTS[] = "IDS_SUCCESS_COUNTS";
 
 // clang-format off
 inline constexpr auto kResourceIdentifiers = std::to_array<const char*>({
@@ -130,7 +132,8 @@ inline constexpr auto kResourceIdentifiers = std::to_array<const char*>({
     IDS_SIZE_KB,
     IDS_SIZE_MB,
     IDS_SIZE_GB,
-    IDS_SUCCESS_SUMMARY,
+    IDS_SUCCESS_WHERE,
+    IDS_SUCCESS_COUNTS,
 });
 // clang-format on
 

@@ -21,9 +21,9 @@ WideString SuccessPageText(const InstallCounts& counts, const WideString& target
   WideString shown = target;
   while (shown.size() > 1 && shown.ends_with(u'/')) shown.erase(shown.size() - 1);
   return LoadResourceString(IDS_SUCCESS_FINISH) + u"\n\n" +
-         FillPlaceholders(LoadResourceString(IDS_SUCCESS_SUMMARY),
-                          {shown, Count(counts.newFiles), Count(counts.replaced),
-                           Count(counts.unchanged)});
+         FillPlaceholders(LoadResourceString(IDS_SUCCESS_WHERE), {shown}) + u"\n" +
+         FillPlaceholders(LoadResourceString(IDS_SUCCESS_COUNTS),
+                          {Count(counts.newFiles), Count(counts.replaced), Count(counts.unchanged)});
 }
 
 }  // namespace veskp8

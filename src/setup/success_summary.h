@@ -10,8 +10,8 @@
 
 namespace veskp8 {
 
-// IDS_SUCCESS_FINISH, an empty line, then IDS_SUCCESS_SUMMARY with `target`
-// (without a trailing "/") and the three counts.
+// IDS_SUCCESS_FINISH, an empty line, IDS_SUCCESS_WHERE with `target`
+// (without a trailing "/"), and on a line of its own IDS_SUCCESS_COUNTS.
 [[nodiscard]] WideString SuccessPageText(const InstallCounts& counts, const WideString& target);
 
 }  // namespace veskp8

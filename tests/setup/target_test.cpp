@@ -11,6 +11,7 @@
 #include "setup/success_summary.h"
 #include "setup/target_path.h"
 #include "setup/target_space.h"
+#include "text/utf8.h"
 
 namespace veskp8::test {
 namespace {
@@ -79,8 +80,9 @@ TEST_F(TargetTest, SpaceCountsEveryByteToWriteAgainstTheTargetsFileSystem) {
   space = MeasureTargetSpace(*tooLarge, Wide(target));
   EXPECT_FALSE(space.fits());
   EXPECT_EQ(TargetSpaceMessage(space, Wide(target + "/")),
-            Wide("Not enough free space for the templates in " + target + ": 1200 KB needed, " +
-                 std::to_string(space.available / 1024) + " KB available."));
+            Utf8ToWide("Not enough free space for the templates in " + target +
+                       ": 1200\u00A0KB needed, " + std::to_string(space.available / 1024) +
+                       "\u00A0KB available."));
   // A replaced file counts in full; an up-to-date one, which is left alone,
   // not at all.
   ASSERT_EQ(mkdir(target.c_str(), 0755), 0);
@@ -92,19 +94,19 @@ TEST_F(TargetTest, SpaceCountsEveryByteToWriteAgainstTheTargetsFileSystem) {
 }
 
 TEST(TargetWords, SizesAndTheSuccessSummary) {
-  EXPECT_EQ(SizeText(0, true), WideString(u"0 KB"));
-  EXPECT_EQ(SizeText(1, true), WideString(u"1 KB"));
-  EXPECT_EQ(SizeText(1, false), WideString(u"0 KB"));
-  EXPECT_EQ(SizeText((10u << 20) - 1, true), WideString(u"10240 KB"));
-  EXPECT_EQ(SizeText(10u << 20, true), WideString(u"10 MB"));
-  EXPECT_EQ(SizeText((10ull << 30) + 1, true), WideString(u"11 GB"));
-  EXPECT_EQ(SizeText((10ull << 30) + 1, false), WideString(u"10 GB"));
+  EXPECT_EQ(SizeText(0, true), WideString(u"0\u00A0KB"));
+  EXPECT_EQ(SizeText(1, true), WideString(u"1\u00A0KB"));
+  EXPECT_EQ(SizeText(1, false), WideString(u"0\u00A0KB"));
+  EXPECT_EQ(SizeText((10u << 20) - 1, true), WideString(u"10240\u00A0KB"));
+  EXPECT_EQ(SizeText(10u << 20, true), WideString(u"10\u00A0MB"));
+  EXPECT_EQ(SizeText((10ull << 30) + 1, true), WideString(u"11\u00A0GB"));
+  EXPECT_EQ(SizeText((10ull << 30) + 1, false), WideString(u"10\u00A0GB"));
   InstallCounts counts;
   counts.newFiles = 3;
   counts.replaced = 1;
   counts.unchanged = 40;
   EXPECT_EQ(SuccessPageText(counts, u"/srv/t/"),
-            WideString(u"Configuration installed successfully.\n\nThe files are in /srv/t. "
+            WideString(u"Configuration installed successfully.\n\nThe files are in /srv/t.\n"
                        u"New files: 3. Replaced: 1. Already up to date: 40."));
 }
 

@@ -21,7 +21,7 @@
 //       incomplete rollback, "%1" standing for a backup directory
 //       (/tmp/p8stp12/); 250. IDS_ROLLBACK_INCOMPLETE, its error box, with the
 //       same directory.
-//     IDS_SUCCESS_FINISH, IDS_SUCCESS_SUMMARY: the success text with where
+//     IDS_SUCCESS_FINISH, IDS_SUCCESS_WHERE, IDS_SUCCESS_COUNTS: the success text with where
 //       the files went and the counts (a long default directory, large
 //       counts), down to the check button.
 //     IDS_ERROR_REASON_*: the error page's text with the failed path and
@@ -313,7 +313,7 @@ struct Wizard {
     if (id == IDS_ROLLBACK_INCOMPLETE) {
       return MeasureMessageBox(WithDirectory(wide, kBackupExample), kMessageErrorOk);
     }
-    if (id == IDS_SUCCESS_FINISH || id == IDS_SUCCESS_SUMMARY) {
+    if (id == IDS_SUCCESS_FINISH || id == IDS_SUCCESS_WHERE || id == IDS_SUCCESS_COUNTS) {
       InstallCounts counts;
       counts.newFiles = 12345;
       counts.replaced = 678;

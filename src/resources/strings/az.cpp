@@ -89,10 +89,11 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_REASON_IO, "Cihaz giriş/çıxış xətası barədə məlumat verdi."},
     {IDS_ERROR_REASON_OTHER, "Sistem xətası %1."},
     {IDS_ERROR_TARGETSPACE, "%1 qovluğunda şablonlar üçün kifayət qədər boş yer yoxdur: %2 lazımdır, %3 mövcuddur."},
-    {IDS_SIZE_KB, "%1 KB"},
-    {IDS_SIZE_MB, "%1 MB"},
-    {IDS_SIZE_GB, "%1 GB"},
-    {IDS_SUCCESS_SUMMARY, "Fayllar buradadır: %1. Yeni fayllar: %2. Əvəz olunan: %3. Artıq aktual olan: %4."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "Fayllar buradadır: %1."},
+    {IDS_SUCCESS_COUNTS, "Yeni fayllar: %1. Əvəz olunan: %2. Artıq aktual olan: %3."},
 };
 
 }  // namespace

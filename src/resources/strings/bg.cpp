@@ -98,10 +98,11 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_REASON_IO, "Устройството съобщи за грешка при вход/изход."},
     {IDS_ERROR_REASON_OTHER, "Системна грешка %1."},
     {IDS_ERROR_TARGETSPACE, "Няма достатъчно свободно място за шаблоните в %1: необходими са %2, налични са %3."},
-    {IDS_SIZE_KB, "%1 КБ"},
-    {IDS_SIZE_MB, "%1 МБ"},
-    {IDS_SIZE_GB, "%1 ГБ"},
-    {IDS_SUCCESS_SUMMARY, "Файловете са в %1. Нови файлове: %2. Заменени: %3. Вече актуални: %4."},
+    {IDS_SIZE_KB, "%1\u00A0КБ"},
+    {IDS_SIZE_MB, "%1\u00A0МБ"},
+    {IDS_SIZE_GB, "%1\u00A0ГБ"},
+    {IDS_SUCCESS_WHERE, "Файловете са в %1."},
+    {IDS_SUCCESS_COUNTS, "Нови файлове: %1. Заменени: %2. Вече актуални: %3."},
 };
 
 }  // namespace

@@ -95,10 +95,11 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_REASON_IO, "Das Gerät hat einen Ein-/Ausgabefehler gemeldet."},
     {IDS_ERROR_REASON_OTHER, "Systemfehler %1."},
     {IDS_ERROR_TARGETSPACE, "Nicht genügend freier Speicherplatz für die Vorlagen in %1: %2 benötigt, %3 verfügbar."},
-    {IDS_SIZE_KB, "%1 KB"},
-    {IDS_SIZE_MB, "%1 MB"},
-    {IDS_SIZE_GB, "%1 GB"},
-    {IDS_SUCCESS_SUMMARY, "Die Dateien befinden sich in %1. Neue Dateien: %2. Ersetzt: %3. Bereits aktuell: %4."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "Die Dateien befinden sich in %1."},
+    {IDS_SUCCESS_COUNTS, "Neue Dateien: %1. Ersetzt: %2. Bereits aktuell: %3."},
 };
 
 }  // namespace

@@ -103,10 +103,11 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_REASON_IO, "Η συσκευή ανέφερε σφάλμα εισόδου/εξόδου."},
     {IDS_ERROR_REASON_OTHER, "Σφάλμα συστήματος %1."},
     {IDS_ERROR_TARGETSPACE, "Ανεπαρκής ελεύθερος χώρος για τα πρότυπα στο %1: απαιτούνται %2, διαθέσιμα %3."},
-    {IDS_SIZE_KB, "%1 KB"},
-    {IDS_SIZE_MB, "%1 MB"},
-    {IDS_SIZE_GB, "%1 GB"},
-    {IDS_SUCCESS_SUMMARY, "Τα αρχεία βρίσκονται στο %1. Νέα αρχεία: %2. Αντικαταστάθηκαν: %3. Ήδη ενημερωμένα: %4."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "Τα αρχεία βρίσκονται στο %1."},
+    {IDS_SUCCESS_COUNTS, "Νέα αρχεία: %1. Αντικαταστάθηκαν: %2. Ήδη ενημερωμένα: %3."},
 };
 
 }  // namespace

@@ -91,11 +91,11 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_REASON_OTHER, "System error %1."},
     {IDS_ERROR_TARGETSPACE,
      "Not enough free space for the templates in %1: %2 needed, %3 available."},
-    {IDS_SIZE_KB, "%1 KB"},
-    {IDS_SIZE_MB, "%1 MB"},
-    {IDS_SIZE_GB, "%1 GB"},
-    {IDS_SUCCESS_SUMMARY,
-     "The files are in %1. New files: %2. Replaced: %3. Already up to date: %4."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "The files are in %1."},
+    {IDS_SUCCESS_COUNTS, "New files: %1. Replaced: %2. Already up to date: %3."},
 };
 
 }  // namespace

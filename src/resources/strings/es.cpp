@@ -90,10 +90,11 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_REASON_IO, "El dispositivo ha informado de un error de entrada/salida."},
     {IDS_ERROR_REASON_OTHER, "Error del sistema %1."},
     {IDS_ERROR_TARGETSPACE, "No hay espacio libre suficiente para las plantillas en %1: se necesitan %2, hay %3 disponibles."},
-    {IDS_SIZE_KB, "%1 KB"},
-    {IDS_SIZE_MB, "%1 MB"},
-    {IDS_SIZE_GB, "%1 GB"},
-    {IDS_SUCCESS_SUMMARY, "Los archivos están en %1. Archivos nuevos: %2. Reemplazados: %3. Ya actualizados: %4."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "Los archivos están en %1."},
+    {IDS_SUCCESS_COUNTS, "Archivos nuevos: %1. Reemplazados: %2. Ya actualizados: %3."},
 };
 
 }  // namespace

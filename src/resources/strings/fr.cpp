@@ -95,10 +95,11 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_REASON_IO, "Le périphérique a signalé une erreur d'entrée/sortie."},
     {IDS_ERROR_REASON_OTHER, "Erreur système %1."},
     {IDS_ERROR_TARGETSPACE, "Espace libre insuffisant pour les modèles dans %1 : %2 nécessaires, %3 disponibles."},
-    {IDS_SIZE_KB, "%1 Ko"},
-    {IDS_SIZE_MB, "%1 Mo"},
-    {IDS_SIZE_GB, "%1 Go"},
-    {IDS_SUCCESS_SUMMARY, "Les fichiers se trouvent dans %1. Nouveaux fichiers : %2. Remplacés : %3. Déjà à jour : %4."},
+    {IDS_SIZE_KB, "%1\u00A0Ko"},
+    {IDS_SIZE_MB, "%1\u00A0Mo"},
+    {IDS_SIZE_GB, "%1\u00A0Go"},
+    {IDS_SUCCESS_WHERE, "Les fichiers se trouvent dans %1."},
+    {IDS_SUCCESS_COUNTS, "Nouveaux fichiers : %1. Remplacés : %2. Déjà à jour : %3."},
 };
 
 }  // namespace

@@ -87,10 +87,11 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_REASON_IO, "Az eszköz be- és kimeneti hibát jelzett."},
     {IDS_ERROR_REASON_OTHER, "Rendszerhiba: %1."},
     {IDS_ERROR_TARGETSPACE, "Nincs elég szabad hely a sablonok számára itt: %1. Szükséges: %2, elérhető: %3."},
-    {IDS_SIZE_KB, "%1 KB"},
-    {IDS_SIZE_MB, "%1 MB"},
-    {IDS_SIZE_GB, "%1 GB"},
-    {IDS_SUCCESS_SUMMARY, "A fájlok helye: %1. Új fájlok: %2. Lecserélve: %3. Már naprakész: %4."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "A fájlok helye: %1."},
+    {IDS_SUCCESS_COUNTS, "Új fájlok: %1. Lecserélve: %2. Már naprakész: %3."},
 };
 
 }  // namespace

@@ -98,10 +98,11 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_REASON_IO, "Սարքը հաղորդել է ներմուծման/արտածման սխալի մասին։"},
     {IDS_ERROR_REASON_OTHER, "Համակարգային սխալ %1։"},
     {IDS_ERROR_TARGETSPACE, "%1-ում կաղապարների համար բավարար ազատ տեղ չկա․ անհրաժեշտ է %2, հասանելի է %3։"},
-    {IDS_SIZE_KB, "%1 ԿԲ"},
-    {IDS_SIZE_MB, "%1 ՄԲ"},
-    {IDS_SIZE_GB, "%1 ԳԲ"},
-    {IDS_SUCCESS_SUMMARY, "Ֆայլերը գտնվում են %1-ում։ Նոր ֆայլեր՝ %2։ Փոխարինված՝ %3։ Արդեն թարմ՝ %4։"},
+    {IDS_SIZE_KB, "%1\u00A0ԿԲ"},
+    {IDS_SIZE_MB, "%1\u00A0ՄԲ"},
+    {IDS_SIZE_GB, "%1\u00A0ԳԲ"},
+    {IDS_SUCCESS_WHERE, "Ֆայլերը գտնվում են %1-ում։"},
+    {IDS_SUCCESS_COUNTS, "Նոր ֆայլեր՝ %1։ Փոխարինված՝ %2։ Արդեն թարմ՝ %3։"},
 };
 
 }  // namespace

@@ -93,10 +93,11 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_REASON_IO, "Il dispositivo ha segnalato un errore di input/output."},
     {IDS_ERROR_REASON_OTHER, "Errore di sistema %1."},
     {IDS_ERROR_TARGETSPACE, "Spazio libero insufficiente per i modelli in %1: servono %2, disponibili %3."},
-    {IDS_SIZE_KB, "%1 KB"},
-    {IDS_SIZE_MB, "%1 MB"},
-    {IDS_SIZE_GB, "%1 GB"},
-    {IDS_SUCCESS_SUMMARY, "I file si trovano in %1. File nuovi: %2. Sostituiti: %3. Già aggiornati: %4."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "I file si trovano in %1."},
+    {IDS_SUCCESS_COUNTS, "File nuovi: %1. Sostituiti: %2. Già aggiornati: %3."},
 };
 
 }  // namespace

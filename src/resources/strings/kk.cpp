@@ -95,10 +95,11 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_REASON_IO, "Құрылғы енгізу-шығару қатесі туралы хабарлады."},
     {IDS_ERROR_REASON_OTHER, "Жүйелік қате %1."},
     {IDS_ERROR_TARGETSPACE, "%1 ішінде үлгілер үшін бос орын жеткіліксіз: %2 қажет, %3 қолжетімді."},
-    {IDS_SIZE_KB, "%1 КБ"},
-    {IDS_SIZE_MB, "%1 МБ"},
-    {IDS_SIZE_GB, "%1 ГБ"},
-    {IDS_SUCCESS_SUMMARY, "Файлдар %1 ішінде. Жаңа файлдар: %2. Ауыстырылғаны: %3. Өзекті болғаны: %4."},
+    {IDS_SIZE_KB, "%1\u00A0КБ"},
+    {IDS_SIZE_MB, "%1\u00A0МБ"},
+    {IDS_SIZE_GB, "%1\u00A0ГБ"},
+    {IDS_SUCCESS_WHERE, "Файлдар %1 ішінде."},
+    {IDS_SUCCESS_COUNTS, "Жаңа файлдар: %1. Ауыстырылғаны: %2. Өзекті болғаны: %3."},
 };
 
 }  // namespace

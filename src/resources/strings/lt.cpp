@@ -84,10 +84,11 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_REASON_IO, "Įrenginys pranešė apie įvesties / išvesties klaidą."},
     {IDS_ERROR_REASON_OTHER, "Sistemos klaida %1."},
     {IDS_ERROR_TARGETSPACE, "Šablonams kataloge %1 nepakanka laisvos vietos: reikia %2, yra %3."},
-    {IDS_SIZE_KB, "%1 KB"},
-    {IDS_SIZE_MB, "%1 MB"},
-    {IDS_SIZE_GB, "%1 GB"},
-    {IDS_SUCCESS_SUMMARY, "Failai yra kataloge %1. Nauji failai: %2. Pakeisti: %3. Jau naujausi: %4."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "Failai yra kataloge %1."},
+    {IDS_SUCCESS_COUNTS, "Nauji failai: %1. Pakeisti: %2. Jau naujausi: %3."},
 };
 
 }  // namespace

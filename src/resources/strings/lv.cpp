@@ -89,10 +89,11 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_REASON_IO, "Ierīce ziņoja par ievades/izvades kļūdu."},
     {IDS_ERROR_REASON_OTHER, "Sistēmas kļūda %1."},
     {IDS_ERROR_TARGETSPACE, "Veidnēm nepietiek brīvas vietas direktorijā %1: vajag %2, pieejams %3."},
-    {IDS_SIZE_KB, "%1 KB"},
-    {IDS_SIZE_MB, "%1 MB"},
-    {IDS_SIZE_GB, "%1 GB"},
-    {IDS_SUCCESS_SUMMARY, "Faili atrodas %1. Jauni faili: %2. Aizstāti: %3. Jau aktuāli: %4."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "Faili atrodas direktorijā %1."},
+    {IDS_SUCCESS_COUNTS, "Jauni faili: %1. Aizstāti: %2. Jau aktuāli: %3."},
 };
 
 }  // namespace

@@ -90,10 +90,11 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_REASON_IO, "Urządzenie zgłosiło błąd wejścia/wyjścia."},
     {IDS_ERROR_REASON_OTHER, "Błąd systemowy %1."},
     {IDS_ERROR_TARGETSPACE, "Za mało wolnego miejsca na szablony w %1: potrzeba %2, dostępne %3."},
-    {IDS_SIZE_KB, "%1 KB"},
-    {IDS_SIZE_MB, "%1 MB"},
-    {IDS_SIZE_GB, "%1 GB"},
-    {IDS_SUCCESS_SUMMARY, "Pliki znajdują się w %1. Nowe pliki: %2. Zastąpione: %3. Już aktualne: %4."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "Pliki znajdują się w %1."},
+    {IDS_SUCCESS_COUNTS, "Nowe pliki: %1. Zastąpione: %2. Już aktualne: %3."},
 };
 
 }  // namespace

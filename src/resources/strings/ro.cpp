@@ -91,10 +91,11 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_REASON_IO, "Dispozitivul a semnalat o eroare de intrare/ieșire."},
     {IDS_ERROR_REASON_OTHER, "Eroare de sistem %1."},
     {IDS_ERROR_TARGETSPACE, "Spațiu liber insuficient pentru șabloane în %1: sunt necesari %2, sunt disponibili %3."},
-    {IDS_SIZE_KB, "%1 KB"},
-    {IDS_SIZE_MB, "%1 MB"},
-    {IDS_SIZE_GB, "%1 GB"},
-    {IDS_SUCCESS_SUMMARY, "Fișierele se află în %1. Fișiere noi: %2. Înlocuite: %3. Deja actualizate: %4."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "Fișierele se află în %1."},
+    {IDS_SUCCESS_COUNTS, "Fișiere noi: %1. Înlocuite: %2. Deja actualizate: %3."},
 };
 
 }  // namespace

@@ -95,10 +95,11 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_REASON_IO, "Устройство сообщило об ошибке ввода-вывода."},
     {IDS_ERROR_REASON_OTHER, "Системная ошибка %1."},
     {IDS_ERROR_TARGETSPACE, "Недостаточно свободного места для шаблонов в %1: требуется %2, доступно %3."},
-    {IDS_SIZE_KB, "%1 КБ"},
-    {IDS_SIZE_MB, "%1 МБ"},
-    {IDS_SIZE_GB, "%1 ГБ"},
-    {IDS_SUCCESS_SUMMARY, "Файлы находятся в %1. Новых файлов: %2. Заменено: %3. Уже актуальны: %4."},
+    {IDS_SIZE_KB, "%1\u00A0КБ"},
+    {IDS_SIZE_MB, "%1\u00A0МБ"},
+    {IDS_SIZE_GB, "%1\u00A0ГБ"},
+    {IDS_SUCCESS_WHERE, "Файлы находятся в %1."},
+    {IDS_SUCCESS_COUNTS, "Новых файлов: %1. Заменено: %2. Уже актуальны: %3."},
 };
 
 }  // namespace

@@ -86,10 +86,11 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_REASON_IO, "Enjam giriş/çykyş ýalňyşlygy barada habar berdi."},
     {IDS_ERROR_REASON_OTHER, "Ulgam ýalňyşlygy %1."},
     {IDS_ERROR_TARGETSPACE, "%1 katalogynda şablonlar üçin ýeterlik boş ýer ýok: %2 gerek, %3 elýeterli."},
-    {IDS_SIZE_KB, "%1 KB"},
-    {IDS_SIZE_MB, "%1 MB"},
-    {IDS_SIZE_GB, "%1 GB"},
-    {IDS_SUCCESS_SUMMARY, "Faýllar şu ýerde: %1. Täze faýllar: %2. Çalşyrylan: %3. Eýýäm täzelenen: %4."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "Faýllar şu ýerde: %1."},
+    {IDS_SUCCESS_COUNTS, "Täze faýllar: %1. Çalşyrylan: %2. Eýýäm täzelenen: %3."},
 };
 
 }  // namespace

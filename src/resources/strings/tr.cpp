@@ -85,10 +85,11 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_REASON_IO, "Aygıt bir giriş/çıkış hatası bildirdi."},
     {IDS_ERROR_REASON_OTHER, "Sistem hatası %1."},
     {IDS_ERROR_TARGETSPACE, "%1 içinde şablonlar için yeterli boş alan yok: %2 gerekli, %3 kullanılabilir."},
-    {IDS_SIZE_KB, "%1 KB"},
-    {IDS_SIZE_MB, "%1 MB"},
-    {IDS_SIZE_GB, "%1 GB"},
-    {IDS_SUCCESS_SUMMARY, "Dosyalar şurada: %1. Yeni dosyalar: %2. Değiştirilen: %3. Zaten güncel: %4."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "Dosyalar şurada: %1."},
+    {IDS_SUCCESS_COUNTS, "Yeni dosyalar: %1. Değiştirilen: %2. Zaten güncel: %3."},
 };
 
 }  // namespace

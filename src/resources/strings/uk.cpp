@@ -95,10 +95,11 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_REASON_IO, "Пристрій повідомив про помилку введення-виведення."},
     {IDS_ERROR_REASON_OTHER, "Системна помилка %1."},
     {IDS_ERROR_TARGETSPACE, "Недостатньо вільного місця для шаблонів у %1: потрібно %2, доступно %3."},
-    {IDS_SIZE_KB, "%1 КБ"},
-    {IDS_SIZE_MB, "%1 МБ"},
-    {IDS_SIZE_GB, "%1 ГБ"},
-    {IDS_SUCCESS_SUMMARY, "Файли знаходяться в %1. Нових файлів: %2. Замінено: %3. Уже актуальні: %4."},
+    {IDS_SIZE_KB, "%1\u00A0КБ"},
+    {IDS_SIZE_MB, "%1\u00A0МБ"},
+    {IDS_SIZE_GB, "%1\u00A0ГБ"},
+    {IDS_SUCCESS_WHERE, "Файли знаходяться в %1."},
+    {IDS_SUCCESS_COUNTS, "Нових файлів: %1. Замінено: %2. Уже актуальні: %3."},
 };
 
 }  // namespace

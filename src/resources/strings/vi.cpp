@@ -91,10 +91,11 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_REASON_IO, "Thiết bị đã báo lỗi vào/ra."},
     {IDS_ERROR_REASON_OTHER, "Lỗi hệ thống %1."},
     {IDS_ERROR_TARGETSPACE, "Không đủ dung lượng trống cho các mẫu trong %1: cần %2, còn trống %3."},
-    {IDS_SIZE_KB, "%1 KB"},
-    {IDS_SIZE_MB, "%1 MB"},
-    {IDS_SIZE_GB, "%1 GB"},
-    {IDS_SUCCESS_SUMMARY, "Các tệp nằm trong %1. Tệp mới: %2. Đã thay thế: %3. Đã cập nhật sẵn: %4."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "Các tệp nằm trong %1."},
+    {IDS_SUCCESS_COUNTS, "Tệp mới: %1. Đã thay thế: %2. Đã cập nhật sẵn: %3."},
 };
 
 }  // namespace

@@ -72,10 +72,11 @@ constexpr TextPair kTexts[] = {
     {IDS_ERROR_REASON_IO, "设备报告了输入/输出错误。"},
     {IDS_ERROR_REASON_OTHER, "系统错误 %1。"},
     {IDS_ERROR_TARGETSPACE, "%1 中没有足够的可用空间来存放模板：需要 %2，可用 %3。"},
-    {IDS_SIZE_KB, "%1 KB"},
-    {IDS_SIZE_MB, "%1 MB"},
-    {IDS_SIZE_GB, "%1 GB"},
-    {IDS_SUCCESS_SUMMARY, "文件位于 %1。新文件：%2。已替换：%3。已是最新：%4。"},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "文件位于 %1。"},
+    {IDS_SUCCESS_COUNTS, "新文件：%1。已替换：%2。已是最新：%3。"},
 };
 
 }  // namespace
