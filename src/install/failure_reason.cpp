@@ -54,9 +54,8 @@ WideString FailureDetail(const WideString& path, int systemError) {
   return detail;
 }
 
-WideString FailureBoxText(const ProgressStatus& status, const WideString& path, int systemError) {
+WideString FailureBoxText(const ProgressStatus& status, const WideString& detail) {
   WideString text = status.text;
-  const WideString detail = FailureDetail(path, systemError);
   if (!detail.empty()) text += u"\n" + detail;
   return text;
 }

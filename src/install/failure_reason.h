@@ -26,8 +26,7 @@ namespace veskp8 {
 [[nodiscard]] WideString FailureDetail(const WideString& path, int systemError);
 
 // The error box's text: `status`'s own text (IDS_INSTALL_ERROR, "Installation
-// error", for a plain failure), then the detail.
-[[nodiscard]] WideString FailureBoxText(const ProgressStatus& status, const WideString& path,
-                                        int systemError);
+// error", for a plain failure), then `detail` (FailureDetail) below it.
+[[nodiscard]] WideString FailureBoxText(const ProgressStatus& status, const WideString& detail);
 
 }  // namespace veskp8

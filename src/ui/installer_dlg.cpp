@@ -298,7 +298,7 @@ void CInstallerDlg::RunInstallation() {
           report.failedDestination.empty() ? m_sequence.targetDirectory() : report.failedDestination,
           report.failedError);
     }
-    ShowMessageBox(this, detail.empty() ? m_outcome.text : m_outcome.text + u"\n" + detail,
+    ShowMessageBox(this, detail.empty() ? m_outcome.text : FailureBoxText(m_outcome, detail),
                    kMessageErrorOk);
     const WideString page = FailurePageText(m_outcome);
     ShowErrorPage(detail.empty() ? page : page + u"\n\n" + detail);

@@ -50,7 +50,7 @@ TEST(FailureReason, EveryErrorHasASentence) {
   EXPECT_EQ(FailureDetail(u"/t/a", 0), WideString(u"/t/a"));
   ProgressStatus status;
   status.text = u"Installation error";
-  EXPECT_EQ(FailureBoxText(status, u"/t/a", EACCES),
+  EXPECT_EQ(FailureBoxText(status, FailureDetail(u"/t/a", EACCES)),
             WideString(u"Installation error\n/t/a\nPermission denied."));
 }
 
