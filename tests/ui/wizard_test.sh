@@ -1008,7 +1008,6 @@ case $scenario in
     mount -o remount,ro "$scratch/ro" || fail "cannot make the tmpfs read-only"
     mount -t tmpfs -o size=1m tmpfs "$scratch/small" || fail "cannot mount a small tmpfs"
     echo "$scratch/small" >>"$scratch/mounts"
-    start_x
     descs=(--desc en "Trade Management" "Vesk Software" "" --desc de "Handelsverwaltung" "Vesk Software" ""
       --desc ru "Управление торговлей" "Веск Софт" "")
     default_tree
@@ -1023,6 +1022,7 @@ case $scenario in
     rm "$scratch/tree/Trade/random.bin"
     make_kit "$scratch/tree" "${descs[@]}"
     mv "$app/veskp8.efd" "$scratch/small.efd"
+    start_x
     for lang in en de ru; do
       case $lang in
         en) title=$TITLE_EN suffix= ;;
