@@ -779,9 +779,12 @@ case $scenario in
     # reached with Alt-Tab from another window.
     command -v xfwm4 >/dev/null && command -v dbus-run-session >/dev/null || skip "no xfwm4"
     start_x
-    dbus-run-session -- xfwm4 --compositor=off >/dev/null 2>&1 &
-    wm_pid=$!
+    # xfwm4 needs a session bus for its settings. The cleanup ends xfwm4
+    # itself: dbus-run-session then ends and takes its bus daemon with it.
+    dbus-run-session -- sh -c 'xfwm4 --compositor=off & echo $! >"$1"; wait' sh "$scratch/xfwm4.pid" \
+      >/dev/null 2>&1 &
     for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
+    wm_pid=$(cat "$scratch/xfwm4.pid")
     default_tree
     xmessage -name other other &
     other_pid=$!
