@@ -29,7 +29,7 @@ constexpr char kUsage[] =
     "              for this run; the kit must then carry a valid signature\n"
     "              veskp8.efd.minisig by a trusted key\n"
     "  -LCODE      language of the texts: hy az bg zh en fr ka de el hu it kk lv\n"
-    "              lt pl ro ru es tr uk vi ar tk; no S or L option after it counts\n"
+    "              lt pl ro ru es tr uk vi ar tk (the first -L counts)\n"
     "  --dry-run   with -Q: make every check and tell what the installation would\n"
     "              change (lines \"new PATH\", \"replace PATH\", then the summary),\n"
     "              changing nothing: no directory, journal, lock or registration\n"
@@ -41,7 +41,8 @@ constexpr char kUsage[] =
     "              tell what it would replace\n"
     "  --help      print this text and exit\n"
     "  --version   print the version and exit\n"
-    "An argument that starts with / is an option: write -D/srv/t, not -D /srv/t.\n"
+    "Every option counts wherever it stands. An argument that starts with / is an\n"
+    "option: write -D/srv/t, not -D /srv/t.\n"
     "\n"
     "Exit status with -Q:\n"
     "  0   installed, or everything was already up to date\n"
@@ -49,7 +50,8 @@ constexpr char kUsage[] =
     "  3   kit damaged or not meant for this installer\n"
     "  4   not enough free space in the temporary directory\n"
     "  5   no usable template directory\n"
-    "  6   installation failed; the template directory is as it was\n"
+    "  6   installation failed, or the files do not fit the template directory;\n"
+    "      the template directory is as it was\n"
     "  7   installation failed and the template directory could not be fully\n"
     "      restored (the backup is kept; its path on standard error)\n"
     "  8   another installation into that directory is in progress\n"
@@ -93,6 +95,7 @@ StartupRecord ScanCommandLine(int argc, char** argv, const EnvironmentLocale& en
   }
   record.m_languageCode = u"en";
 
+  bool languageSeen = false;
   for (int i = first; i < argc; ++i) {
     const char* argument = argv[i];
     if (!IsOption(argument)) {
@@ -100,13 +103,17 @@ StartupRecord ScanCommandLine(int argc, char** argv, const EnvironmentLocale& en
     }
     const char letter = argument[1];
     if (letter == 'L' || letter == 'l') {
+      // The first L option decides, found or not; the scan goes on, so that
+      // every other option counts wherever it stands ("-Lfr -S" is silent).
+      if (languageSeen) continue;
+      languageSeen = true;
       const char* code = argument + 2;
       const int index = FindLanguageByCode(code);
       if (index != kNoLanguage) {
         record.m_languageIndex = index;
         record.m_languageCode = LocaleToWide(code);
       }
-      break;
+      continue;
     }
     if (letter == 'S' || letter == 's') {
       record.m_silent = true;

@@ -58,7 +58,9 @@ using EnvironmentLocale = std::function<const char*()>;
 // - Options begin with '-' or '/'; the letter after it decides:
 //   L or l: the rest of the argument, whole, is looked up as a language code
 //     (exact match); found, it chooses the language and becomes
-//     m_languageCode. Found or not, the scan ends with this argument.
+//     m_languageCode. Only the first L option counts, found or not; the
+//     scan goes on after it, so every option counts wherever it stands
+//     ("-Lde -S" is silent).
 //   S or s: m_silent (anything after the letter is ignored).
 //   Other letters, a lone '-' or '/', and non-options are skipped.
 // - When no -L option chose a language, `environmentLocale` is called exactly
@@ -70,8 +72,7 @@ using EnvironmentLocale = std::function<const char*()>;
 // Never fails. m_windowTitle stays empty.
 StartupRecord ScanCommandLine(int argc, char** argv, const EnvironmentLocale& environmentLocale);
 
-// The pass for the unattended mode, over every argument from argv[1] on (it
-// does not stop at an L option, so "-Lde -Q" is quiet too):
+// The pass for the unattended mode, over every argument from argv[1] on:
 // - Q or q after '-' or '/' (anything after the letter is ignored):
 //   m_quiet, and m_silent with it.
 // - D or d after '-' or '/': the rest of the same argument is the template

@@ -60,16 +60,22 @@ ResultCode InstallEngine::RunJob(ProgressChannel& channel) {
 
 ResultCode InstallEngine::Install(KitArchive& kit, const WideString& target, int& percent) {
   percent = 0;
+  errno = 0;
   ResultCode code = m_transaction.Begin(target);
   if (code != kOk) {
-    return code;
+    return Failed(code);
   }
   const std::vector<KitEntry>& entries = kit.entries();
   const std::size_t count = entries.size();
+  std::vector<std::uint32_t> sizes;
+  sizes.reserve(count);
+  for (const KitEntry& entry : entries) sizes.push_back(entry.dataSize);
+  m_meter = ProgressMeter(sizes);
   const WideString backslash(u"\\");
   const WideString slash(u"/");
   for (std::size_t index = 0; index < count; ++index) {
-    percent = static_cast<int>(static_cast<std::uint64_t>(index) * 100 / count);
+    m_meter.StartEntry(index);
+    percent = m_meter.Percent();
     WideString name = entries[index].name;
     ReplaceAll(name, backslash, slash);
     const WideString destination = target + name;
@@ -88,10 +94,11 @@ ResultCode InstallEngine::Install(KitArchive& kit, const WideString& target, int
   }
   code = Step(InstallStep::kCommit, count, target);
   if (code == kOk) {
+    errno = 0;
     code = MakeWrittenFilesDurable();
   }
   if (code != kOk) {
-    return code;
+    return Failed(code);
   }
   m_transaction.Commit();
   return kOk;
@@ -122,6 +129,7 @@ ResultCode InstallEngine::InstallEntry(KitArchive& kit, std::size_t index,
   if (code != kOk) {
     return code;
   }
+  errno = 0;  // what fails below keeps its own reason
   // Only files are ever replaced; what stands at the destination is decided
   // with lstat, never by whether it can be opened (up_to_date.h).
   bool existed = false;
@@ -134,8 +142,18 @@ ResultCode InstallEngine::InstallEntry(KitArchive& kit, std::size_t index,
     case DestinationVerdict::kUpToDate:
       ++m_counts.unchanged;
       return kOk;  // skipped: no backup, no write, no cancel test
-    case DestinationVerdict::kInTheWay:
-      return kErrInvalidParameter;
+    case DestinationVerdict::kInTheWay: {
+      // The reason the user is told: what stands there.
+      const int lookError = errno;
+      switch (QueryPathKind(destination)) {
+        case PathKind::kDirectory:
+          return Failed(kErrInvalidParameter, EISDIR);
+        case PathKind::kOther:
+          return Failed(kErrInvalidParameter, EEXIST);
+        default:
+          return Failed(kErrInvalidParameter, lookError);
+      }
+    }
   }
   if (existed) {
     code = Step(InstallStep::kBackup, index, destination);
@@ -146,8 +164,9 @@ ResultCode InstallEngine::InstallEntry(KitArchive& kit, std::size_t index,
     if (code != kOk) {
       // An existing file is never overwritten without its backup. One that
       // vanished since the test left nothing to move: it counts as absent.
+      const int moveError = errno;
       if (QueryPathKind(destination) != PathKind::kMissing) {
-        return code;
+        return Failed(code, moveError);
       }
       existed = false;
     }
@@ -160,7 +179,7 @@ ResultCode InstallEngine::InstallEntry(KitArchive& kit, std::size_t index,
   if (lastSlash != WideString::npos && lastSlash != 0) {
     code = m_transaction.EnsureDirectory(destination.substr(0, lastSlash));
     if (code != kOk) {
-      return code;
+      return Failed(code);
     }
   }
   code = Step(InstallStep::kWrite, index, destination);
@@ -185,9 +204,10 @@ ResultCode InstallEngine::WriteEntry(KitArchive& kit, std::size_t index,
   ResultCode code = m_transaction.CreateFile(destination, entry.dataSize,
                                              TicksToUnixSeconds(entry.modificationTime), file);
   if (code != kOk) {
-    return code;
+    return Failed(code);
   }
   auto fail = [&](ResultCode failure) {
+    (void)Failed(failure);  // before the close can change errno
     (void)CloseFile(file);
     return failure;
   };
@@ -207,6 +227,7 @@ ResultCode InstallEngine::WriteEntry(KitArchive& kit, std::size_t index,
       return fail(code);
     }
     if (got == 0) {
+      errno = 0;  // no system error: the image is damaged
       return fail(kErrInvalidData);  // the image ends before the entry's data
     }
     const std::size_t n = std::min<std::size_t>(got, remaining);
@@ -216,7 +237,13 @@ ResultCode InstallEngine::WriteEntry(KitArchive& kit, std::size_t index,
     if (code != kOk) {
       return fail(code);
     }
-    if (remaining != 0 && Stopped()) {
+    const int before = m_meter.Percent();
+    m_meter.AddBytes(n);
+    if (remaining != 0 && m_meter.Percent() != before) {
+      m_channel->Post(kOk, destination, m_meter.Percent());
+    }
+    if (remaining != 0 && (Stopped() || m_channel->IsCancelRequested())) {
+      errno = 0;
       return fail(kErrCancelled);  // the rollback removes or restores the file
     }
   }
@@ -225,11 +252,13 @@ ResultCode InstallEngine::WriteEntry(KitArchive& kit, std::size_t index,
   if (code != kOk) {
     return fail(code);
   }
+  errno = 0;
   if (m_options.journal != nullptr) {
     m_options.journal->NoteFileWritten(destination, file);
   }
   RememberFileSystemOf(file, m_transaction.record().back().identity.device);
-  return CloseFile(file);
+  code = CloseFile(file);
+  return code != kOk ? Failed(code) : kOk;
 }
 
 void InstallEngine::RememberFileSystemOf(int fd, std::uint64_t fileDevice) {
@@ -282,6 +311,11 @@ void InstallEngine::Pause() const {
     std::this_thread::sleep_for(
         std::chrono::milliseconds(std::min(kStepMs, m_options.pauseMilliseconds - waited)));
   }
+}
+
+ResultCode InstallEngine::Failed(ResultCode code, int systemError) {
+  if (m_failedError == 0) m_failedError = systemError != 0 ? systemError : errno;
+  return code;
 }
 
 ResultCode InstallEngine::ReportError(ResultCode code, int percent) {

@@ -7,10 +7,12 @@
 //    the transaction (backup directory "p8stp<n>" under the temporary
 //    directory);
 //  - for each entry i of N, in table order: posts (0, T + name with "\" turned
-//    into "/", i * 100 / N); leaves a destination alone that is up to date
-//    (up_to_date.h: a file at least as new as the entry at the precision
-//    written and kept, or, with UpToDateTest::kContent, holding the entry's
-//    bytes);
+//    into "/", percent) with the percent of the work before it, by bytes and
+//    entries together (progress_meter.h; i * 100 / N for entries of equal
+//    size), and posts the same with a higher percent while a large entry is
+//    copied; leaves a destination alone that is up to date (up_to_date.h: a
+//    file at least as new as the entry at the precision written and kept, or,
+//    with UpToDateTest::kContent, holding the entry's bytes);
 //    refuses a destination that is a directory or a special file (lstat, links
 //    not followed); moves an existing file or symbolic link into the backup
 //    directory, and fails when that move fails (an existing file is never
@@ -72,6 +74,7 @@
 
 #include "install/install_transaction.h"
 #include "install/up_to_date.h"
+#include "install/progress_meter.h"
 #include "install/fs/stop_signals.h"
 #include "text/result_code.h"
 #include "text/wide_string.h"
@@ -150,6 +153,10 @@ class InstallEngine {
   // The destination of the entry whose installation failed; empty when the run
   // succeeded or failed outside an entry (beginning, durability pass, commit).
   const WideString& failedDestination() const noexcept { return m_failedDestination; }
+  // The system's error number (errno) of the call that failed the run, 0
+  // when none is known (a damaged image, a cancellation). A directory or a
+  // special file standing at an entry's destination gives EISDIR or EEXIST.
+  int failedError() const noexcept { return m_failedError; }
 
  private:
   [[nodiscard]] ResultCode Install(KitArchive& kit, const WideString& target, int& percent);
@@ -167,6 +174,9 @@ class InstallEngine {
   [[nodiscard]] ResultCode MakeWrittenFilesDurable();
   void CloseSyncTargets();
   ResultCode ReportError(ResultCode code, int percent);
+  // Keeps errno (or `systemError` when given) as the run's failure reason,
+  // unless one is kept already; returns `code`.
+  ResultCode Failed(ResultCode code, int systemError = 0);
 
   InstallJobOptions m_options;
   InstallTransaction m_transaction;
@@ -174,6 +184,10 @@ class InstallEngine {
   InstallCounts m_counts;
   DestinationJudge m_judge;
   WideString m_failedDestination;
+  int m_failedError = 0;
+  // Percent by bytes and entries (progress_meter.h); besides the post before
+  // each entry, a large entry posts its percent while it is copied.
+  ProgressMeter m_meter;
   // One open descriptor per file system written to, for the durability pass
   // (syncfs) before the commit; m_syncFailed when one could not be noted.
   std::vector<std::pair<unsigned long, int>> m_syncTargets;

@@ -29,8 +29,8 @@
 // Threads. Every operation may be called from any thread; the roles are:
 // Start and ReadStatus on the user interface thread, ReadJob,
 // IsCancelRequested and Post on the worker, SetCancel on whoever wants the
-// running job to stop (no part of the installer dialog uses it: Cancel while
-// copying only sets the worker's stop flag).
+// running job to stop (the wizard's Cancel while copying, once the user has
+// confirmed it; the job then stops after its current 1 MiB block).
 #pragma once
 
 #include <semaphore.h>

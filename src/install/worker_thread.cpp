@@ -66,6 +66,7 @@ void* WorkerThread::ThreadMain(void* record) {
     report.result = engine.RunJob(*self->m_channel);
     report.counts = engine.counts();
     report.failedDestination = engine.failedDestination();
+    report.failedError = engine.failedError();
     report.restoredCompletely = engine.transaction().restoredCompletely();
     if (!report.restoredCompletely) report.keptBackup = engine.transaction().backupDirectory();
   } catch (...) {

@@ -38,6 +38,7 @@ struct InstallReport {
   ResultCode result = kErrCancelled;  // the job's result
   InstallCounts counts;               // what the run wrote and left alone
   WideString failedDestination;       // the entry the run failed on, if any
+  int failedError = 0;                // errno of the failing call, 0 when not known
   bool restoredCompletely = true;     // false: the rollback left backups behind ...
   WideString keptBackup;              // ... in this directory (ends in "/")
 };

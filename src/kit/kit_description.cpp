@@ -17,9 +17,17 @@ const KitDescription* FindLanguage(const std::vector<KitDescription>& descriptio
 
 void LookupProductAndVendor(const std::vector<KitDescription>& descriptions,
                             const WideString& language, WideString& product, WideString& vendor) {
-  const KitDescription* d = FindLanguage(descriptions, language);
-  product = d != nullptr ? d->product : WideString();
-  vendor = d != nullptr ? d->vendor : WideString();
+  // In this order, each name from the first of them that has it.
+  const KitDescription* candidates[] = {
+      FindLanguage(descriptions, language), FindLanguage(descriptions, WideString(u"en")),
+      descriptions.empty() ? nullptr : &descriptions.front()};
+  product = WideString();
+  vendor = WideString();
+  for (const KitDescription* d : candidates) {
+    if (d == nullptr) continue;
+    if (product.empty()) product = d->product;
+    if (vendor.empty()) vendor = d->vendor;
+  }
 }
 
 WideString LookupDescriptionDocument(const std::vector<KitDescription>& descriptions,

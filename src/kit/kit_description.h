@@ -24,9 +24,11 @@ struct KitDescription {
   WideString document;
 };
 
-// Product and vendor of the first record whose language equals `language`
-// (case-insensitive). Both outputs become empty when no record matches; there
-// is no fallback to another language.
+// Product and vendor, each from the first of these records that names it:
+// the first record whose language equals `language` (case-insensitive), the
+// first "en" record, the first record. So a kit described in a few languages
+// shows its own names in every other language, the English ones where it
+// has them. An output is empty only when none of them names it.
 void LookupProductAndVendor(const std::vector<KitDescription>& descriptions,
                             const WideString& language, WideString& product, WideString& vendor);
 

@@ -88,6 +88,30 @@ inline constexpr char IDS_USAGE_NEEDQUIET[] = "IDS_USAGE_NEEDQUIET";
 inline constexpr char IDS_USAGE_CONFLICT[] = "IDS_USAGE_CONFLICT";
 // The wizard or -S on a machine without GTK 2 (one line on standard error).
 inline constexpr char IDS_NO_GTK[] = "IDS_NO_GTK";
+// Wizard mends: a full path asked for; the reason of a failure (the system's
+// error, "%1" the number for one without its own text); free space of the
+// template directory's file system ("%1" the directory, "%2" and "%3" sizes
+// made with IDS_SIZE_*, "%1" the number); what the success page reports
+// (where: "%1" the directory; counts: "%1" new, "%2" replaced, "%3" up-to-date
+// files).
+inline constexpr char IDS_FULL_PATH_REQUIRED[] = "IDS_FULL_PATH_REQUIRED";
+inline constexpr char IDS_ERROR_REASON_ACCESS[] = "IDS_ERROR_REASON_ACCESS";
+inline constexpr char IDS_ERROR_REASON_NOSPACE[] = "IDS_ERROR_REASON_NOSPACE";
+inline constexpr char IDS_ERROR_REASON_QUOTA[] = "IDS_ERROR_REASON_QUOTA";
+inline constexpr char IDS_ERROR_REASON_READONLY[] = "IDS_ERROR_REASON_READONLY";
+inline constexpr char IDS_ERROR_REASON_ISDIR[] = "IDS_ERROR_REASON_ISDIR";
+inline constexpr char IDS_ERROR_REASON_EXISTS[] = "IDS_ERROR_REASON_EXISTS";
+inline constexpr char IDS_ERROR_REASON_NOTDIR[] = "IDS_ERROR_REASON_NOTDIR";
+inline constexpr char IDS_ERROR_REASON_NOTFOUND[] = "IDS_ERROR_REASON_NOTFOUND";
+inline constexpr char IDS_ERROR_REASON_NAMETOOLONG[] = "IDS_ERROR_REASON_NAMETOOLONG";
+inline constexpr char IDS_ERROR_REASON_IO[] = "IDS_ERROR_REASON_IO";
+inline constexpr char IDS_ERROR_REASON_OTHER[] = "IDS_ERROR_REASON_OTHER";
+inline constexpr char IDS_ERROR_TARGETSPACE[] = "IDS_ERROR_TARGETSPACE";
+inline constexpr char IDS_SIZE_KB[] = "IDS_SIZE_KB";
+inline constexpr char IDS_SIZE_MB[] = "IDS_SIZE_MB";
+inline constexpr char IDS_SIZE_GB[] = "IDS_SIZE_GB";
+inline constexpr char IDS_SUCCESS_WHERE[] = "IDS_SUCCESS_WHERE";
+inline constexpr char IDS_SUCCESS_COUNTS[] = "IDS_SUCCESS_COUNTS";
 
 // clang-format off
 inline constexpr auto kResourceIdentifiers = std::to_array<const char*>({
@@ -114,6 +138,25 @@ inline constexpr auto kResourceIdentifiers = std::to_array<const char*>({
     IDS_USAGE_UNKNOWN, IDS_USAGE_NEEDQUIET, IDS_USAGE_CONFLICT,
     // No GTK 2 on this machine
     IDS_NO_GTK,
+    // Wizard mends
+    IDS_FULL_PATH_REQUIRED,
+    IDS_ERROR_REASON_ACCESS,
+    IDS_ERROR_REASON_NOSPACE,
+    IDS_ERROR_REASON_QUOTA,
+    IDS_ERROR_REASON_READONLY,
+    IDS_ERROR_REASON_ISDIR,
+    IDS_ERROR_REASON_EXISTS,
+    IDS_ERROR_REASON_NOTDIR,
+    IDS_ERROR_REASON_NOTFOUND,
+    IDS_ERROR_REASON_NAMETOOLONG,
+    IDS_ERROR_REASON_IO,
+    IDS_ERROR_REASON_OTHER,
+    IDS_ERROR_TARGETSPACE,
+    IDS_SIZE_KB,
+    IDS_SIZE_MB,
+    IDS_SIZE_GB,
+    IDS_SUCCESS_WHERE,
+    IDS_SUCCESS_COUNTS,
 });
 // clang-format on
 

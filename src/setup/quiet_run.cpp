@@ -1,9 +1,11 @@
 #include "setup/quiet_run.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "install/failure_reason.h"
 #include "install/install_outcome.h"
 #include "install/install_plan.h"
 #include "install/up_to_date.h"
@@ -11,6 +13,7 @@
 #include "install/fs/stop_signals.h"
 #include "resources/resource_table.h"
 #include "setup/setup_sequence.h"
+#include "setup/target_space.h"
 #include "text/conversion.h"
 #include "text/string_ops.h"
 
@@ -60,16 +63,15 @@ NarrowString RecoveryLine(const RecoveryNotice& notice) {
   return WideToLocale(english);
 }
 
-// A composed text for a line on the console, in the locale's encoding; when
-// that cannot write it, composed again in English (as ConsoleText does). Only
-// before the worker exists: the language changes for the one text.
-template <class Compose>
-NarrowString ConsoleLine(const Compose& compose) {
+// A composed text for the console: `make` in the UI language, or in English
+// when the locale's encoding cannot write that (as ConsoleText does). Only
+// while no other thread looks texts up (before the worker, or after it).
+NarrowString ConsoleLine(const std::function<WideString()>& make) {
   NarrowString local;
-  if (WideToLocaleChecked(compose(), local)) return local;
+  if (WideToLocaleChecked(make(), local)) return local;
   const int language = GetCurrentLanguage();
   SetCurrentLanguage(kEnglishLanguage);
-  const WideString english = compose();
+  const WideString english = make();
   SetCurrentLanguage(language);
   return WideToLocale(english);
 }
@@ -140,8 +142,16 @@ int ReportFailedInstall(std::FILE* err, const InstallReport& report, const WideS
   } else if (status == kExitBusy) {
     ReportFailure(err, ConsoleText(IDS_INSTALL_BUSY), target);
   } else {
-    ReportFailure(err, ConsoleText(IDS_INSTALL_ERROR),
-                  report.failedDestination.empty() ? target : report.failedDestination);
+    // The path, then why it failed: "Installation error PATH: reason".
+    const WideString& path = report.failedDestination.empty() ? target : report.failedDestination;
+    NarrowString line = ConsoleText(IDS_INSTALL_ERROR);
+    line += " ";
+    line += WideToLocale(path);
+    if (report.failedError != 0) {
+      line += ": ";
+      line += ConsoleLine([&] { return FailureReasonText(report.failedError); });
+    }
+    ReportFailure(err, line, WideString());
   }
   return status;
 }
@@ -253,10 +263,17 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err) {
     return kExitNoTarget;
   }
   sequence.SetTargetDirectory(target);
+  if (request.action == QuietAction::kVerify) return Verify(sequence, target, out);
+  // Refused before anything is written when the files cannot fit (a dry run
+  // predicts it).
+  const TargetSpace space = MeasureTargetSpace(sequence.kit(), target);
+  if (!space.fits()) {
+    ReportFailure(err, ConsoleLine([&] { return TargetSpaceMessage(space, target); }), WideString());
+    return kExitInstallFailed;
+  }
   if (request.action == QuietAction::kDryRun) {
     return DryRun(sequence, target, request.repair, out, err);
   }
-  if (request.action == QuietAction::kVerify) return Verify(sequence, target, out);
 
   InstallJobOptions options;
   options.pauseMilliseconds = 0;  // nobody reads a final status on a page

@@ -10,7 +10,9 @@
 //    4  not enough free space in the temporary directory
 //    5  no usable template directory (empty, relative, holding "://" or a
 //       line end)
-//    6  installation failed; the template directory is as it was
+//    6  installation failed, or the files cannot fit in the template
+//       directory's file system (refused before anything is written); the
+//       template directory is as it was
 //    7  installation failed and the template directory could not be fully
 //       restored; the backup directory with the originals is kept
 //    8  another installation into that directory is in progress
@@ -36,7 +38,10 @@
 // joined. Each failure is one line on `err`, its text in the UI language
 // followed by the path concerned when there is one (the kit, the temporary
 // directory, the refused value, the entry's destination, the kept backup
-// directory, the launcher file). A system trusted-key file set aside as
+// directory, the launcher file). A failed installation's line also says why,
+// in the system's words translated: "Installation error PATH: reason"; a lack
+// of room in the template directory's file system is one line with both
+// sizes (setup/target_space.h). A system trusted-key file set aside as
 // unsafe is one line on `err` before the checks (the run goes on without it).
 // On 0 and 9 one line on `out`, untranslated, for scripts, the last line there:
 //   "new=N replaced=N unchanged=N registered=yes|no changed=yes|no signed=KEYID|no target=DIR"

@@ -1,6 +1,7 @@
 // DirSelectPage: the template-directory page. The page image, a prompt, the
 // caption "Template directory:", an entry of 280 x 30 at (170, 275) and a
-// "..." button at (460, 275) that opens a folder chooser.
+// "..." button at (460, 275) that opens a folder chooser. Enter in the entry
+// is Next.
 //
 // Widget list order: image, prompt, caption, entry, browse button.
 // Ownership and threads as for WizardDialogPage (wizard_dialog_page.h).
@@ -19,8 +20,9 @@ class DirSelectPage final : public WizardDialogPage {
  public:
   DirSelectPage(GtkWidget* container, GdkPixbuf* image);
 
-  // Does nothing.
-  void Activate() override {}
+  // Puts the focus into the entry with its text selected (Enter there
+  // presses the window's default button, Next).
+  void Activate() override;
 
   // The entry's text as a wide string (empty for an empty entry). While the
   // entry still shows what SetEntryText put there, that exact text, also
@@ -31,7 +33,10 @@ class DirSelectPage final : public WizardDialogPage {
   void SetEntryText(const WideString& text);
 
   // The browse button's "clicked" handler (`page` is the DirSelectPage; does
-  // nothing when null): a modal folder chooser; on Open the chosen folder
+  // nothing when null): a modal folder chooser, titled with the directory
+  // label's text (without its colon), transient for the button's window, and
+  // open at the entry's directory or its nearest existing parent ("~" is the
+  // home directory; a relative text leaves GTK's default); on Open the chosen folder
   // (its on-disk name, decoded with the locale like every path) replaces the
   // entry's text as SetEntryText does; on Cancel the entry is unchanged.
   static void OnBrowse(GtkWidget* button, gpointer page);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+#include "install/failure_reason.h"
 #include "install/fs/file_finder.h"
 #include "install/install_outcome.h"
 #include "install/fs/process.h"
@@ -15,6 +16,9 @@
 #include "kit/kit_description.h"
 #include "resources/images/images.h"
 #include "resources/resource_table.h"
+#include "setup/success_summary.h"
+#include "setup/target_path.h"
+#include "setup/target_space.h"
 #include "text/conversion.h"
 #include "text/string_ops.h"
 #include "text/utf8.h"
@@ -151,7 +155,10 @@ void CInstallerDlg::BuildWindow() {
       GTK_WINDOW(m_window), m_window, &geometry,
       static_cast<GdkWindowHints>(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE | GDK_HINT_BASE_SIZE));
   gtk_window_set_modal(GTK_WINDOW(m_window), TRUE);
-  gtk_window_set_type_hint(GTK_WINDOW(m_window), GDK_WINDOW_TYPE_HINT_MENU);
+  // A dialog: window managers list it in the taskbar and the Alt-Tab list
+  // and give it its frame (the menu hint, which GTK took over from an older
+  // toolkit's port, hides it from both under openbox and xfwm4).
+  gtk_window_set_type_hint(GTK_WINDOW(m_window), GDK_WINDOW_TYPE_HINT_DIALOG);
 
   m_icon = gdk_pixbuf_new_from_xpm_data(const_cast<const char**>(kInstallerIconXpm));
   gtk_window_set_icon(GTK_WINDOW(m_window), m_icon);
@@ -227,10 +234,26 @@ void CInstallerDlg::RunInstallation() {
     m_progressPage = std::make_unique<ProgressPage>(m_fixed, m_width - 20);
 
   // An empty target would install relative to the current directory, without
-  // a backup, and register an empty entry.
-  if (m_sequence.targetDirectory().empty()) {
-    ShowMessageBox(this, LoadResourceString(IDS_ERROR_NOTARGET), kMessageErrorOk);
+  // a backup, and register an empty entry; a relative one (a -D value in a
+  // silent run) would mean nothing to the launcher.
+  const TargetPath target = InterpretTargetPath(m_sequence.targetDirectory(), HomeDirectory());
+  if (target.kind != TargetPath::Kind::kAbsolute) {
+    ShowMessageBox(this,
+                   LoadResourceString(target.kind == TargetPath::Kind::kEmpty
+                                          ? IDS_ERROR_NOTARGET
+                                          : IDS_FULL_PATH_REQUIRED),
+                   kMessageErrorOk);
     ShowErrorPage();
+    return;
+  }
+  m_sequence.SetTargetDirectory(target.path);
+  // Refused before anything is written when the files cannot fit: the
+  // directory page stays for another choice (a silent run ends on the error
+  // page).
+  const TargetSpace space = MeasureTargetSpace(m_sequence.kit(), target.path);
+  if (!space.fits()) {
+    ShowMessageBox(this, TargetSpaceMessage(space, target.path), kMessageErrorOk);
+    if (m_silent || m_state != PageDirectory) ShowErrorPage();
     return;
   }
 
@@ -240,7 +263,11 @@ void CInstallerDlg::RunInstallation() {
   m_state = PageCopying;
 
   if (StopRequested()) EndAfterStop(false);
-  if (!m_sequence.StartInstallation()) {
+  InstallJobOptions options;
+  // The final status is read at once (the success page follows it); the
+  // pause would only hold the worker up.
+  options.pauseMilliseconds = 0;
+  if (!m_sequence.StartInstallation(std::move(options))) {
     ShowMessageBox(this, LoadResourceString(IDS_INSTALL_ERROR), kMessageErrorOk);
     ShowErrorPage();
     return;
@@ -260,13 +287,30 @@ void CInstallerDlg::RunInstallation() {
   g_main_loop_unref(m_copyLoop);
   m_copyLoop = nullptr;
   if (StopRequested()) EndAfterStop(false);
+  // The job has posted its last status: the worker ends at once.
+  const InstallReport& report = m_sequence.FinishInstallation();
 
-  if (m_outcome.code != 0) {
-    ShowMessageBox(this, m_outcome.text, kMessageErrorOk);
-    ShowErrorPage();
+  if (m_outcome.code == kErrCancelled && m_cancelledByUser) {
+    // Rolled back on the user's request: no error box, the cancel text.
+    ShowErrorPage(LoadResourceString(IDS_CANCEL_FINISH));
     return;
   }
-  ShowSuccessPage();
+  if (m_outcome.code != 0) {
+    // What failed and why, unless the status has words of its own (another
+    // installation in the directory, an incomplete rollback).
+    WideString detail;
+    if (m_outcome.code != kErrBusy && m_outcome.code != kErrRollbackIncomplete) {
+      detail = FailureDetail(
+          report.failedDestination.empty() ? m_sequence.targetDirectory() : report.failedDestination,
+          report.failedError);
+    }
+    ShowMessageBox(this, detail.empty() ? m_outcome.text : FailureBoxText(m_outcome, detail),
+                   kMessageErrorOk);
+    const WideString page = FailurePageText(m_outcome);
+    ShowErrorPage(detail.empty() ? page : page + u"\n\n" + detail);
+    return;
+  }
+  ShowSuccessPage(SuccessPageText(report.counts, m_sequence.targetDirectory()));
   RegisterTargetDirectory();
 }
 
@@ -274,8 +318,17 @@ gboolean CInstallerDlg::OnPollTimer(gpointer data) {
   auto* self = static_cast<CInstallerDlg*>(data);
   const ProgressStatus status = self->m_sequence.ReadStatus();
   self->m_progressPage->Update(status.percent);
+  // While copying the status text is the destination: shown from the
+  // template directory on.
+  WideString target = self->m_sequence.targetDirectory();
+  if (!target.ends_with(u'/')) target += u"/";
+  if (status.code == 0 && status.text.size() > target.size() &&
+      status.text.substr(0, target.size()) == target) {
+    self->m_progressPage->ShowFile(status.text.substr(target.size()));
+  }
   if (!SetupSequence::IsFinal(status)) return TRUE;
   self->m_outcome = status;
+  self->m_copyFinished = true;
   g_main_loop_quit(self->m_copyLoop);
   return FALSE;
 }
@@ -288,20 +341,21 @@ void CInstallerDlg::RegisterTargetDirectory() {
   }
 }
 
-void CInstallerDlg::ShowSuccessPage() {
+void CInstallerDlg::ShowSuccessPage(const WideString& text) {
   m_state = PageSuccess;
   if (m_successPage == nullptr) {
-    m_successPage = std::make_unique<SuccessFinalPage>(m_fixed, m_pageImage,
-                                                       LoadResourceString(IDS_SUCCESS_FINISH));
+    m_successPage = std::make_unique<SuccessFinalPage>(m_fixed, m_pageImage, text);
   }
   SetFinalButtons();
   SwitchPage(m_successPage.get());
 }
 
-void CInstallerDlg::ShowErrorPage() {
+void CInstallerDlg::ShowErrorPage(const WideString& text) {
   if (m_errorPage == nullptr) {
-    // The page tells whether the rollback put everything back.
-    m_errorPage = std::make_unique<MessagePage>(m_fixed, m_pageImage, FailurePageText(m_outcome));
+    // The page tells whether the rollback put everything back, and why the
+    // installation failed.
+    m_errorPage = std::make_unique<MessagePage>(
+        m_fixed, m_pageImage, text.empty() ? FailurePageText(m_outcome) : text);
   }
   m_state = PageError;
   SetFinalButtons();
@@ -326,13 +380,19 @@ void CInstallerDlg::OnNext(GtkWidget* /*button*/, gpointer data) {
       self->Finish();
       break;
     case PageDirectory: {
-      WideString target = self->m_dirPage->GetEntryText();
-      ReplaceAll(target, ForeignSeparator(), PathSeparator());
-      if (target.empty()) {
+      // "~" is the home directory; a relative path would mean the current
+      // directory here and nothing to the launcher: a full path is asked for.
+      const TargetPath target =
+          InterpretTargetPath(self->m_dirPage->GetEntryText(), HomeDirectory());
+      if (target.kind == TargetPath::Kind::kEmpty) {
         ShowMessageBox(self, LoadResourceString(IDS_SETUP_EMPTYTARGET), kMessagePlainOk);
         break;
       }
-      self->m_sequence.SetTargetDirectory(target);
+      if (target.kind == TargetPath::Kind::kRelative) {
+        ShowMessageBox(self, LoadResourceString(IDS_FULL_PATH_REQUIRED), kMessagePlainOk);
+        break;
+      }
+      self->m_sequence.SetTargetDirectory(target.path);
       self->RunInstallation();
       break;
     }
@@ -352,7 +412,7 @@ void CInstallerDlg::OnBack(GtkWidget* /*button*/, gpointer data) {
 void CInstallerDlg::OnCancel(GtkWidget* /*button*/, gpointer data) {
   auto* self = static_cast<CInstallerDlg*>(data);
   if (self->m_state == PageCopying) {
-    self->m_sequence.PreventFurtherRuns();
+    self->AskCancelCopy();
     return;
   }
   self->AskCancel();
@@ -361,24 +421,55 @@ void CInstallerDlg::OnCancel(GtkWidget* /*button*/, gpointer data) {
 gboolean CInstallerDlg::OnKeyPress(GtkWidget* /*window*/, GdkEventKey* event, gpointer data) {
   auto* self = static_cast<CInstallerDlg*>(data);
   if (event->keyval != GDK_Escape) return FALSE;
-  // While files are copied the window must stay: the copy's outcome is shown
-  // on its pages.
-  if (self->m_state != PageCopying) self->AskCancel();
+  if (self->m_state == PageCopying) {
+    self->AskCancelCopy();
+  } else {
+    self->AskCancel();
+  }
   return TRUE;
 }
 
 gboolean CInstallerDlg::OnDeleteEvent(GtkWidget* /*window*/, GdkEvent* /*event*/, gpointer data) {
   auto* self = static_cast<CInstallerDlg*>(data);
-  // TRUE keeps the window while copying; otherwise GTK destroys it.
-  return self->m_state == PageCopying ? TRUE : FALSE;
+  // The close button asks as Cancel does; the window itself stays (AskCancel
+  // destroys it on Yes; while copying, the copy's outcome is shown on its
+  // pages). On the final pages it closes, as Finish does without its action.
+  switch (self->m_state) {
+    case PageCopying:
+      self->AskCancelCopy();
+      return TRUE;
+    case PageWelcome:
+    case PageDirectory:
+      self->AskCancel();
+      return TRUE;
+    default:
+      return FALSE;
+  }
 }
 
 void CInstallerDlg::AskCancel() {
-  if (m_confirmCancel && ShowMessageBox(this, LoadResourceString(IDS_ACCEPT_CANCEL),
-                                        kMessageQuestionYesNo) != kMessageResultYes) {
-    return;
-  }
-  gtk_widget_destroy(m_window);
+  if (m_asking) return;  // one question at a time (Escape, then the close button)
+  m_asking = true;
+  const bool yes = !m_confirmCancel || ShowMessageBox(this, LoadResourceString(IDS_ACCEPT_CANCEL),
+                                                      kMessageQuestionYesNo) == kMessageResultYes;
+  m_asking = false;
+  if (yes) gtk_widget_destroy(m_window);
+}
+
+void CInstallerDlg::AskCancelCopy() {
+  // Once the job has posted its last status there is nothing left to cancel.
+  if (m_asking || m_cancelledByUser || m_copyLoop == nullptr || m_copyFinished) return;
+  m_asking = true;
+  // The copy goes on while the question waits.
+  const bool yes = ShowMessageBox(this, LoadResourceString(IDS_ACCEPT_CANCEL),
+                                  kMessageQuestionYesNo) == kMessageResultYes;
+  m_asking = false;
+  if (!yes || m_copyFinished) return;
+  // The job stops after the block it copies, rolls the template directory
+  // back and posts 1223; the polling then shows the cancel text.
+  m_cancelledByUser = true;
+  gtk_widget_set_sensitive(m_cancelButton, FALSE);
+  m_sequence.StopInstallation();
 }
 
 void CInstallerDlg::Finish() {

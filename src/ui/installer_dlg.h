@@ -9,6 +9,17 @@
 // installation starts at once into the proposed directory; Run returns when it
 // has ended, without waiting on the final page.
 //
+// The directory page takes "~" and "~/..." as the home directory and asks for
+// a full path instead of a relative one (setup/target_path.h); before copying
+// it refuses a kit that cannot fit the directory's file system
+// (setup/target_space.h). Cancel, Escape and the window's close button ask
+// before they end the wizard; while copying, Yes makes the job stop and roll
+// back, and the page shows the cancel text (No lets the copy go on). A
+// failure names the path and the system's reason (install/failure_reason.h);
+// the success page says where the files went and what was new, replaced and
+// already up to date. The window is a dialog for the window manager (listed
+// in the taskbar and the Alt-Tab list, minimisable).
+//
 // The run's steps themselves (recovery, pre-install checks, installation on
 // the worker thread, registration) are SetupSequence's, which the unattended
 // mode makes in the same order; the dialog adds the window and its pages.
@@ -116,11 +127,17 @@ class CInstallerDlg final : public CWnd {
   void ShowWelcomePage();
   void ShowDirectoryPage();
   void RunInstallation();
-  void ShowSuccessPage();
-  void ShowErrorPage();
+  // `text`: the page's text when the page is created (empty: the failure's
+  // own page text).
+  void ShowSuccessPage(const WideString& text);
+  void ShowErrorPage(const WideString& text = WideString());
   void SetFinalButtons();
   void SwitchPage(WizardDialogPage* page);
   void AskCancel();
+  // Cancel, Escape or the close button while copying: asks; on Yes the job
+  // stops, rolls back, and the page shows the cancel text. On No, or when the
+  // copy ended meanwhile, nothing changes.
+  void AskCancelCopy();
   void Finish();
   void RegisterTargetDirectory();
   void OpenDescription();
@@ -164,6 +181,9 @@ class CInstallerDlg final : public CWnd {
   // timer has seen the outcome, and that outcome.
   GMainLoop* m_copyLoop = nullptr;
   ProgressStatus m_outcome;
+  bool m_copyFinished = false;    // the job's last status has been seen
+  bool m_cancelledByUser = false;  // Yes to the cancel question while copying
+  bool m_asking = false;           // the cancel question is open
   // gtk_init_check succeeded: there is a display to show the wizard on.
   bool m_displayOpen = false;
 };

@@ -4,7 +4,9 @@
 #include <gtk/gtk.h>
 
 #include "resources/resource_table.h"
+#include "setup/target_path.h"
 #include "text/conversion.h"
+#include "text/middle_ellipsis.h"
 #include "ui/dir_select_page.h"
 #include "ui/message_page.h"
 #include "ui/progress_page.h"
@@ -20,7 +22,9 @@ constexpr int kTextX = 170;
 constexpr int kTextY = 10;
 constexpr int kTextWidth = 330;
 constexpr int kTextHeight = 250;
-constexpr int kCheckY = 170;
+// The check button sits below the text's area: the success text names the
+// directory and the counts, which may take most of that area.
+constexpr int kCheckY = 270;
 constexpr int kCaptionY = 255;
 constexpr int kEntryY = 275;
 constexpr int kEntryWidth = 280;
@@ -31,6 +35,7 @@ constexpr int kStatusX = 10;
 constexpr int kStatusY = 130;
 constexpr int kBarY = 150;
 constexpr int kBarHeight = 20;
+constexpr int kFileY = 180;
 
 // The navigation buttons below the separator.
 constexpr int kBackX = 230;
@@ -95,6 +100,8 @@ DirSelectPage::DirSelectPage(GtkWidget* container, GdkPixbuf* image) : WizardDia
 
   m_entry = gtk_entry_new();
   PutWidget(m_entry, kTextX, kEntryY, kEntryWidth, kEntryHeight);
+  // Enter in the entry is Next (the window's default button).
+  gtk_entry_set_activates_default(GTK_ENTRY(m_entry), TRUE);
 
   m_browseButton = gtk_button_new_with_label("...");
   PutWidget(m_browseButton, kBrowseX, kEntryY, kBrowseSize, kBrowseSize);
@@ -116,13 +123,39 @@ void DirSelectPage::SetEntryText(const WideString& text) {
   gtk_entry_set_text(GTK_ENTRY(m_entry), m_entryShown.c_str());
 }
 
-void DirSelectPage::OnBrowse(GtkWidget* /*button*/, gpointer data) {
+void DirSelectPage::Activate() {
+  // Ready to type over: the focus in the entry, its text selected.
+  gtk_widget_grab_focus(m_entry);
+  gtk_editable_select_region(GTK_EDITABLE(m_entry), 0, -1);
+}
+
+static NarrowString ChooserTitle() {
+  // The directory label's text without its closing colon.
+  WideString title = ResourceText(IDS_TEMPLATE_CATALOG);
+  while (!title.empty() &&
+         (title.back() == u':' || title.back() == u'\uFF1A' || title.back() == u' ')) {
+    title.erase(title.size() - 1);
+  }
+  return GtkText(title);
+}
+
+void DirSelectPage::OnBrowse(GtkWidget* button, gpointer data) {
   auto* page = static_cast<DirSelectPage*>(data);
   if (page == nullptr) return;
+  GtkWidget* wizard = button != nullptr ? gtk_widget_get_toplevel(button) : nullptr;
   GtkWidget* chooser = gtk_file_chooser_dialog_new(
-      nullptr, nullptr, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, GTK_STOCK_CANCEL,
-      GTK_RESPONSE_CANCEL, GTK_STOCK_OPEN, GTK_RESPONSE_ACCEPT, nullptr);
+      ChooserTitle().c_str(), GTK_IS_WINDOW(wizard) ? GTK_WINDOW(wizard) : nullptr,
+      GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, GTK_STOCK_CANCEL, GTK_RESPONSE_CANCEL, GTK_STOCK_OPEN,
+      GTK_RESPONSE_ACCEPT, nullptr);
   gtk_window_set_modal(GTK_WINDOW(chooser), TRUE);
+  // Opens where the entry points (or its nearest existing parent), not at
+  // "Recently used".
+  const TargetPath typed = InterpretTargetPath(page->GetEntryText(), HomeDirectory());
+  NarrowString folder;
+  if (typed.kind == TargetPath::Kind::kAbsolute &&
+      WideToLocaleChecked(NearestExistingDirectory(typed.path), folder)) {
+    gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), folder.c_str());
+  }
   if (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
     gchar* folder = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser));
     if (folder != nullptr) {
@@ -141,10 +174,31 @@ ProgressPage::ProgressPage(GtkWidget* container, int bar_width) : WizardDialogPa
   m_bar = gtk_progress_bar_new();
   PutWidget(m_bar, kStatusX, kBarY, bar_width, kBarHeight);
 
+  m_file = gtk_label_new(nullptr);
+  PutWidget(m_file, kStatusX, kFileY);
+  m_fileWidth = bar_width;
+
   m_startText = ResourceLabel("IDS_PROGRESS_START");
   m_finishText = ResourceLabel("IDS_INSTALL_FINISH");
   gtk_label_set_text(GTK_LABEL(m_status), m_startText.c_str());
   gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(m_bar), 0.0);
+}
+
+void ProgressPage::ShowFile(const WideString& name) {
+  if (name == m_fileShown) return;
+  m_fileShown = name;
+  // The name's start and end stay; its middle gives way to fit the bar's
+  // width in the label's font.
+  PangoLayout* layout = gtk_widget_create_pango_layout(m_file, nullptr);
+  const WideString shown = MiddleEllipsis(name, m_fileWidth, [layout](const WideString& text) {
+    const NarrowString utf8 = GtkText(text);
+    pango_layout_set_text(layout, utf8.c_str(), -1);
+    int width = 0;
+    pango_layout_get_pixel_size(layout, &width, nullptr);
+    return width;
+  });
+  g_object_unref(layout);
+  gtk_label_set_text(GTK_LABEL(m_file), GtkText(shown).c_str());
 }
 
 void ProgressPage::Update(int percent) {

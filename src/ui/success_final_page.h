@@ -11,7 +11,7 @@ namespace veskp8 {
 
 class SuccessFinalPage final : public MessagePage {
  public:
-  // The message page, plus the check button at (170, 170), active.
+  // The message page, plus the check button at (170, 270), below the text, active.
   SuccessFinalPage(GtkWidget* container, GdkPixbuf* image, const WideString& text);
 
   bool IsOpenDescriptionChecked() const;

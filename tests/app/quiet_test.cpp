@@ -250,7 +250,9 @@ TEST_F(QuietRun, FailedInstallationNamesTheEntryAndRestoresTheDirectory) {
 
   const ProgramRun run = Run({"-Q", "-D" + target});
   EXPECT_EQ(Status(run), 6);
-  EXPECT_EQ(run.err, std::string(kInstallError) + " " + target + "/sub/b.txt\n");
+  // The path, then why: a directory stands where the file goes.
+  EXPECT_EQ(run.err, std::string(kInstallError) + " " + target +
+                         "/sub/b.txt: The name is in use by a directory.\n");
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(ReadText(target + "/a.txt"), "the user's own\n");
   EXPECT_EQ(ModificationTime(target + "/a.txt"), kOldTime);

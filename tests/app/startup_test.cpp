@@ -16,7 +16,7 @@ namespace {
 // environment would give; counts how often the locale was asked for.
 class CommandLine {
  public:
-  explicit CommandLine(std::initializer_list<const char*> arguments, const char* locale = "C")
+  explicit CommandLine(const std::vector<const char*>& arguments, const char* locale = "C")
       : locale_(locale) {
     strings_.emplace_back("veskp8-setup");
     for (const char* argument : arguments) strings_.emplace_back(argument);
@@ -78,7 +78,7 @@ TEST(ScanCommandLine, UseCurrentDirectoryOnlyAsTheWholeFirstArgument) {
   const StartupRecord record = line.Scan();
   EXPECT_TRUE(record.m_useCurrentDirectory);
   EXPECT_EQ(record.m_languageIndex, 17);
-  EXPECT_FALSE(record.m_silent);
+  EXPECT_TRUE(record.m_silent);
 }
 
 TEST(ScanCommandLine, LanguageOptionWithEitherPrefixAndCase) {
@@ -111,30 +111,25 @@ TEST(ScanCommandLine, UnknownLanguageCodeFallsToTheLocaleThenEnglish) {
   }
 }
 
-TEST(ScanCommandLine, FirstLanguageOptionEndsTheScan) {
-  {
-    CommandLine line({"-Lfr", "-S"});
+TEST(ScanCommandLine, EveryOptionCountsWhereverItStands) {
+  // (Once the first L option ended the scan: "-Lfr -S" was interactive.)
+  struct Case {
+    std::vector<const char*> args;
+    int language;
+    bool silent;
+  };
+  const Case cases[] = {
+      {{"-Lfr", "-S"}, 6, true},
+      {{"-S", "-Lfr"}, 6, true},
+      {{"-Lde", "/s", "-Lru"}, 8, true},            // the first L option decides
+      {{"-L", "-S", "-Lde"}, kEnglishLanguage, true},  // ... also when it names nothing
+      {{"-Lxx", "-Lde"}, kEnglishLanguage, false},
+  };
+  for (const Case& c : cases) {
+    CommandLine line(c.args, "C");
     const StartupRecord record = line.Scan();
-    EXPECT_EQ(record.m_languageIndex, 6);
-    EXPECT_EQ(record.m_languageCode, u"fr");
-    EXPECT_FALSE(record.m_silent);
-  }
-  {
-    CommandLine line({"-S", "-Lfr"});
-    const StartupRecord record = line.Scan();
-    EXPECT_EQ(record.m_languageIndex, 6);
-    EXPECT_TRUE(record.m_silent);
-  }
-  {
-    // A bare -L matches nothing and still ends the scan.
-    CommandLine line({"-L", "-S", "-Lde"}, "C");
-    const StartupRecord record = line.Scan();
-    EXPECT_EQ(record.m_languageIndex, kEnglishLanguage);
-    EXPECT_FALSE(record.m_silent);
-  }
-  {
-    CommandLine line({"-Lxx", "-Lde"}, "C");
-    EXPECT_EQ(line.Scan().m_languageIndex, kEnglishLanguage);
+    EXPECT_EQ(record.m_languageIndex, c.language) << c.args[0] << " " << c.args[1];
+    EXPECT_EQ(record.m_silent, c.silent) << c.args[0] << " " << c.args[1];
   }
 }
 
@@ -224,7 +219,7 @@ TEST(ToolkitLanguage, GtkSpeaksTheInstallersLanguage) {
 }
 
 TEST(ScanUnattendedOptions, QuietAndDirectoryAreFoundPastTheEndOfTheLanguageScan) {
-  // -Q after -L counts (the L scan has ended) and makes the run silent.
+  // -Q after -L counts and makes the run silent.
   StartupRecord record =
       CommandLine({"-Lde", "/q", "-Dfirst", "-d\\srv\\t\\", "-Kone", "/k/etc/keys"}).Scan();
   EXPECT_EQ(std::string(record.m_keyFile.c_str()), "/etc/keys");  // the last K, as given

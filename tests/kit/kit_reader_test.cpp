@@ -269,7 +269,7 @@ TEST_F(KitReaderTest, InflateCutsAnExistingImageToTheInflatedLength) {
   EXPECT_EQ(ReadWholeFile(imagePath), std::string(image.begin(), image.end()));
 }
 
-TEST(KitLookupTest, ProductAndVendorNeedAnExactLanguage) {
+TEST(KitLookupTest, ProductAndVendorFallBackToEnglishThenTheFirstRecord) {
   const std::vector<KitDescription> d = {Description(u"EN", u"Trade", u"Vesk", u"en.html"),
                                          Description(u"ru", u"Торговля", u"Веск", u""),
                                          Description(u"ru", u"second", u"second", u"x")};
@@ -280,7 +280,22 @@ TEST(KitLookupTest, ProductAndVendorNeedAnExactLanguage) {
   LookupProductAndVendor(d, WideString(u"RU"), product, vendor);
   EXPECT_EQ(product, u"Торговля") << "the first match wins";
   LookupProductAndVendor(d, WideString(u"de"), product, vendor);
-  EXPECT_EQ(product, u"") << "no fallback to English";
+  EXPECT_EQ(product, u"Trade") << "the English record";
+  EXPECT_EQ(vendor, u"Vesk");
+  // Each name on its own: a matching record without a vendor takes the
+  // English one; without English, the first record's names.
+  const std::vector<KitDescription> partial = {Description(u"ru", u"Торговля", u"", u""),
+                                               Description(u"de", u"Handel", u"Vesk DE", u""),
+                                               Description(u"en", u"", u"Vesk", u"")};
+  LookupProductAndVendor(partial, WideString(u"ru"), product, vendor);
+  EXPECT_EQ(product, u"Торговля");
+  EXPECT_EQ(vendor, u"Vesk");
+  LookupProductAndVendor(partial, WideString(u"fr"), product, vendor);
+  EXPECT_EQ(product, u"Торговля") << "English names no product: the first record's";
+  EXPECT_EQ(vendor, u"Vesk");
+  LookupProductAndVendor({Description(u"en", u"", u"", u"")}, WideString(u"fr"), product, vendor);
+  EXPECT_EQ(product, u"") << "no record names one: the page's default text";
+  LookupProductAndVendor({}, WideString(u"en"), product, vendor);
   EXPECT_EQ(vendor, u"");
 }
 
@@ -297,11 +312,11 @@ TEST(KitLookupTest, DescriptionDocumentFallsBackToEnglish) {
                                                Description(u"en", u"", u"", u"late.html")};
   EXPECT_EQ(LookupDescriptionDocument(emptyEn, WideString(u"fr")), u"");
   EXPECT_EQ(LookupDescriptionDocument({Description(u"ru", u"", u"", u"")}, WideString(u"ru")), u"");
-  // Single-language kit read in another language: no product, but the document.
+  // Single-language kit read in another language: its names and its document.
   const std::vector<KitDescription> single = {Description(u"en", u"P", u"V", u"d.html")};
   WideString product = u"x", vendor = u"y";
   LookupProductAndVendor(single, WideString(u"ru"), product, vendor);
-  EXPECT_EQ(product, u"");
+  EXPECT_EQ(product, u"P") << "the English record's";
   EXPECT_EQ(LookupDescriptionDocument(single, WideString(u"ru")), u"d.html");
 }
 

@@ -23,7 +23,11 @@
 //       same directory.
 //     IDS_SIGNATURE_UNKNOWNKEY, IDS_SIGNATURE_KEYFILE(_UNSAFE): error boxes,
 //       "%1" standing for a key id (E5791A26F6778CEF) or the system key file.
-//     IDS_SUCCESS_FINISH: the success text, down to the check button.
+//     IDS_SUCCESS_FINISH, IDS_SUCCESS_WHERE, IDS_SUCCESS_COUNTS: the success text with where
+//       the files went and the counts (a long default directory, large
+//       counts), down to the check button.
+//     IDS_ERROR_REASON_*: the error page's text with the failed path and
+//       that reason below it; 250. Also the error box with the same detail.
 //     IDS_DESTINATION_PROMPT: the directory prompt, down to the caption.
 // - IDS_SUCCESS_OPENDESCR: the check button ends by the window's right edge.
 // - IDS_TEMPLATE_CATALOG: the caption ends by the right edge, above the entry.
@@ -31,7 +35,9 @@
 //   page's status ends by the progress bar's end.
 // - IDR_MAINFRAME, IDS_TITLE_INSTALLER: the window title, on one line,
 //   leaves 100 of the 500 pixels to the window manager's icon and buttons.
-// - IDS_ACCEPT_CANCEL (question box), IDS_SETUP_EMPTYTARGET (plain box) and
+// - IDS_ERROR_TARGETSPACE: its error box, with a long directory and sizes.
+// - IDS_ACCEPT_CANCEL (question box), IDS_SETUP_EMPTYTARGET and
+//   IDS_FULL_PATH_REQUIRED (plain boxes) and
 //   every other id, error texts, texts no page shows and ids added later
 //   (error box): the box is at most 500 pixels wide and no word is wider
 //   than its text's lines.
@@ -54,7 +60,10 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "install/failure_reason.h"
 #include "install/install_outcome.h"
+#include "setup/success_summary.h"
+#include "setup/target_space.h"
 #include "resources/resource_table.h"
 #include "text/string_ops.h"
 #include "text/utf8.h"
@@ -85,6 +94,10 @@ const WideString kBackupExample(u"/tmp/p8stp12/");
 // What "%1" stands for in the signature texts: a key id, a trusted-key file.
 const WideString kKeyIdExample(u"E5791A26F6778CEF");
 const WideString kKeyFileExample(u"/etc/veskp8/trusted-keys");
+// A long template directory and a file in it, as the success and error texts
+// name them.
+const WideString kTargetExample(u"/home/alexandra/.veskp8/Vesk/veskp8/tmplts");
+const WideString kFileExample(u"/home/alexandra/.veskp8/Vesk/veskp8/tmplts/Trade/docs/readme.txt");
 
 // Its own X server at 100 dpi, whatever DISPLAY says, and GTK on it with the
 // pinned look.
@@ -311,7 +324,32 @@ struct Wizard {
     if (id == IDS_SIGNATURE_KEYFILE || id == IDS_SIGNATURE_KEYFILE_UNSAFE) {
       return MeasureMessageBox(WithDirectory(wide, kKeyFileExample), kMessageErrorOk);
     }
-    if (id == IDS_SUCCESS_FINISH) return Page(*success, wide, check()->allocation.y - pageTop);
+    if (id == IDS_SUCCESS_FINISH || id == IDS_SUCCESS_WHERE || id == IDS_SUCCESS_COUNTS) {
+      InstallCounts counts;
+      counts.newFiles = 12345;
+      counts.replaced = 678;
+      counts.unchanged = 9012;
+      return Page(*success, SuccessPageText(counts, kTargetExample),
+                  check()->allocation.y - pageTop);
+    }
+    if (id.rfind("IDS_ERROR_REASON_", 0) == 0) {
+      // Both the error page and its box, with the path and this reason.
+      const WideString detail = FailureDetail(kFileExample, 0) + u"\n" +
+                                WithDirectory(wide, WideString(u"123"));
+      const Measure page = Page(*error, LoadResourceString(IDS_ERROR_FINISH) + u"\n\n" + detail,
+                                error->text_label()->allocation.height);
+      if (!page.fits) return page;
+      return MeasureMessageBox(LoadResourceString(IDS_INSTALL_ERROR) + u"\n" + detail,
+                               kMessageErrorOk);
+    }
+    if (id == IDS_ERROR_TARGETSPACE) {
+      TargetSpace space;
+      space.known = true;
+      space.needed = 123456789012;
+      space.available = 98765432109;
+      return MeasureMessageBox(TargetSpaceMessage(space, kTargetExample), kMessageErrorOk);
+    }
+    if (id == IDS_FULL_PATH_REQUIRED) return MeasureMessageBox(wide, kMessagePlainOk);
     if (id == IDS_DESTINATION_PROMPT) {
       gtk_label_set_text(GTK_LABEL(prompt()), text.c_str());
       Settle();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "text/conversion.h"
+#include "text/utf8.h"
 #include "ui/dir_select_page.h"
 #include "ui/message_box.h"
 #include "ui/message_page.h"
@@ -100,7 +101,8 @@ TEST(Pages, SuccessPageCheckButtonIsTicked) {
   ASSERT_EQ(page.widgets().size(), 3u);
   GtkWidget* check = page.widgets()[2];
   EXPECT_TRUE(GTK_IS_CHECK_BUTTON(check));
-  EXPECT_EQ(f.PlaceOf(check), (Frame::Place{170, 170, -1, -1}));
+  // Below the text's area, which the directory and the counts may fill.
+  EXPECT_EQ(f.PlaceOf(check), (Frame::Place{170, 270, -1, -1}));
   EXPECT_EQ(std::string(gtk_button_get_label(GTK_BUTTON(check))),
             "Open description of distribution package");
   EXPECT_TRUE(page.IsOpenDescriptionChecked());
@@ -147,8 +149,9 @@ TEST(Pages, DirectoryPageLayoutAndEntry) {
 TEST(Pages, ProgressPageTextsAndBar) {
   Frame f;
   ProgressPage page(f.fixed, 480);
-  ASSERT_EQ(page.widgets().size(), 2u);
+  ASSERT_EQ(page.widgets().size(), 3u);
   EXPECT_EQ(f.PlaceOf(page.status_label()), (Frame::Place{10, 130, -1, -1}));
+  EXPECT_EQ(f.PlaceOf(page.file_label()), (Frame::Place{10, 180, -1, -1}));
   EXPECT_EQ(f.PlaceOf(page.bar()), (Frame::Place{10, 150, 480, 20}));
   auto fraction = [&] { return gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(page.bar())); };
   EXPECT_EQ(LabelText(page.status_label()), "Files being copied...");
@@ -162,6 +165,20 @@ TEST(Pages, ProgressPageTextsAndBar) {
   page.Update(0);
   EXPECT_EQ(LabelText(page.status_label()), "Files being copied...");
   EXPECT_EQ(fraction(), 0.0);
+  // The file being copied: whole when it fits, else its middle gives way to
+  // "…" and the label stays within the bar's 480 pixels.
+  page.ShowFile(u"Trade/docs/readme.txt");
+  EXPECT_EQ(LabelText(page.file_label()), "Trade/docs/readme.txt");
+  const std::string deep = "Trade/" + std::string(200, 'd') + "/end-of-name.bin";
+  page.ShowFile(Utf8ToWide(deep));
+  const std::string shown = LabelText(page.file_label());
+  EXPECT_TRUE(shown.starts_with("Trade/dd")) << shown;
+  EXPECT_TRUE(shown.ends_with("d/end-of-name.bin")) << shown;
+  EXPECT_NE(shown.find("\u2026"), std::string::npos) << shown;
+  GtkRequisition size = {};
+  gtk_widget_size_request(page.file_label(), &size);
+  EXPECT_LE(size.width, 480);
+  EXPECT_GT(size.width, 400) << "as much of the name as fits";
 }
 
 class Owner : public CWnd {

@@ -104,6 +104,25 @@ constexpr TextPair kTexts[] = {
     {IDS_NO_GTK,
      "Quraşdırıcının pəncərəsi üçün GTK 2 kitabxanaları lazımdır, lakin onlar bu kompüterdə "
      "quraşdırılmayıb. -Q seçimi ilə quraşdırıcı onlarsız işləyir."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Şablon qovluğunun tam yolunu göstərin: o / ilə başlayır (və ya ev qovluğunuz üçün ~ ilə)."},
+    {IDS_ERROR_REASON_ACCESS, "Giriş qadağandır."},
+    {IDS_ERROR_REASON_NOSPACE, "Cihazda boş yer qalmayıb."},
+    {IDS_ERROR_REASON_QUOTA, "Disk kvotası aşılıb."},
+    {IDS_ERROR_REASON_READONLY, "Fayl sistemi yalnız oxumaq üçündür."},
+    {IDS_ERROR_REASON_ISDIR, "Bu ad artıq bir qovluq tərəfindən istifadə olunur."},
+    {IDS_ERROR_REASON_EXISTS, "Bu ad artıq fayl olmayan bir obyekt tərəfindən istifadə olunur."},
+    {IDS_ERROR_REASON_NOTDIR, "Yolun bir hissəsi qovluq deyil, fayldır."},
+    {IDS_ERROR_REASON_NOTFOUND, "Fayl və ya qovluq mövcud deyil."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "Ad çox uzundur."},
+    {IDS_ERROR_REASON_IO, "Cihaz giriş/çıxış xətası barədə məlumat verdi."},
+    {IDS_ERROR_REASON_OTHER, "Sistem xətası %1."},
+    {IDS_ERROR_TARGETSPACE, "%1 qovluğunda şablonlar üçün kifayət qədər boş yer yoxdur: %2 lazımdır, %3 mövcuddur."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "Fayllar buradadır: %1."},
+    {IDS_SUCCESS_COUNTS, "Yeni fayllar: %1. Əvəz olunan: %2. Artıq aktual olan: %3."},
 };
 
 }  // namespace

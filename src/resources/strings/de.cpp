@@ -112,6 +112,25 @@ constexpr TextPair kTexts[] = {
      "Das Fenster des Installationsprogramms benötigt die GTK-2-Bibliotheken, die auf diesem "
      "Rechner nicht installiert sind. Mit der Option -Q arbeitet das Installationsprogramm ohne "
      "sie."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Geben Sie den vollständigen Pfad des Vorlagenverzeichnisses an: Er beginnt mit / (oder mit ~ für Ihr Home-Verzeichnis)."},
+    {IDS_ERROR_REASON_ACCESS, "Zugriff verweigert."},
+    {IDS_ERROR_REASON_NOSPACE, "Auf dem Gerät ist kein Speicherplatz mehr frei."},
+    {IDS_ERROR_REASON_QUOTA, "Das Festplattenkontingent ist überschritten."},
+    {IDS_ERROR_REASON_READONLY, "Das Dateisystem ist schreibgeschützt."},
+    {IDS_ERROR_REASON_ISDIR, "Der Name wird bereits von einem Verzeichnis verwendet."},
+    {IDS_ERROR_REASON_EXISTS, "Der Name wird bereits von etwas verwendet, das keine Datei ist."},
+    {IDS_ERROR_REASON_NOTDIR, "Ein Teil des Pfades ist eine Datei und kein Verzeichnis."},
+    {IDS_ERROR_REASON_NOTFOUND, "Die Datei oder das Verzeichnis existiert nicht."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "Der Name ist zu lang."},
+    {IDS_ERROR_REASON_IO, "Das Gerät hat einen Ein-/Ausgabefehler gemeldet."},
+    {IDS_ERROR_REASON_OTHER, "Systemfehler %1."},
+    {IDS_ERROR_TARGETSPACE, "Nicht genügend freier Speicherplatz für die Vorlagen in %1: %2 benötigt, %3 verfügbar."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "Die Dateien befinden sich in %1."},
+    {IDS_SUCCESS_COUNTS, "Neue Dateien: %1. Ersetzt: %2. Bereits aktuell: %3."},
 };
 
 }  // namespace

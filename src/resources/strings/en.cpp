@@ -101,6 +101,28 @@ constexpr TextPair kTexts[] = {
     {IDS_NO_GTK,
      "The installer's window needs the GTK 2 libraries, which are not installed on this machine. "
      "With the -Q option the installer runs without them."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED,
+     "Specify the full path of the template directory: it begins with / (or with ~ for your "
+     "home directory)."},
+    {IDS_ERROR_REASON_ACCESS, "Permission denied."},
+    {IDS_ERROR_REASON_NOSPACE, "No space left on the device."},
+    {IDS_ERROR_REASON_QUOTA, "Disk quota exceeded."},
+    {IDS_ERROR_REASON_READONLY, "The file system is read-only."},
+    {IDS_ERROR_REASON_ISDIR, "The name is in use by a directory."},
+    {IDS_ERROR_REASON_EXISTS, "The name is in use by something that is not a file."},
+    {IDS_ERROR_REASON_NOTDIR, "A part of the path is a file, not a directory."},
+    {IDS_ERROR_REASON_NOTFOUND, "The file or directory does not exist."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "The name is too long."},
+    {IDS_ERROR_REASON_IO, "The device reported an input/output error."},
+    {IDS_ERROR_REASON_OTHER, "System error %1."},
+    {IDS_ERROR_TARGETSPACE,
+     "Not enough free space for the templates in %1: %2 needed, %3 available."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "The files are in %1."},
+    {IDS_SUCCESS_COUNTS, "New files: %1. Replaced: %2. Already up to date: %3."},
 };
 
 }  // namespace

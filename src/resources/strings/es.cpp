@@ -106,6 +106,25 @@ constexpr TextPair kTexts[] = {
     {IDS_NO_GTK,
      "La ventana del programa de instalación necesita las bibliotecas GTK 2, que no están "
      "instaladas en este equipo. Con la opción -Q, el programa de instalación funciona sin ellas."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Indique la ruta completa del directorio de plantillas: empieza por / (o por ~ para su directorio personal)."},
+    {IDS_ERROR_REASON_ACCESS, "Permiso denegado."},
+    {IDS_ERROR_REASON_NOSPACE, "No queda espacio libre en el dispositivo."},
+    {IDS_ERROR_REASON_QUOTA, "Se ha superado la cuota de disco."},
+    {IDS_ERROR_REASON_READONLY, "El sistema de archivos es de solo lectura."},
+    {IDS_ERROR_REASON_ISDIR, "El nombre ya lo usa un directorio."},
+    {IDS_ERROR_REASON_EXISTS, "El nombre ya lo usa algo que no es un archivo."},
+    {IDS_ERROR_REASON_NOTDIR, "Una parte de la ruta es un archivo, no un directorio."},
+    {IDS_ERROR_REASON_NOTFOUND, "El archivo o el directorio no existe."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "El nombre es demasiado largo."},
+    {IDS_ERROR_REASON_IO, "El dispositivo ha informado de un error de entrada/salida."},
+    {IDS_ERROR_REASON_OTHER, "Error del sistema %1."},
+    {IDS_ERROR_TARGETSPACE, "No hay espacio libre suficiente para las plantillas en %1: se necesitan %2, hay %3 disponibles."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "Los archivos están en %1."},
+    {IDS_SUCCESS_COUNTS, "Archivos nuevos: %1. Reemplazados: %2. Ya actualizados: %3."},
 };
 
 }  // namespace

@@ -112,6 +112,25 @@ constexpr TextPair kTexts[] = {
      "La fenêtre du programme d'installation nécessite les bibliothèques GTK 2, qui ne sont pas "
      "installées sur cette machine. Avec l'option -Q, le programme d'installation fonctionne sans "
      "elles."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Indiquez le chemin complet du répertoire des modèles : il commence par / (ou par ~ pour votre répertoire personnel)."},
+    {IDS_ERROR_REASON_ACCESS, "Permission refusée."},
+    {IDS_ERROR_REASON_NOSPACE, "Il n'y a plus d'espace disponible sur le périphérique."},
+    {IDS_ERROR_REASON_QUOTA, "Le quota de disque est dépassé."},
+    {IDS_ERROR_REASON_READONLY, "Le système de fichiers est en lecture seule."},
+    {IDS_ERROR_REASON_ISDIR, "Ce nom est déjà utilisé par un répertoire."},
+    {IDS_ERROR_REASON_EXISTS, "Ce nom est déjà utilisé par un élément qui n'est pas un fichier."},
+    {IDS_ERROR_REASON_NOTDIR, "Une partie du chemin est un fichier, et non un répertoire."},
+    {IDS_ERROR_REASON_NOTFOUND, "Le fichier ou le répertoire n'existe pas."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "Le nom est trop long."},
+    {IDS_ERROR_REASON_IO, "Le périphérique a signalé une erreur d'entrée/sortie."},
+    {IDS_ERROR_REASON_OTHER, "Erreur système %1."},
+    {IDS_ERROR_TARGETSPACE, "Espace libre insuffisant pour les modèles dans %1 : %2 nécessaires, %3 disponibles."},
+    {IDS_SIZE_KB, "%1\u00A0Ko"},
+    {IDS_SIZE_MB, "%1\u00A0Mo"},
+    {IDS_SIZE_GB, "%1\u00A0Go"},
+    {IDS_SUCCESS_WHERE, "Les fichiers se trouvent dans %1."},
+    {IDS_SUCCESS_COUNTS, "Nouveaux fichiers : %1. Remplacés : %2. Déjà à jour : %3."},
 };
 
 }  // namespace

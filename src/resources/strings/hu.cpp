@@ -102,6 +102,25 @@ constexpr TextPair kTexts[] = {
     {IDS_NO_GTK,
      "A telepítő ablakához a GTK 2 könyvtárak szükségesek, amelyek nincsenek telepítve ezen a "
      "gépen. A -Q kapcsolóval a telepítő nélkülük is fut."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Adja meg a sablonkönyvtár teljes elérési útját: / jellel kezdődik (vagy ~ jellel a saját mappájához)."},
+    {IDS_ERROR_REASON_ACCESS, "Hozzáférés megtagadva."},
+    {IDS_ERROR_REASON_NOSPACE, "Nincs több szabad hely az eszközön."},
+    {IDS_ERROR_REASON_QUOTA, "A lemezkvóta túllépve."},
+    {IDS_ERROR_REASON_READONLY, "A fájlrendszer csak olvasható."},
+    {IDS_ERROR_REASON_ISDIR, "A nevet már egy könyvtár használja."},
+    {IDS_ERROR_REASON_EXISTS, "A nevet már valami olyan használja, ami nem fájl."},
+    {IDS_ERROR_REASON_NOTDIR, "Az elérési út egy része fájl, nem könyvtár."},
+    {IDS_ERROR_REASON_NOTFOUND, "A fájl vagy könyvtár nem létezik."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "A név túl hosszú."},
+    {IDS_ERROR_REASON_IO, "Az eszköz be- és kimeneti hibát jelzett."},
+    {IDS_ERROR_REASON_OTHER, "Rendszerhiba: %1."},
+    {IDS_ERROR_TARGETSPACE, "Nincs elég szabad hely a sablonok számára itt: %1. Szükséges: %2, elérhető: %3."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "A fájlok helye: %1."},
+    {IDS_SUCCESS_COUNTS, "Új fájlok: %1. Lecserélve: %2. Már naprakész: %3."},
 };
 
 }  // namespace

@@ -109,6 +109,25 @@ constexpr TextPair kTexts[] = {
      "La finestra del programma di installazione richiede le librerie GTK 2, che non sono "
      "installate su questo computer. Con l'opzione -Q il programma di installazione funziona senza "
      "di esse."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Specificare il percorso completo della directory dei modelli: inizia con / (oppure con ~ per la propria directory home)."},
+    {IDS_ERROR_REASON_ACCESS, "Permesso negato."},
+    {IDS_ERROR_REASON_NOSPACE, "Spazio esaurito sul dispositivo."},
+    {IDS_ERROR_REASON_QUOTA, "Quota del disco superata."},
+    {IDS_ERROR_REASON_READONLY, "Il file system è di sola lettura."},
+    {IDS_ERROR_REASON_ISDIR, "Il nome è già usato da una directory."},
+    {IDS_ERROR_REASON_EXISTS, "Il nome è già usato da qualcosa che non è un file."},
+    {IDS_ERROR_REASON_NOTDIR, "Una parte del percorso è un file, non una directory."},
+    {IDS_ERROR_REASON_NOTFOUND, "Il file o la directory non esiste."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "Il nome è troppo lungo."},
+    {IDS_ERROR_REASON_IO, "Il dispositivo ha segnalato un errore di input/output."},
+    {IDS_ERROR_REASON_OTHER, "Errore di sistema %1."},
+    {IDS_ERROR_TARGETSPACE, "Spazio libero insufficiente per i modelli in %1: servono %2, disponibili %3."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "I file si trovano in %1."},
+    {IDS_SUCCESS_COUNTS, "File nuovi: %1. Sostituiti: %2. Già aggiornati: %3."},
 };
 
 }  // namespace

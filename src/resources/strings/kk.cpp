@@ -114,6 +114,25 @@ constexpr TextPair kTexts[] = {
     {IDS_NO_GTK,
      "Орнату бағдарламасының терезесіне GTK 2 кітапханалары қажет, бірақ олар бұл компьютерде "
      "орнатылмаған. -Q параметрімен орнату бағдарламасы оларсыз жұмыс істейді."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Үлгілер каталогының толық жолын көрсетіңіз: ол / таңбасынан басталады (немесе үй каталогы үшін ~ таңбасынан)."},
+    {IDS_ERROR_REASON_ACCESS, "Қатынауға рұқсат жоқ."},
+    {IDS_ERROR_REASON_NOSPACE, "Құрылғыда бос орын қалмады."},
+    {IDS_ERROR_REASON_QUOTA, "Дискілік квота асып кетті."},
+    {IDS_ERROR_REASON_READONLY, "Файлдық жүйе тек оқуға арналған."},
+    {IDS_ERROR_REASON_ISDIR, "Бұл атауды каталог иеленіп тұр."},
+    {IDS_ERROR_REASON_EXISTS, "Бұл атауды файл емес нысан иеленіп тұр."},
+    {IDS_ERROR_REASON_NOTDIR, "Жолдың бір бөлігі каталог емес, файл болып табылады."},
+    {IDS_ERROR_REASON_NOTFOUND, "Файл немесе каталог жоқ."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "Атау тым ұзын."},
+    {IDS_ERROR_REASON_IO, "Құрылғы енгізу-шығару қатесі туралы хабарлады."},
+    {IDS_ERROR_REASON_OTHER, "Жүйелік қате %1."},
+    {IDS_ERROR_TARGETSPACE, "%1 ішінде үлгілер үшін бос орын жеткіліксіз: %2 қажет, %3 қолжетімді."},
+    {IDS_SIZE_KB, "%1\u00A0КБ"},
+    {IDS_SIZE_MB, "%1\u00A0МБ"},
+    {IDS_SIZE_GB, "%1\u00A0ГБ"},
+    {IDS_SUCCESS_WHERE, "Файлдар %1 ішінде."},
+    {IDS_SUCCESS_COUNTS, "Жаңа файлдар: %1. Ауыстырылғаны: %2. Өзекті болғаны: %3."},
 };
 
 }  // namespace

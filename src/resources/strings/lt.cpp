@@ -98,6 +98,25 @@ constexpr TextPair kTexts[] = {
     {IDS_NO_GTK,
      "Diegimo programos langui reikia GTK 2 bibliotekų, kurios šiame kompiuteryje neįdiegtos. Su "
      "parinktimi -Q diegimo programa veikia be jų."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Nurodykite visą šablonų katalogo kelią: jis prasideda simboliu / (arba ~, jei tai jūsų namų katalogas)."},
+    {IDS_ERROR_REASON_ACCESS, "Prieiga uždrausta."},
+    {IDS_ERROR_REASON_NOSPACE, "Įrenginyje neliko laisvos vietos."},
+    {IDS_ERROR_REASON_QUOTA, "Viršyta disko kvota."},
+    {IDS_ERROR_REASON_READONLY, "Failų sistema skirta tik skaityti."},
+    {IDS_ERROR_REASON_ISDIR, "Šį pavadinimą jau naudoja katalogas."},
+    {IDS_ERROR_REASON_EXISTS, "Šį pavadinimą jau naudoja kažkas, kas nėra failas."},
+    {IDS_ERROR_REASON_NOTDIR, "Dalis kelio yra failas, o ne katalogas."},
+    {IDS_ERROR_REASON_NOTFOUND, "Failas arba katalogas neegzistuoja."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "Pavadinimas per ilgas."},
+    {IDS_ERROR_REASON_IO, "Įrenginys pranešė apie įvesties / išvesties klaidą."},
+    {IDS_ERROR_REASON_OTHER, "Sistemos klaida %1."},
+    {IDS_ERROR_TARGETSPACE, "Šablonams kataloge %1 nepakanka laisvos vietos: reikia %2, yra %3."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "Failai yra kataloge %1."},
+    {IDS_SUCCESS_COUNTS, "Nauji failai: %1. Pakeisti: %2. Jau naujausi: %3."},
 };
 
 }  // namespace

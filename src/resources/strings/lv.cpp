@@ -103,6 +103,25 @@ constexpr TextPair kTexts[] = {
     {IDS_NO_GTK,
      "Instalētāja logam vajadzīgas GTK 2 bibliotēkas, kas šajā datorā nav instalētas. Ar opciju -Q "
      "instalētājs darbojas bez tām."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Norādiet pilnu veidņu direktorija ceļu: tas sākas ar / (vai ar ~, ja tā ir jūsu mājas direktorijs)."},
+    {IDS_ERROR_REASON_ACCESS, "Piekļuve liegta."},
+    {IDS_ERROR_REASON_NOSPACE, "Ierīcē nav palicis brīvas vietas."},
+    {IDS_ERROR_REASON_QUOTA, "Pārsniegta diska kvota."},
+    {IDS_ERROR_REASON_READONLY, "Failu sistēma ir tikai lasāma."},
+    {IDS_ERROR_REASON_ISDIR, "Šo nosaukumu jau izmanto direktorijs."},
+    {IDS_ERROR_REASON_EXISTS, "Šo nosaukumu jau izmanto kaut kas, kas nav fails."},
+    {IDS_ERROR_REASON_NOTDIR, "Daļa ceļa ir fails, nevis direktorijs."},
+    {IDS_ERROR_REASON_NOTFOUND, "Fails vai direktorijs neeksistē."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "Nosaukums ir pārāk garš."},
+    {IDS_ERROR_REASON_IO, "Ierīce ziņoja par ievades/izvades kļūdu."},
+    {IDS_ERROR_REASON_OTHER, "Sistēmas kļūda %1."},
+    {IDS_ERROR_TARGETSPACE, "Veidnēm nepietiek brīvas vietas direktorijā %1: vajag %2, pieejams %3."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "Faili atrodas direktorijā %1."},
+    {IDS_SUCCESS_COUNTS, "Jauni faili: %1. Aizstāti: %2. Jau aktuāli: %3."},
 };
 
 }  // namespace

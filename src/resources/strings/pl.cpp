@@ -105,6 +105,25 @@ constexpr TextPair kTexts[] = {
     {IDS_NO_GTK,
      "Okno instalatora wymaga bibliotek GTK 2, które nie są zainstalowane na tym komputerze. Z "
      "opcją -Q instalator działa bez nich."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Podaj pełną ścieżkę katalogu szablonów: zaczyna się od / (lub od ~ dla katalogu domowego)."},
+    {IDS_ERROR_REASON_ACCESS, "Brak uprawnień."},
+    {IDS_ERROR_REASON_NOSPACE, "Brak wolnego miejsca na urządzeniu."},
+    {IDS_ERROR_REASON_QUOTA, "Przekroczono limit przydziału dysku."},
+    {IDS_ERROR_REASON_READONLY, "System plików jest tylko do odczytu."},
+    {IDS_ERROR_REASON_ISDIR, "Ta nazwa jest już używana przez katalog."},
+    {IDS_ERROR_REASON_EXISTS, "Ta nazwa jest już używana przez coś, co nie jest plikiem."},
+    {IDS_ERROR_REASON_NOTDIR, "Część ścieżki jest plikiem, a nie katalogiem."},
+    {IDS_ERROR_REASON_NOTFOUND, "Plik lub katalog nie istnieje."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "Nazwa jest za długa."},
+    {IDS_ERROR_REASON_IO, "Urządzenie zgłosiło błąd wejścia/wyjścia."},
+    {IDS_ERROR_REASON_OTHER, "Błąd systemowy %1."},
+    {IDS_ERROR_TARGETSPACE, "Za mało wolnego miejsca na szablony w %1: potrzeba %2, dostępne %3."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "Pliki znajdują się w %1."},
+    {IDS_SUCCESS_COUNTS, "Nowe pliki: %1. Zastąpione: %2. Już aktualne: %3."},
 };
 
 }  // namespace

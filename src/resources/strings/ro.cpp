@@ -107,6 +107,25 @@ constexpr TextPair kTexts[] = {
     {IDS_NO_GTK,
      "Fereastra programului de instalare necesită bibliotecile GTK 2, care nu sunt instalate pe "
      "acest calculator. Cu opțiunea -Q, programul de instalare funcționează fără ele."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Specificați calea completă a directorului de șabloane: începe cu / (sau cu ~ pentru directorul dumneavoastră personal)."},
+    {IDS_ERROR_REASON_ACCESS, "Permisiune refuzată."},
+    {IDS_ERROR_REASON_NOSPACE, "Nu a mai rămas spațiu liber pe dispozitiv."},
+    {IDS_ERROR_REASON_QUOTA, "Cota de disc a fost depășită."},
+    {IDS_ERROR_REASON_READONLY, "Sistemul de fișiere este doar în citire."},
+    {IDS_ERROR_REASON_ISDIR, "Numele este deja folosit de un director."},
+    {IDS_ERROR_REASON_EXISTS, "Numele este deja folosit de ceva ce nu este un fișier."},
+    {IDS_ERROR_REASON_NOTDIR, "O parte a căii este un fișier, nu un director."},
+    {IDS_ERROR_REASON_NOTFOUND, "Fișierul sau directorul nu există."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "Numele este prea lung."},
+    {IDS_ERROR_REASON_IO, "Dispozitivul a semnalat o eroare de intrare/ieșire."},
+    {IDS_ERROR_REASON_OTHER, "Eroare de sistem %1."},
+    {IDS_ERROR_TARGETSPACE, "Spațiu liber insuficient pentru șabloane în %1: sunt necesari %2, sunt disponibili %3."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "Fișierele se află în %1."},
+    {IDS_SUCCESS_COUNTS, "Fișiere noi: %1. Înlocuite: %2. Deja actualizate: %3."},
 };
 
 }  // namespace

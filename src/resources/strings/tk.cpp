@@ -100,6 +100,25 @@ constexpr TextPair kTexts[] = {
     {IDS_NO_GTK,
      "Gurnaýjynyň penjiresi üçin GTK 2 kitaphanalary gerek, emma olar bu kompýuterde gurnalmandyr. "
      "-Q opsiýasy bilen gurnaýjy olarsyz işleýär."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Şablon katalogynyň doly ýoluny görkeziň: ol / bilen başlaýar (ýa-da öý katalogyňyz üçin ~ bilen)."},
+    {IDS_ERROR_REASON_ACCESS, "Giriş gadagan."},
+    {IDS_ERROR_REASON_NOSPACE, "Enjamda boş ýer galmady."},
+    {IDS_ERROR_REASON_QUOTA, "Disk kwotasy artdy."},
+    {IDS_ERROR_REASON_READONLY, "Faýl ulgamy diňe okamak üçin."},
+    {IDS_ERROR_REASON_ISDIR, "Bu at eýýäm bir katalog tarapyndan ulanylýar."},
+    {IDS_ERROR_REASON_EXISTS, "Bu at eýýäm faýl bolmadyk bir zat tarapyndan ulanylýar."},
+    {IDS_ERROR_REASON_NOTDIR, "Ýoluň bir bölegi katalog däl-de, faýl."},
+    {IDS_ERROR_REASON_NOTFOUND, "Faýl ýa-da katalog ýok."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "At gaty uzyn."},
+    {IDS_ERROR_REASON_IO, "Enjam giriş/çykyş ýalňyşlygy barada habar berdi."},
+    {IDS_ERROR_REASON_OTHER, "Ulgam ýalňyşlygy %1."},
+    {IDS_ERROR_TARGETSPACE, "%1 katalogynda şablonlar üçin ýeterlik boş ýer ýok: %2 gerek, %3 elýeterli."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "Faýllar şu ýerde: %1."},
+    {IDS_SUCCESS_COUNTS, "Täze faýllar: %1. Çalşyrylan: %2. Eýýäm täzelenen: %3."},
 };
 
 }  // namespace

@@ -100,6 +100,25 @@ constexpr TextPair kTexts[] = {
     {IDS_NO_GTK,
      "Kurulum programının penceresi için GTK 2 kitaplıkları gerekir, ancak bunlar bu bilgisayarda "
      "kurulu değil. -Q seçeneğiyle kurulum programı bunlar olmadan çalışır."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Şablon dizininin tam yolunu belirtin: / ile başlar (ya da ev dizininiz için ~ ile)."},
+    {IDS_ERROR_REASON_ACCESS, "İzin reddedildi."},
+    {IDS_ERROR_REASON_NOSPACE, "Aygıtta boş alan kalmadı."},
+    {IDS_ERROR_REASON_QUOTA, "Disk kotası aşıldı."},
+    {IDS_ERROR_REASON_READONLY, "Dosya sistemi salt okunur."},
+    {IDS_ERROR_REASON_ISDIR, "Bu ad zaten bir dizin tarafından kullanılıyor."},
+    {IDS_ERROR_REASON_EXISTS, "Bu ad zaten dosya olmayan bir öğe tarafından kullanılıyor."},
+    {IDS_ERROR_REASON_NOTDIR, "Yolun bir bölümü dizin değil, dosya."},
+    {IDS_ERROR_REASON_NOTFOUND, "Dosya ya da dizin mevcut değil."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "Ad çok uzun."},
+    {IDS_ERROR_REASON_IO, "Aygıt bir giriş/çıkış hatası bildirdi."},
+    {IDS_ERROR_REASON_OTHER, "Sistem hatası %1."},
+    {IDS_ERROR_TARGETSPACE, "%1 içinde şablonlar için yeterli boş alan yok: %2 gerekli, %3 kullanılabilir."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "Dosyalar şurada: %1."},
+    {IDS_SUCCESS_COUNTS, "Yeni dosyalar: %1. Değiştirilen: %2. Zaten güncel: %3."},
 };
 
 }  // namespace

@@ -113,6 +113,25 @@ constexpr TextPair kTexts[] = {
     {IDS_NO_GTK,
      "Для вікна програми встановлення потрібні бібліотеки GTK 2, які на цьому комп'ютері не "
      "встановлено. З параметром -Q програма встановлення працює без них."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Вкажіть повний шлях до каталогу шаблонів: він починається з / (або з ~ для вашого домашнього каталогу)."},
+    {IDS_ERROR_REASON_ACCESS, "Доступ заборонено."},
+    {IDS_ERROR_REASON_NOSPACE, "На пристрої не залишилося вільного місця."},
+    {IDS_ERROR_REASON_QUOTA, "Перевищено дискову квоту."},
+    {IDS_ERROR_REASON_READONLY, "Файлова система доступна лише для читання."},
+    {IDS_ERROR_REASON_ISDIR, "Це ім'я вже зайняте каталогом."},
+    {IDS_ERROR_REASON_EXISTS, "Це ім'я вже зайняте об'єктом, який не є файлом."},
+    {IDS_ERROR_REASON_NOTDIR, "Частина шляху є файлом, а не каталогом."},
+    {IDS_ERROR_REASON_NOTFOUND, "Файл або каталог не існує."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "Задовге ім'я."},
+    {IDS_ERROR_REASON_IO, "Пристрій повідомив про помилку введення-виведення."},
+    {IDS_ERROR_REASON_OTHER, "Системна помилка %1."},
+    {IDS_ERROR_TARGETSPACE, "Недостатньо вільного місця для шаблонів у %1: потрібно %2, доступно %3."},
+    {IDS_SIZE_KB, "%1\u00A0КБ"},
+    {IDS_SIZE_MB, "%1\u00A0МБ"},
+    {IDS_SIZE_GB, "%1\u00A0ГБ"},
+    {IDS_SUCCESS_WHERE, "Файли знаходяться в %1."},
+    {IDS_SUCCESS_COUNTS, "Нових файлів: %1. Замінено: %2. Уже актуальні: %3."},
 };
 
 }  // namespace

@@ -107,6 +107,25 @@ constexpr TextPair kTexts[] = {
     {IDS_NO_GTK,
      "Cửa sổ của trình cài đặt cần các thư viện GTK 2, nhưng máy này chưa cài đặt chúng. Với tùy "
      "chọn -Q, trình cài đặt chạy mà không cần chúng."},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "Hãy nhập đường dẫn đầy đủ của thư mục mẫu: đường dẫn bắt đầu bằng / (hoặc bằng ~ cho thư mục nhà của bạn)."},
+    {IDS_ERROR_REASON_ACCESS, "Không có quyền truy cập."},
+    {IDS_ERROR_REASON_NOSPACE, "Thiết bị đã hết dung lượng trống."},
+    {IDS_ERROR_REASON_QUOTA, "Đã vượt quá hạn mức đĩa."},
+    {IDS_ERROR_REASON_READONLY, "Hệ thống tệp chỉ cho phép đọc."},
+    {IDS_ERROR_REASON_ISDIR, "Tên này đã được một thư mục sử dụng."},
+    {IDS_ERROR_REASON_EXISTS, "Tên này đã được một đối tượng không phải tệp sử dụng."},
+    {IDS_ERROR_REASON_NOTDIR, "Một phần của đường dẫn là tệp chứ không phải thư mục."},
+    {IDS_ERROR_REASON_NOTFOUND, "Tệp hoặc thư mục không tồn tại."},
+    {IDS_ERROR_REASON_NAMETOOLONG, "Tên quá dài."},
+    {IDS_ERROR_REASON_IO, "Thiết bị đã báo lỗi vào/ra."},
+    {IDS_ERROR_REASON_OTHER, "Lỗi hệ thống %1."},
+    {IDS_ERROR_TARGETSPACE, "Không đủ dung lượng trống cho các mẫu trong %1: cần %2, còn trống %3."},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "Các tệp nằm trong %1."},
+    {IDS_SUCCESS_COUNTS, "Tệp mới: %1. Đã thay thế: %2. Đã cập nhật sẵn: %3."},
 };
 
 }  // namespace

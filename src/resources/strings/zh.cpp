@@ -82,6 +82,25 @@ constexpr TextPair kTexts[] = {
     {IDS_NO_GTK,
      "安装程序的窗口需要 GTK 2 库，但此计算机上未安装这些库。使用 -Q "
      "选项时，安装程序无需这些库即可运行。"},
+    // Wizard mends
+    {IDS_FULL_PATH_REQUIRED, "请指定模板目录的完整路径：路径以 / 开头（或以 ~ 开头表示您的主目录）。"},
+    {IDS_ERROR_REASON_ACCESS, "权限不足。"},
+    {IDS_ERROR_REASON_NOSPACE, "设备上没有剩余空间。"},
+    {IDS_ERROR_REASON_QUOTA, "已超出磁盘配额。"},
+    {IDS_ERROR_REASON_READONLY, "文件系统为只读。"},
+    {IDS_ERROR_REASON_ISDIR, "该名称已被一个目录占用。"},
+    {IDS_ERROR_REASON_EXISTS, "该名称已被一个非文件的对象占用。"},
+    {IDS_ERROR_REASON_NOTDIR, "路径的一部分是文件，而不是目录。"},
+    {IDS_ERROR_REASON_NOTFOUND, "文件或目录不存在。"},
+    {IDS_ERROR_REASON_NAMETOOLONG, "名称过长。"},
+    {IDS_ERROR_REASON_IO, "设备报告了输入/输出错误。"},
+    {IDS_ERROR_REASON_OTHER, "系统错误 %1。"},
+    {IDS_ERROR_TARGETSPACE, "%1 中没有足够的可用空间来存放模板：需要 %2，可用 %3。"},
+    {IDS_SIZE_KB, "%1\u00A0KB"},
+    {IDS_SIZE_MB, "%1\u00A0MB"},
+    {IDS_SIZE_GB, "%1\u00A0GB"},
+    {IDS_SUCCESS_WHERE, "文件位于 %1。"},
+    {IDS_SUCCESS_COUNTS, "新文件：%1。已替换：%2。已是最新：%3。"},
 };
 
 }  // namespace
