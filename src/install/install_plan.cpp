@@ -87,6 +87,7 @@ class Planner {
       if (code != kOk) {
         m_plan.result = code;
         m_plan.failedDestination = destination;
+        m_plan.failedError = m_error;
         return std::move(m_plan);
       }
     }
@@ -128,14 +129,19 @@ class Planner {
     NarrowString native;
     if (!WideToLocaleChecked(destination, native)) return kErrInvalidParameter;
     const std::string path(native.c_str());
-    if (m_made.contains(path)) return kErrInvalidParameter;  // a directory of this run
+    if (m_made.contains(path)) return Fail(kErrInvalidParameter, EISDIR);  // a directory of this run
     PlannedAction action = PlannedAction::kNew;
     switch (m_judge.Judge(m_kit, index, destination, m_test)) {
       case DestinationVerdict::kUpToDate:
         ++m_plan.counts.unchanged;
         return kOk;
-      case DestinationVerdict::kInTheWay:
-        return kErrInvalidParameter;
+      case DestinationVerdict::kInTheWay: {
+        // The reason the installation gives: what stands there.
+        const int lookError = errno;
+        struct stat st {};
+        if (lstat(path.c_str(), &st) != 0) return Fail(kErrInvalidParameter, lookError);
+        return Fail(kErrInvalidParameter, S_ISDIR(st.st_mode) ? EISDIR : EEXIST);
+      }
       case DestinationVerdict::kOutdated:
         action = PlannedAction::kReplace;
         break;
@@ -147,7 +153,9 @@ class Planner {
       const std::string parent = path.substr(0, lastSlash);
       const ResultCode code = PlanDirectory(parent);
       if (code != kOk) return code;
-      if (!m_made.contains(parent) && !MayWriteInto(parent)) return kErrInvalidParameter;
+      if (!m_made.contains(parent) && !MayWriteInto(parent)) {
+        return Fail(kErrInvalidParameter, EACCES);
+      }
     }
     m_written.insert(path);
     ++(action == PlannedAction::kNew ? m_plan.counts.newFiles : m_plan.counts.replaced);
@@ -158,26 +166,33 @@ class Planner {
   // InstallTransaction::EnsureDirectory(directory), level by level.
   ResultCode PlanDirectory(const std::string& directory) {
     if (m_existing.contains(directory) || m_made.contains(directory)) return kOk;
-    if (m_written.contains(directory)) return kErrNotFound;  // a file of this run
+    if (m_written.contains(directory)) return Fail(kErrNotFound, ENOTDIR);  // a file of this run
     struct stat st {};
     if (stat(directory.c_str(), &st) == 0) {
-      if (!S_ISDIR(st.st_mode)) return kErrNotFound;
+      if (!S_ISDIR(st.st_mode)) return Fail(kErrNotFound, ENOTDIR);
       m_existing.insert(directory);
       return kOk;
     }
-    if (errno != ENOENT) return kErrNotFound;
+    if (errno != ENOENT) return Fail(kErrNotFound, errno);
     const std::size_t slash = directory.rfind('/');
     if (slash == std::string::npos || slash == 0) return kErrNoParent;
     const std::string parent = directory.substr(0, slash);
     const ResultCode code = PlanDirectory(parent);
     if (code != kOk) return code;
-    if (!m_made.contains(parent) && !MayWriteInto(parent)) return kErrNotFound;
+    if (!m_made.contains(parent) && !MayWriteInto(parent)) return Fail(kErrNotFound, EACCES);
     m_made.insert(directory);
     return kOk;
   }
 
+  // `code`, with the reason the installation would give for it.
+  ResultCode Fail(ResultCode code, int systemError) {
+    m_error = systemError;
+    return code;
+  }
+
   const KitArchive& m_kit;
   const WideString& m_target;
+  int m_error = 0;
   UpToDateTest m_test;
   DestinationJudge m_judge;
   InstallPlan m_plan;

@@ -59,6 +59,9 @@ struct InstallPlan {
   // The entry the installation would fail on (empty: it would fail before the
   // first entry, or not at all), as InstallEngine::failedDestination.
   WideString failedDestination;
+  // The system's reason it would fail with (an errno value, as
+  // InstallEngine::failedError; 0: none known).
+  int failedError = 0;
   // The files it would write, in table order (up to the failing entry).
   std::vector<PlannedChange> changes;
   // As InstallEngine::counts after the same run.

@@ -169,6 +169,7 @@ int DryRun(const SetupSequence& sequence, const WideString& target, bool repair,
     report.ran = true;
     report.result = plan.result;
     report.failedDestination = plan.failedDestination;
+    report.failedError = plan.failedError;
     return ReportFailedInstall(err, report, target);
   }
   for (const PlannedChange& change : plan.changes) {
