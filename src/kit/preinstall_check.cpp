@@ -134,17 +134,29 @@ PreinstallResult RunChecks(PreinstallState& state, const PreinstallMessage& show
     }
   }
 
-  const ResultCode opened = services.openKit(state.kit, kitFile.handle, state.stop);
+  const auto& open = state.inflateInBackground && services.openKitInBackground
+                         ? services.openKitInBackground
+                         : services.openKit;
+  const ResultCode opened = open(state.kit, kitFile.handle, state.stop);
   // A stop during the inflation ends it early with a failure: no message.
   if (stopped()) return PreinstallResult::kStopped;
-  if (opened != kOk) {
+  const PreinstallResult outcome = KitCheckOutcome(opened, state.stop);
+  if (outcome == PreinstallResult::kNoTempSpace) {
+    showError(LoadResourceString(IDS_ERROR_NOSPACE));
+  } else if (outcome != PreinstallResult::kReady) {
     showError(LoadResourceString(IDS_ERROR_DAMAGEDSOURCE));
-    return PreinstallResult::kKitDamaged;
   }
-  return PreinstallResult::kReady;
+  return outcome;
 }
 
 }  // namespace
+
+PreinstallResult KitCheckOutcome(ResultCode opened, const std::atomic<bool>* stop) {
+  if (opened == kOk) return PreinstallResult::kReady;
+  if (opened == kErrDiskFull) return PreinstallResult::kNoTempSpace;
+  if (opened == kErrCancelled && stop != nullptr && stop->load()) return PreinstallResult::kStopped;
+  return PreinstallResult::kKitDamaged;
+}
 
 bool RunPreinstallChecks(PreinstallState& state, const PreinstallMessage& showError,
                          const PreinstallServices& services) {

@@ -12,7 +12,8 @@
 //   3. free space below 3 x the kit's size  -> IDS_ERROR_NOSPACE
 //      (skipped when the kit's size cannot be queried)
 //   4. the kit does not open                -> IDS_ERROR_DAMAGEDSOURCE
-//      (also when memory runs out anywhere in the checks)
+//      (also when memory runs out anywhere in the checks; the temporary
+//      file system filling up while the kit inflates -> IDS_ERROR_NOSPACE)
 //
 // A stop (PreinstallState::stop; a signal, see install/stop_signals.h) is
 // looked at between the steps and between two writability probes, and the
@@ -58,6 +59,10 @@ struct PreinstallState {
   // between two writability probes, and polled by the kit's inflation, which
   // then ends with kErrCancelled. A stop ends the checks without a message.
   const std::atomic<bool>* stop = nullptr;
+  // in: open the kit with OpenKitInBackground: the last check passes once the
+  // kit's tables are read, and the rest of the kit goes on inflating; the
+  // owner learns the kit's final verdict from KitCheckOutcome(CompleteKit).
+  bool inflateInBackground = false;
 };
 
 // What the checks use of the file system, the launcher configuration and the
@@ -78,6 +83,10 @@ struct PreinstallServices {
   // Opens the kit from the file that openKitFile opened (OpenKitHandle).
   std::function<ResultCode(KitArchive& kit, FileHandle kitFile, const std::atomic<bool>* stop)>
       openKit;
+  // The same with OpenKitInBackground, for PreinstallState::inflateInBackground
+  // (when empty, openKit is used).
+  std::function<ResultCode(KitArchive& kit, FileHandle kitFile, const std::atomic<bool>* stop)>
+      openKitInBackground;
 };
 
 PreinstallServices DefaultPreinstallServices();
@@ -124,6 +133,11 @@ enum class PreinstallResult {
 [[nodiscard]] PreinstallResult CheckBeforeInstall(PreinstallState& state,
                                                   const PreinstallMessage& showError,
                                                   const PreinstallServices& services);
+
+// The check's answer for the result of opening or completing the kit: 0
+// kReady, kErrDiskFull kNoTempSpace, kErrCancelled with `stop` set kStopped,
+// anything else kKitDamaged.
+[[nodiscard]] PreinstallResult KitCheckOutcome(ResultCode opened, const std::atomic<bool>* stop);
 
 // CheckBeforeInstall(...) == kReady.
 [[nodiscard]] bool RunPreinstallChecks(PreinstallState& state, const PreinstallMessage& showError,

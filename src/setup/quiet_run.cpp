@@ -115,7 +115,18 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err) {
     target = request.targetDirectory;
     ReplaceAll(target, ForeignSeparator(), PathSeparator());
   }
+  // The kit goes on inflating while it is installed. A failure that comes
+  // before its verdict waits for it: a damaged kit is reported as the check
+  // it fails, ahead of what comes after the checks.
+  const auto kitVerdict = [&]() -> int {
+    const PreinstallResult kit = sequence.CompleteKitCheck();
+    if (kit == PreinstallResult::kReady || kit == PreinstallResult::kStopped) return kExitInstalled;
+    ReportFailure(err, ConsoleText(CheckTextId(kit)), sequence.CheckSubject(kit));
+    return ExitStatusOfChecks(kit);
+  };
   if (!IsUsableQuietTarget(target)) {
+    if (const int kit = kitVerdict(); kit != kExitInstalled) return kit;
+    if (StopRequested()) return kExitInstallFailed;
     ReportFailure(err, ConsoleText(IDS_ERROR_NOTARGET), target);
     return kExitNoTarget;
   }
@@ -124,6 +135,7 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err) {
   InstallJobOptions options;
   options.pauseMilliseconds = 0;  // nobody reads a final status on a page
   if (!sequence.StartInstallation(std::move(options))) {
+    if (const int kit = kitVerdict(); kit != kExitInstalled) return kit;
     ReportFailure(err, ConsoleText(IDS_INSTALL_ERROR), target);
     return kExitInstallFailed;
   }
@@ -132,6 +144,12 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err) {
   if (report.result != kOk) {
     if (StopSignal() != 0) return kExitInstallFailed;  // rolled back on request: no line
     const int status = ExitStatusOfFailedInstall(report);
+    // A kit found damaged (or the temporary directory full) while the job
+    // copied from it: the directory was rolled back; the kit's check tells.
+    if (status != kExitRestoreIncomplete) {
+      if (const int kit = kitVerdict(); kit != kExitInstalled) return kit;
+      if (StopSignal() != 0) return kExitInstallFailed;
+    }
     if (status == kExitRestoreIncomplete) {
       // The text names the kept backup directory itself.
       ReportFailure(err, ConsoleText(IDS_ROLLBACK_INCOMPLETE, report.keptBackup), WideString());

@@ -25,9 +25,15 @@ PreinstallResult SetupSequence::RunChecks(const PreinstallMessage& showError,
                                           const PreinstallServices& services) {
   PreinstallState state{m_useCwd,           m_kitPath,        m_templateDirs, m_targetDir,
                         m_scope1FileExists, m_listFromScope1, m_kit,          &ProcessStopFlag()};
+  state.inflateInBackground = true;
   const PreinstallResult result = CheckBeforeInstall(state, showError, services);
   m_checksPassed = result == PreinstallResult::kReady;
   return result;
+}
+
+PreinstallResult SetupSequence::CompleteKitCheck() {
+  if (!m_checksPassed) return PreinstallResult::kKitDamaged;
+  return KitCheckOutcome(CompleteKit(m_kit, &ProcessStopFlag()), &ProcessStopFlag());
 }
 
 WideString SetupSequence::CheckSubject(PreinstallResult result) const {

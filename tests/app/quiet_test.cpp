@@ -254,6 +254,36 @@ TEST_F(QuietRun, FailedInstallationNamesTheEntryAndRestoresTheDirectory) {
   ExpectTmpEmpty();
 }
 
+TEST_F(QuietRun, AKitFoundDamagedWhileItIsCopiedRollsBackAndGivesThree) {
+  // Older copies of the small files, replaced first; then several MiB of
+  // text whose stream is damaged near its end, found while the files before
+  // it are already copied (the kit inflates while it is installed).
+  std::mt19937 random(5);
+  const std::string words = "ledger invoice payment template catalogue account ";
+  std::string text(5u << 20, '\0');
+  for (std::size_t i = 0; i < text.size(); ++i) text[i] = words[(i * 7 + random() % 5) % words.size()];
+  std::vector<std::pair<std::string, std::string>> files = m_threeFiles;
+  files.emplace_back("z-large.txt", text);
+  MakeKit(files);
+  const std::string kitPath = KitDir() + "/veskp8.efd";
+  std::string kit = ReadText(kitPath);
+  for (std::size_t i = kit.size() * 9 / 10; i < kit.size() * 9 / 10 + 4096; ++i) kit[i] ^= '\xa5';
+  ASSERT_TRUE(WriteText(kitPath, kit));
+  const std::string target = m_scratch / "t";
+  ASSERT_EQ(mkdir(target.c_str(), 0755), 0);
+  ASSERT_TRUE(WriteText(target + "/a.txt", "the user's own\n"));
+  SetTime(target + "/a.txt", kOldTime);
+  const Snapshot before = TakeSnapshot(target);
+
+  const ProgramRun run = Run({"-Q", "-D" + target});
+  EXPECT_EQ(Status(run), 3);
+  EXPECT_EQ(run.err, std::string(kDamaged) + " " + kitPath + "\n");
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(TakeSnapshot(target), before);
+  EXPECT_FALSE(Exists(LauncherFile()));
+  ExpectTmpEmpty();
+}
+
 TEST_F(QuietRun, LauncherFileThatCannotBeWrittenGivesNine) {
   MakeKit(m_threeFiles);
   // A file where the launcher's configuration directory must be.
