@@ -310,7 +310,11 @@ gboolean CInstallerDlg::OnKitTimer(gpointer data) {
   const PreinstallResult verdict = self->m_sequence.CompleteKitCheck();
   if (verdict == PreinstallResult::kReady) return FALSE;
   if (verdict == PreinstallResult::kStopped) return FALSE;  // the stop ends the run
+  // A timer runs without GDK's lock, which the box's own loop gives back
+  // and takes again: it is held around the box, as in an event handler.
+  gdk_threads_enter();
   self->EndWithKitFailure(verdict);
+  gdk_threads_leave();
   return FALSE;
 }
 
