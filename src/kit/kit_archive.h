@@ -171,7 +171,7 @@ class KitArchive {
 //     unnamed (O_TMPFILE, mode 0600), or else with the prefix "edf" (mode
 //     0600, O_EXCL) and unlinked at once; the kit stores its descriptor;
 //  2. inflates the kit into it (InflateKit, kit_inflate.h), reading `stop`
-//     (may be null) once per 32 KiB input window;
+//     (may be null) once per 128 KiB of kit and per 1 MiB of image;
 //  3. reads the tables (ReadKitTables).
 // Result 0: tables loaded, image open. Otherwise, with the entries and the
 // descriptions discarded and the image closed (and so gone):
