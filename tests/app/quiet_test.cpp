@@ -231,6 +231,27 @@ TEST_F(QuietRun, TooLittleTemporarySpaceGivesFour) {
   EXPECT_FALSE(Exists(Proposal()));
 }
 
+TEST_F(QuietRun, ATemporaryDirectoryThatFillsUpWhileTheKitInflatesGivesFour) {
+  // A small kit (it passes the check of three times its size) whose image
+  // does not fit: the file system fills up while the kit inflates, before or
+  // after its tables are read and copying began, and the run says so.
+  MakeKit({{"a.txt", "alpha\n"}, {"zeros.bin", std::string(8u << 20, '\0')}});
+  const std::string small = m_scratch / "small-tmp";
+  ASSERT_EQ(mkdir(small.c_str(), 0755), 0);
+  if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=1m") != 0) {
+    GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+  }
+  const std::string target = m_scratch / "t";
+  const ProgramRun run = Run({"-Q", "-D" + target}, small);
+  const std::vector<std::string> left = Names(small);
+  umount(small.c_str());
+  EXPECT_EQ(Status(run), 4);
+  EXPECT_EQ(run.err, std::string(kNoSpace) + " " + small + "/\n");
+  EXPECT_EQ(run.out, "");
+  EXPECT_FALSE(Exists(target));
+  EXPECT_EQ(left, std::vector<std::string>{});
+}
+
 TEST_F(QuietRun, FailedInstallationNamesTheEntryAndRestoresTheDirectory) {
   MakeKit(m_threeFiles);
   const std::string target = m_scratch / "t";
