@@ -393,7 +393,7 @@ namespace {
 // The tables of the image on `imageHandle`. With `inflation`, the image is
 // still growing: `size` is then only the 4 GiB bound, the table area is waited
 // for, and the data ranges are checked by CompleteKit once it has ended.
-ResultCode ReadTables(KitArchive& kit, int imageHandle, std::uint64_t size,
+ResultCode ReadTables(int imageHandle, std::uint64_t size,
                       const KitImageInflation* inflation, const std::atomic<bool>* stop,
                       std::vector<KitDescription>& descriptions, std::vector<KitEntry>& entries) {
   // The reader's buffer is large: keep it off the stack of small threads.
@@ -424,7 +424,6 @@ ResultCode ReadTables(KitArchive& kit, int imageHandle, std::uint64_t size,
   // Two entries with one destination: the second would replace the first,
   // and a rollback could no longer give the user's original back.
   if (rc == kOk && !FindClashingEntries(entries).empty()) rc = kErrInvalidData;
-  (void)kit;
   return rc;
 }
 
@@ -440,7 +439,7 @@ ResultCode ReadKitTables(KitArchive& kit, int imageHandle) {
   if (SeekFile(imageHandle, 0, SeekOrigin::kBegin) < 0) {
     return LastError() != kOk ? LastError() : kErrInvalidHandle;
   }
-  const ResultCode rc = ReadTables(kit, imageHandle, static_cast<std::uint64_t>(size), nullptr,
+  const ResultCode rc = ReadTables(imageHandle, static_cast<std::uint64_t>(size), nullptr,
                                    nullptr, kit.m_descriptions, kit.m_entries);
   if (rc != kOk) {
     kit.m_entries.clear();
@@ -465,7 +464,7 @@ ResultCode OpenKitInBackground(KitArchive& kit, FileHandle kitHandle,
       rc = kit.m_inflation->Start(kitHandle, kit.m_imageHandle, stop);
     }
     if (rc == kOk) {
-      rc = ReadTables(kit, kit.m_imageHandle, k4GiB - 1, kit.m_inflation.get(), stop,
+      rc = ReadTables(kit.m_imageHandle, k4GiB - 1, kit.m_inflation.get(), stop,
                       kit.m_descriptions, kit.m_entries);
     }
   } catch (const std::bad_alloc&) {
