@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <cerrno>
 #include <chrono>
 #include <new>
@@ -23,6 +24,84 @@
 #include "text/string_ops.h"
 
 namespace veskp8 {
+namespace {
+
+// The kernel copies from the image without a trip through user space while
+// it can; false once it said it cannot (another file system, an old kernel).
+std::atomic<bool> g_copyRangeWorks{true};
+
+// Copies the `length` bytes at `offset` of the image into `file` at its
+// position, through the kit's copy buffer. 13 when the image ends first.
+ResultCode CopyThroughBuffer(KitArchive& kit, int file, std::uint64_t offset, std::size_t length) {
+  unsigned char* buffer = kit.copyBuffer();
+  while (length != 0) {
+    const std::size_t wanted = std::min<std::size_t>(length, kit.copyBufferSize());
+    const ssize_t got = pread(kit.imageHandle(), buffer, wanted, static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return errno == EBADF ? kErrInvalidHandle : kErrInvalidParameter;
+    if (got == 0) return kErrInvalidData;  // the image ends before the entry's data
+    std::size_t written = 0;
+    const ResultCode code = WriteFile(file, buffer, static_cast<std::size_t>(got), &written);
+    if (code != kOk) return code;
+    offset += static_cast<std::uint64_t>(got);
+    length -= static_cast<std::size_t>(got);
+  }
+  return kOk;
+}
+
+// Copies the entry's bytes from the kit image into `file`, block by block of
+// at most the copy buffer's size: each block once the image holds it (the
+// kit may still be inflating), with copy_file_range where the kernel offers
+// it, else through the copy buffer. After each block `copied(n, more)` is
+// told its size and whether blocks follow; when it answers false (a stop or
+// a cancel request) the copy ends with 1223 (the rollback removes or
+// restores the file).
+ResultCode CopyEntryBytes(KitArchive& kit, const KitEntry& entry, int file,
+                          const std::atomic<bool>* stop,
+                          const std::function<bool(std::size_t, bool)>& copied) {
+  std::uint64_t offset = entry.dataOffset;
+  const std::uint64_t end = offset + entry.dataSize;
+  while (offset < end) {
+    const std::size_t block =
+        static_cast<std::size_t>(std::min<std::uint64_t>(end - offset, kit.copyBufferSize()));
+    ResultCode code = WaitForKitBytes(kit, offset + block, stop);
+    if (code != kOk) {
+      return code;
+    }
+    std::size_t done = 0;
+    while (done < block && g_copyRangeWorks.load(std::memory_order_relaxed)) {
+      loff_t from = static_cast<loff_t>(offset + done);
+      const ssize_t n = copy_file_range(kit.imageHandle(), &from, file, nullptr, block - done, 0);
+      if (n > 0) {
+        done += static_cast<std::size_t>(n);
+      } else if (n == 0) {
+        return kErrInvalidData;  // the image ends before the entry's data
+      } else if (errno == EINTR) {
+        continue;
+      } else if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+                 errno == ETXTBSY || errno == EPERM) {
+        g_copyRangeWorks.store(false, std::memory_order_relaxed);
+      } else {
+        SetLastError(errno == ENOENT ? kErrNotFound : kErrInvalidParameter);
+        return LastError();
+      }
+    }
+    if (done < block) {
+      code = CopyThroughBuffer(kit, file, offset + done, block - done);
+      if (code != kOk) {
+        return code;
+      }
+    }
+    offset += block;
+    if (!copied(block, offset < end)) {
+      return kErrCancelled;
+    }
+  }
+  return kOk;
+}
+
+}  // namespace
+
 namespace {
 
 UndoObserver* ObserverOf(const InstallJobOptions& options) {
@@ -92,7 +171,12 @@ ResultCode InstallEngine::Install(KitArchive& kit, const WideString& target, int
       return code;
     }
   }
-  code = Step(InstallStep::kCommit, count, target);
+  // A kit still inflating must prove whole (its stream ended, every entry's
+  // data inside it) before anything is committed.
+  code = CompleteKit(kit, m_options.stop);
+  if (code == kOk) {
+    code = Step(InstallStep::kCommit, count, target);
+  }
   if (code == kOk) {
     errno = 0;
     code = MakeWrittenFilesDurable();
@@ -211,41 +295,18 @@ ResultCode InstallEngine::WriteEntry(KitArchive& kit, std::size_t index,
     (void)CloseFile(file);
     return failure;
   };
-  const FileHandle image = kit.imageHandle();
-  if (SeekFile(image, entry.dataOffset, SeekOrigin::kBegin) < 0) {
-    const ResultCode seekError = LastError();
-    return fail(seekError != kOk ? seekError : kErrInvalidHandle);
-  }
-  unsigned char* buffer = kit.copyBuffer();
-  const std::uint32_t bufferSize = kit.copyBufferSize();
-  std::uint32_t remaining = entry.dataSize;
-  while (remaining != 0) {
-    const std::size_t wanted = std::min(remaining, bufferSize);
-    std::size_t got = 0;
-    code = ReadFully(image, buffer, wanted, &got);
-    if (code != kOk) {
-      return fail(code);
-    }
-    if (got == 0) {
-      errno = 0;  // no system error: the image is damaged
-      return fail(kErrInvalidData);  // the image ends before the entry's data
-    }
-    const std::size_t n = std::min<std::size_t>(got, remaining);
-    remaining -= static_cast<std::uint32_t>(n);
-    std::size_t written = 0;
-    code = WriteFile(file, buffer, n, &written);
-    if (code != kOk) {
-      return fail(code);
-    }
+  code = CopyEntryBytes(kit, entry, file, m_options.stop, [&](std::size_t n, bool more) {
     const int before = m_meter.Percent();
     m_meter.AddBytes(n);
-    if (remaining != 0 && m_meter.Percent() != before) {
+    if (more && m_meter.Percent() != before) {
       m_channel->Post(kOk, destination, m_meter.Percent());
     }
-    if (remaining != 0 && (Stopped() || m_channel->IsCancelRequested())) {
-      errno = 0;
-      return fail(kErrCancelled);  // the rollback removes or restores the file
-    }
+    return !(more && (Stopped() || m_channel->IsCancelRequested()));
+  });
+  if (code != kOk) {
+    // A damaged image or a stop: no system error to tell.
+    if (code == kErrInvalidData || code == kErrCancelled) errno = 0;
+    return fail(code);
   }
   // A new file: nothing beyond the data to cut off.
   code = SetFileTimes(file, entry.modificationTime);

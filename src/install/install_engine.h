@@ -56,9 +56,17 @@
 // and never touches the user interface. Not copyable.
 //
 // Result codes: 0 success; 2, 3, 6, 13, 87 failures (13: the kit image ended
-// before an entry's data did); 1223 cancelled; kErrRollbackIncomplete a
+// before an entry's data did, or a kit still inflating proved damaged; 112:
+// the kit's image found no room); 1223 cancelled; kErrRollbackIncomplete a
 // failure whose rollback left originals in the backup directory; kErrBusy
 // another installation into the template directory is in progress.
+//
+// A kit that still inflates in the background (kit_archive.h,
+// OpenKitInBackground) is installed while it inflates: an entry's bytes are
+// copied once the image holds them (waiting as needed, whatever order the
+// entries' data lie in), with copy_file_range where the kernel offers it; the
+// commit waits until the kit proved whole (CompleteKit), and a kit that did
+// not fails the run like any other failure (rolled back).
 //
 // What the run did is counted per entry (counts()), and a failed run keeps the
 // destination of the entry it failed on (failedDestination()), so that a

@@ -12,6 +12,7 @@
 
 #include "install/fs/file_handle.h"
 #include "install/fs/file_system.h"
+#include "kit/kit_image.h"
 #include "kit/kit_inflate.h"
 #include "text/conversion.h"
 #include "text/string_ops.h"
@@ -26,9 +27,16 @@ constexpr std::uint32_t kMinEntryRecord = 24;
 // Sequential reader over the open image with bounds known in advance: every
 // read is checked against the image size before it is made, so a damaged
 // length never causes a large allocation or a read past the end.
+//
+// While the image is still being inflated (`inflation` not null) its size is
+// not known yet: the bound is then 4 GiB, and every refill first waits until
+// the image holds the byte wanted (a read past the image's final end is a
+// damaged kit, as with a known size).
 class ImageReader {
  public:
-  ImageReader(FileHandle handle, std::uint64_t size) : m_handle(handle), m_size(size) {}
+  ImageReader(FileHandle handle, std::uint64_t size, const KitImageInflation* inflation = nullptr,
+              const std::atomic<bool>* stop = nullptr)
+      : m_handle(handle), m_size(size), m_inflation(inflation), m_stop(stop) {}
 
   std::uint64_t position() const { return m_position; }
   std::uint64_t remaining() const { return m_size - m_position; }
@@ -129,6 +137,12 @@ class ImageReader {
     }
     std::uint64_t want = remaining();
     if (want > sizeof(m_buffer)) want = sizeof(m_buffer);
+    if (m_inflation != nullptr) {
+      const ResultCode ready = m_inflation->WaitFor(m_position + 1, m_stop);
+      if (ready != kOk) return ready;
+      const std::uint64_t available = m_inflation->progress().imageBytes - m_position;
+      if (want > available) want = available;
+    }
     std::size_t got = 0;
     const ResultCode rc = ReadFully(m_handle, m_buffer, static_cast<std::size_t>(want), &got);
     if (rc != kOk) return rc;
@@ -141,6 +155,8 @@ class ImageReader {
 
   FileHandle m_handle;
   std::uint64_t m_size;
+  const KitImageInflation* m_inflation;
+  const std::atomic<bool>* m_stop;
   std::uint64_t m_position = 0;
   bool m_needSeek = false;
   std::size_t m_bufferPos = 0;
@@ -347,11 +363,17 @@ std::vector<std::pair<std::size_t, std::size_t>> FindClashingEntries(
   return clashes;
 }
 
-KitArchive::KitArchive() : m_copyBuffer(new unsigned char[kCopyBufferSize]) {}
+KitArchive::KitArchive()
+    : m_copyBuffer(new unsigned char[kCopyBufferSize]), m_completeMutex(std::make_unique<std::mutex>()) {}
 
 KitArchive::~KitArchive() { CloseKit(*this); }
 
 void CloseKit(KitArchive& kit) {
+  // The inflating thread writes into the image: it ends before the image goes.
+  if (kit.m_inflation != nullptr) {
+    kit.m_inflation->Cancel();
+    kit.m_inflation.reset();
+  }
   if (kit.m_imageHandle != kNoFileHandle) {
     // The image has no name: closing its last descriptor removes it.
     (void)CloseFile(kit.m_imageHandle);
@@ -366,6 +388,47 @@ void DiscardKit(KitArchive& kit) noexcept {
   std::vector<KitDescription>().swap(kit.m_descriptions);
 }
 
+namespace {
+
+// The tables of the image on `imageHandle`. With `inflation`, the image is
+// still growing: `size` is then only the 4 GiB bound, the table area is waited
+// for, and the data ranges are checked by CompleteKit once it has ended.
+ResultCode ReadTables(int imageHandle, std::uint64_t size,
+                      const KitImageInflation* inflation, const std::atomic<bool>* stop,
+                      std::vector<KitDescription>& descriptions, std::vector<KitEntry>& entries) {
+  // The reader's buffer is large: keep it off the stack of small threads.
+  auto in = std::make_unique<ImageReader>(imageHandle, size, inflation, stop);
+  // First pass: weigh the tables without keeping anything.
+  std::uint64_t cost = 0;
+  ResultCode rc = ReadDescriptions(*in, nullptr, cost);
+  if (rc == kOk) rc = ReadEntries(*in, nullptr, cost);
+  if (rc != kOk) return rc;
+  // Every byte of the tables is there before anything is kept of them.
+  if (inflation != nullptr && (rc = inflation->WaitFor(in->position(), stop)) != kOk) return rc;
+  // Second pass: the same checks again, now storing the records.
+  in->Rewind();
+  cost = 0;
+  rc = ReadDescriptions(*in, &descriptions, cost);
+  if (rc == kOk) rc = ReadEntries(*in, &entries, cost);
+  if (rc == kOk) {
+    const std::uint64_t dataStart = in->position();
+    for (KitEntry& e : entries) {
+      const std::uint64_t begin = dataStart + e.dataOffset;
+      if (begin + e.dataSize > size) {
+        rc = kErrInvalidData;
+        break;
+      }
+      e.dataOffset = static_cast<std::uint32_t>(begin);
+    }
+  }
+  // Two entries with one destination: the second would replace the first,
+  // and a rollback could no longer give the user's original back.
+  if (rc == kOk && !FindClashingEntries(entries).empty()) rc = kErrInvalidData;
+  return rc;
+}
+
+}  // namespace
+
 ResultCode ReadKitTables(KitArchive& kit, int imageHandle) {
   kit.m_descriptions.clear();
   kit.m_entries.clear();
@@ -376,38 +439,76 @@ ResultCode ReadKitTables(KitArchive& kit, int imageHandle) {
   if (SeekFile(imageHandle, 0, SeekOrigin::kBegin) < 0) {
     return LastError() != kOk ? LastError() : kErrInvalidHandle;
   }
-  // The reader's buffer is large: keep it off the stack of small threads.
-  auto in = std::make_unique<ImageReader>(imageHandle, static_cast<std::uint64_t>(size));
-  // First pass: weigh the tables without keeping anything.
-  std::uint64_t cost = 0;
-  ResultCode rc = ReadDescriptions(*in, nullptr, cost);
-  if (rc == kOk) rc = ReadEntries(*in, nullptr, cost);
-  if (rc != kOk) return rc;
-  // Second pass: the same checks again, now storing the records.
-  in->Rewind();
-  cost = 0;
-  rc = ReadDescriptions(*in, &kit.m_descriptions, cost);
-  if (rc == kOk) rc = ReadEntries(*in, &kit.m_entries, cost);
-  if (rc == kOk) {
-    const std::uint64_t dataStart = in->position();
-    for (KitEntry& e : kit.m_entries) {
-      const std::uint64_t begin = dataStart + e.dataOffset;
-      if (begin + e.dataSize > static_cast<std::uint64_t>(size)) {
-        rc = kErrInvalidData;
-        break;
-      }
-      e.dataOffset = static_cast<std::uint32_t>(begin);
-    }
-  }
-  // Two entries with one destination: the second would replace the first,
-  // and a rollback could no longer give the user's original back.
-  if (rc == kOk && !FindClashingEntries(kit.m_entries).empty()) rc = kErrInvalidData;
+  const ResultCode rc = ReadTables(imageHandle, static_cast<std::uint64_t>(size), nullptr,
+                                   nullptr, kit.m_descriptions, kit.m_entries);
   if (rc != kOk) {
     kit.m_entries.clear();
     return rc;
   }
   kit.m_imageSize = static_cast<std::uint32_t>(size);
   return kOk;
+}
+
+ResultCode OpenKitInBackground(KitArchive& kit, FileHandle kitHandle,
+                               const std::atomic<bool>* stop) {
+  CloseKit(kit);
+  kit.m_entries.clear();
+  kit.m_descriptions.clear();
+  kit.m_imageSize = 0;
+  ResultCode rc = kOk;
+  try {
+    rc = CreateImage(kit.m_imageHandle, kit.m_imagePath);
+    if (rc == kOk) {
+      kit.m_inflation = std::make_unique<KitImageInflation>();
+      kit.m_completeResult = -1;
+      rc = kit.m_inflation->Start(kitHandle, kit.m_imageHandle, stop);
+    }
+    if (rc == kOk) {
+      rc = ReadTables(kit.m_imageHandle, k4GiB - 1, kit.m_inflation.get(), stop,
+                      kit.m_descriptions, kit.m_entries);
+    }
+  } catch (const std::bad_alloc&) {
+    rc = kErrOutOfMemory;
+  }
+  if (rc != kOk) DiscardKit(kit);
+  return rc;
+}
+
+ResultCode CompleteKit(KitArchive& kit, const std::atomic<bool>* stop) {
+  std::lock_guard<std::mutex> lock(*kit.m_completeMutex);
+  if (kit.m_inflation == nullptr) return kit.m_imageHandle != kNoFileHandle ? kOk : kErrInvalidHandle;
+  if (kit.m_completeResult >= 0) return kit.m_completeResult;
+  ResultCode rc = kit.m_inflation->WaitUntilEnded(stop);
+  if (rc == kErrCancelled && stop != nullptr && stop->load() &&
+      !kit.m_inflation->progress().ended) {
+    return rc;  // the waiter stopped; the inflation goes on
+  }
+  const std::uint64_t size = kit.m_inflation->progress().imageBytes;
+  if (rc == kOk) {
+    for (const KitEntry& e : kit.m_entries) {
+      if (std::uint64_t{e.dataOffset} + e.dataSize > size) {
+        rc = kErrInvalidData;
+        break;
+      }
+    }
+  }
+  if (rc == kOk) kit.m_imageSize = static_cast<std::uint32_t>(size);
+  kit.m_completeResult = rc;
+  return rc;
+}
+
+ResultCode WaitForKitBytes(const KitArchive& kit, std::uint64_t end,
+                           const std::atomic<bool>* stop) {
+  const KitImageInflation* inflation = kit.m_inflation.get();
+  return inflation == nullptr ? kOk : inflation->WaitFor(end, stop);
+}
+
+KitInflationProgress InflationProgress(const KitArchive& kit) {
+  if (kit.m_inflation != nullptr) return kit.m_inflation->progress();
+  KitInflationProgress done;
+  done.ended = true;
+  done.imageBytes = done.kitBytes = done.kitSize = kit.m_imageSize;
+  return done;
 }
 
 ResultCode OpenKitHandle(KitArchive& kit, FileHandle kitHandle, const std::atomic<bool>* stop) {

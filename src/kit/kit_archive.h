@@ -14,10 +14,13 @@
 // not copyable: the handle has one owner. The destructor closes the image
 // handle; the owner must make sure no other thread still uses the kit then.
 //
-// Threads. OpenKit, CloseKit and ReadKitTables run on one thread (the user
-// interface thread, before any worker exists). After a successful open the
-// extraction job on the worker thread alone uses the image handle and the copy
-// buffer; the user interface thread may still read the descriptions. The stop
+// Threads. OpenKit, OpenKitInBackground, CloseKit and ReadKitTables run on one
+// thread (the user interface thread, before any worker exists). After a
+// successful open the extraction job on the worker thread alone uses the image
+// handle and the copy buffer; the user interface thread may still read the
+// descriptions. A kit opened by OpenKitInBackground keeps inflating on a
+// thread of its own (owned by the kit) until CompleteKit says it is whole; the
+// job copies an entry once WaitForKitBytes says its bytes are there. The stop
 // flag given to OpenKit may be set from any thread or a signal handler.
 //
 // Memory. The tables are weighed before anything is allocated for them: a
@@ -47,12 +50,14 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
 #include "install/fs/file_handle.h"
 #include "kit/kit_description.h"
 #include "kit/kit_entry.h"
+#include "kit/kit_image.h"
 #include "text/narrow_string.h"
 #include "text/result_code.h"
 #include "text/wide_string.h"
@@ -132,6 +137,10 @@ class KitArchive {
   friend void CloseKit(KitArchive&);
   friend void DiscardKit(KitArchive&) noexcept;
   friend ResultCode ReadKitTables(KitArchive&, int);
+  friend ResultCode OpenKitInBackground(KitArchive&, FileHandle, const std::atomic<bool>*);
+  friend ResultCode CompleteKit(KitArchive&, const std::atomic<bool>*);
+  friend ResultCode WaitForKitBytes(const KitArchive&, std::uint64_t, const std::atomic<bool>*);
+  friend KitInflationProgress InflationProgress(const KitArchive&);
 
   std::vector<KitDescription> m_descriptions;
   std::vector<KitEntry> m_entries;
@@ -140,6 +149,12 @@ class KitArchive {
   std::uint32_t m_imageSize = 0;
   std::uint32_t m_copyBufferSize = kCopyBufferSize;
   std::unique_ptr<unsigned char[]> m_copyBuffer;
+  // The background inflation of OpenKitInBackground; null otherwise, and
+  // once the kit is closed.
+  std::unique_ptr<KitImageInflation> m_inflation;
+  // CompleteKit's result once known (-1: not yet), under its mutex.
+  std::unique_ptr<std::mutex> m_completeMutex;
+  ResultCode m_completeResult = -1;
 };
 
 // Opens the kit file at `kitPath` (OpenKitFile, kit_inflate.h: a regular file
@@ -156,7 +171,7 @@ class KitArchive {
 //     unnamed (O_TMPFILE, mode 0600), or else with the prefix "edf" (mode
 //     0600, O_EXCL) and unlinked at once; the kit stores its descriptor;
 //  2. inflates the kit into it (InflateKit, kit_inflate.h), reading `stop`
-//     (may be null) once per 32 KiB input window;
+//     (may be null) once per 128 KiB of kit and per 1 MiB of image;
 //  3. reads the tables (ReadKitTables).
 // Result 0: tables loaded, image open. Otherwise, with the entries and the
 // descriptions discarded and the image closed (and so gone):
@@ -169,8 +184,46 @@ class KitArchive {
 [[nodiscard]] ResultCode OpenKitHandle(KitArchive& kit, FileHandle kitHandle,
                                        const std::atomic<bool>* stop = nullptr);
 
-// Closes the image handle when it is not -1 (and sets it to -1) and clears
-// the image path. Entries and descriptions are left alone. Safe to call on a
+// Opens the kit file open on `kitHandle` (only read through a duplicate, not
+// closed) into `kit` the way the installer does, so that its first page shows
+// at once and files are copied while the kit still inflates: creates the
+// image as OpenKitHandle does, starts inflating the kit into it on a thread
+// of its own (kit_image.h; `stop` may be null and is read once per 128 KiB of
+// kit), and returns as soon as the tables, at the image's head, are read and
+// checked (everything ReadKitTables checks except the data ranges, which
+// need the image's final size: CompleteKit checks them).
+// Result 0: tables loaded, image open and growing; entries' data offsets are
+// absolute. Otherwise OpenKitHandle's codes (13 also for a stream found
+// damaged before the tables' end, 112 for a full temporary file system), with
+// everything discarded, the thread joined and the image gone.
+// Threads: the owner's thread; the inflation runs until it ends, CloseKit or
+// the destructor.
+[[nodiscard]] ResultCode OpenKitInBackground(KitArchive& kit, FileHandle kitHandle,
+                                             const std::atomic<bool>* stop = nullptr);
+
+// Waits until the kit's image is complete and checks what only the complete
+// image tells (the stream's end, every entry's data inside the image); then
+// imageSize() is set. 0 when the kit is whole and sound (at once for a kit
+// opened by OpenKit / OpenKitHandle); otherwise the inflation's code (13
+// damaged, 112 no space, 1223 stopped, 2 / 6 / 87 system errors), the same
+// every later call; kErrCancelled without waiting further when `stop` (may be
+// null) is set while the inflation still runs; kErrInvalidHandle for a closed
+// kit. Any one thread at a time (the worker before its commit, or the owner).
+[[nodiscard]] ResultCode CompleteKit(KitArchive& kit, const std::atomic<bool>* stop = nullptr);
+
+// Waits until the image holds its first `end` bytes: 0 then (at once when the
+// kit is not inflating in the background); otherwise the code of
+// KitImageInflation::WaitFor (13 when the image ended shorter, the
+// inflation's failure, 1223 when `stop` was set). Any thread.
+[[nodiscard]] ResultCode WaitForKitBytes(const KitArchive& kit, std::uint64_t end,
+                                         const std::atomic<bool>* stop = nullptr);
+
+// How far the background inflation is (a kit opened otherwise: ended, its
+// image size as sizes). Any thread.
+[[nodiscard]] KitInflationProgress InflationProgress(const KitArchive& kit);
+
+// Ends and joins a background inflation, closes the image handle when it is
+// not -1 (and sets it to -1) and clears the image path. Entries and descriptions are left alone. Safe to call on a
 // closed kit.
 void CloseKit(KitArchive& kit);
 

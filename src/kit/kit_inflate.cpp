@@ -3,10 +3,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <cerrno>
-#include <vector>
+#include <memory>
+#include <span>
 
 #include "text/conversion.h"
 
@@ -14,24 +14,6 @@ namespace veskp8 {
 namespace {
 
 constexpr std::uint64_t k4GiB = std::uint64_t{1} << 32;
-
-class InflateStream {
- public:
-  // Raw deflate (window bits -15). The macro passes the version of the zlib
-  // headers built against to inflateInit2_, which checks it against the library.
-  InflateStream() : m_ok(inflateInit2(&m_z, -15) == Z_OK) {}
-  ~InflateStream() {
-    if (m_ok) inflateEnd(&m_z);
-  }
-  InflateStream(const InflateStream&) = delete;
-  InflateStream& operator=(const InflateStream&) = delete;
-  bool ok() const { return m_ok; }
-  z_stream& z() { return m_z; }
-
- private:
-  z_stream m_z{};
-  bool m_ok;
-};
 
 // Reads exactly `length` bytes at `offset`. 13 when the file ends first (it
 // was shortened after its size was taken), 2 / 87 for a failed read.
@@ -52,33 +34,25 @@ ResultCode ReadWindow(FileHandle kit, unsigned char* buffer, std::uint32_t lengt
   return kOk;
 }
 
-// Inflates one window of input into the image. Sets `ended` when the stream
-// reached its end.
-ResultCode InflateWindow(z_stream& z, unsigned char* window, std::uint32_t length,
-                         FileHandle image, unsigned char* out, std::uint64_t& imageBytes,
-                         bool& ended) {
-  z.next_in = window;
-  z.avail_in = length;
-  for (;;) {
-    z.next_out = out;
-    z.avail_out = length;
-    int status = inflate(&z, Z_NO_FLUSH);
-    const std::uint32_t produced = length - z.avail_out;
-    if (status == Z_BUF_ERROR && z.avail_in == 0) status = Z_OK;
-    if (status < 0) return kErrInvalidData;
-    if (produced != 0) {
-      imageBytes += produced;
-      if (imageBytes >= k4GiB) return kErrInvalidData;
-      std::size_t written = 0;
-      const ResultCode rc = WriteFile(image, out, produced, &written);
-      if (rc != kOk) return rc;
+// Writes the whole buffer at `offset` of the image. kErrDiskFull for a full
+// file system.
+ResultCode WriteImage(FileHandle image, const unsigned char* data, std::size_t length,
+                      std::uint64_t offset) {
+  std::size_t done = 0;
+  while (done < length) {
+    const ssize_t n = pwrite(image, data + done, length - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int error = n < 0 ? errno : ENOSPC;
+      const ResultCode rc = error == ENOSPC || error == EDQUOT ? kErrDiskFull
+                            : error == EBADF                  ? kErrInvalidHandle
+                                                              : kErrInvalidParameter;
+      SetLastError(rc);
+      return rc;
     }
-    if (status == Z_STREAM_END) {
-      ended = true;
-      return kOk;
-    }
-    if (z.avail_out != 0) return kOk;  // the window's input is used up
+    done += static_cast<std::size_t>(n);
   }
+  return kOk;
 }
 
 }  // namespace
@@ -125,36 +99,88 @@ ResultCode OpenKitFile(const WideString& kitPath, FileHandle& out_handle) {
 }
 
 ResultCode InflateKit(FileHandle kitHandle, FileHandle imageHandle,
-                      const std::atomic<bool>* stop) {
+                      const std::atomic<bool>* stop, const InflateKitOptions& options) {
   SetLastError(kOk);
   struct stat kitStatus {};
   if (kitHandle == kNoFileHandle || fstat(kitHandle, &kitStatus) != 0) return kErrInvalidHandle;
+  if (imageHandle == kNoFileHandle) return kErrInvalidHandle;
   const std::uint64_t kitSize =
       kitStatus.st_size < 0 ? 0 : static_cast<std::uint64_t>(kitStatus.st_size);
   if (kitSize >= k4GiB) return kErrInvalidData;
-  if (SeekFile(imageHandle, 0, SeekOrigin::kBegin) != 0) {
-    return LastError() != kOk ? LastError() : kErrInvalidHandle;
-  }
 
-  InflateStream stream;
-  if (!stream.ok()) return kErrInvalidParameter;
-  std::vector<unsigned char> in(kKitWindowSize);
-  std::vector<unsigned char> out(kKitWindowSize);
-  std::uint64_t imageBytes = 0;
+  RawInflater inflater(options.inflater);
+  if (!inflater.ok()) return kErrInvalidParameter;
+  // Not zeroed: every byte is written before it is used.
+  const std::unique_ptr<unsigned char[]> in(new unsigned char[kKitWindowSize]);
+  const std::unique_ptr<unsigned char[]> outBuffer(new unsigned char[kKitImageWriteSize]);
+  const std::span<unsigned char> out(outBuffer.get(), kKitImageWriteSize);
+  std::uint64_t imageBytes = 0;  // written to the image
+  std::size_t pending = 0;       // produced into `out`, not written yet
+  std::uint64_t kitRead = 0;
   bool ended = false;
   ResultCode rc = kOk;
-  for (std::uint64_t offset = 0; offset < kitSize && !ended && rc == kOk;
-       offset += kKitWindowSize) {
-    if (stop != nullptr && stop->load()) return kErrCancelled;
+  auto flush = [&]() -> ResultCode {
+    if (pending == 0) return kOk;
+    const ResultCode written = WriteImage(imageHandle, out.data(), pending, imageBytes);
+    if (written != kOk) return written;
+    imageBytes += pending;
+    pending = 0;
+    if (options.progress) options.progress(imageBytes, kitRead);
+    return kOk;
+  };
+  while (kitRead < kitSize && !ended && rc == kOk) {
+    if ((stop != nullptr && stop->load()) ||
+        (options.alsoStop != nullptr && options.alsoStop->load())) {
+      return kErrCancelled;
+    }
     const std::uint32_t length = static_cast<std::uint32_t>(
-        kitSize - offset < kKitWindowSize ? kitSize - offset : kKitWindowSize);
-    rc = ReadWindow(kitHandle, in.data(), length, offset);
-    if (rc == kOk) {
-      rc = InflateWindow(stream.z(), in.data(), length, imageHandle, out.data(), imageBytes, ended);
+        kitSize - kitRead < kKitWindowSize ? kitSize - kitRead : kKitWindowSize);
+    rc = ReadWindow(kitHandle, in.get(), length, kitRead);
+    if (rc != kOk) break;
+    kitRead += length;
+    std::size_t used = 0;
+    for (;;) {
+      const InflateStep step =
+          inflater.Inflate(in.get() + used, length - used, out.data() + pending, out.size() - pending);
+      used += step.consumed;
+      pending += step.produced;
+      if (imageBytes + pending >= k4GiB) {
+        rc = kErrInvalidData;
+        break;
+      }
+      if (step.status == InflateStatus::kError) {
+        rc = kErrInvalidData;
+        break;
+      }
+      if (step.status == InflateStatus::kEnd) {
+        ended = true;
+        break;
+      }
+      if (pending == out.size()) {
+        if ((rc = flush()) != kOk) break;
+        // A kit of long runs makes much image of little input.
+        if ((stop != nullptr && stop->load()) ||
+            (options.alsoStop != nullptr && options.alsoStop->load())) {
+          return kErrCancelled;
+        }
+        continue;
+      }
+      if (used == length) break;  // the window's input is used up
+      if (step.consumed == 0 && step.produced == 0) {
+        rc = kErrInvalidData;  // no progress with input and room: never loop
+        break;
+      }
     }
   }
+  if (rc == kOk) rc = flush();
   if (rc == kOk && kitSize != 0 && !ended) rc = kErrInvalidData;
-  if (rc == kOk) rc = TruncateHere(imageHandle);
+  if (rc == kOk) {
+    int cut;
+    do {
+      cut = ftruncate(imageHandle, static_cast<off_t>(imageBytes));
+    } while (cut != 0 && errno == EINTR);
+    if (cut != 0) rc = errno == ENOSPC || errno == EDQUOT ? kErrDiskFull : kErrInvalidParameter;
+  }
   return rc;
 }
 

@@ -171,19 +171,26 @@ PreinstallResult RunChecks(PreinstallState& state, const PreinstallMessage& show
         CheckSignature(*state.signature, kitPath, kitFile.handle, state.stop, showError);
     if (refused != PreinstallResult::kReady) return refused;
   }
-
-  const ResultCode opened = services.openKit(state.kit, kitFile.handle, state.stop);
+  // A signed kit inflates whole before the checks pass, so that the test
+  // below that the file is the one that was verified covers every byte.
+  const bool verified = state.signature != nullptr &&
+                        state.signature->check.verdict == SignatureVerdict::kValid;
+  const auto& open = state.inflateInBackground && services.openKitInBackground && !verified
+                         ? services.openKitInBackground
+                         : services.openKit;
+  const ResultCode opened = open(state.kit, kitFile.handle, state.stop);
   // A stop during the inflation ends it early with a failure: no message.
   if (stopped()) return PreinstallResult::kStopped;
-  if (opened != kOk) {
+  const PreinstallResult outcome = KitCheckOutcome(opened, state.stop);
+  if (outcome == PreinstallResult::kNoTempSpace) {
+    showError(LoadResourceString(IDS_ERROR_NOSPACE));
+  } else if (outcome != PreinstallResult::kReady) {
     showError(LoadResourceString(IDS_ERROR_DAMAGEDSOURCE));
-    return PreinstallResult::kKitDamaged;
   }
+  if (outcome != PreinstallResult::kReady) return outcome;
   // The image was inflated from the same descriptor after the check; a kit
   // written to in between is refused as changed.
-  if (state.signature != nullptr &&
-      state.signature->check.verdict == SignatureVerdict::kValid &&
-      !KitFileUnchanged(kitFile.handle, state.signature->check)) {
+  if (verified && !KitFileUnchanged(kitFile.handle, state.signature->check)) {
     CloseKit(state.kit);
     state.signature->check.verdict = SignatureVerdict::kMismatch;
     state.signature->subject = kitPath;
@@ -194,6 +201,13 @@ PreinstallResult RunChecks(PreinstallState& state, const PreinstallMessage& show
 }
 
 }  // namespace
+
+PreinstallResult KitCheckOutcome(ResultCode opened, const std::atomic<bool>* stop) {
+  if (opened == kOk) return PreinstallResult::kReady;
+  if (opened == kErrDiskFull) return PreinstallResult::kNoTempSpace;
+  if (opened == kErrCancelled && stop != nullptr && stop->load()) return PreinstallResult::kStopped;
+  return PreinstallResult::kKitDamaged;
+}
 
 bool RunPreinstallChecks(PreinstallState& state, const PreinstallMessage& showError,
                          const PreinstallServices& services) {

@@ -19,8 +19,10 @@
 //      kit, before any of it is inflated
 //   5. the kit does not open                -> IDS_ERROR_DAMAGEDSOURCE
 //      (also when memory runs out anywhere in the checks, or a signed kit
-//      cannot be read); a signed kit written to after its check is refused
-//      as changed (IDS_SIGNATURE_MISMATCH), its image removed
+//      cannot be read; the temporary file system filling up while the kit
+//      inflates -> IDS_ERROR_NOSPACE); a signed kit written to after its
+//      check is refused as changed (IDS_SIGNATURE_MISMATCH), its image
+//      removed
 //
 // A stop (PreinstallState::stop; a signal, see install/stop_signals.h) is
 // looked at between the steps and between two writability probes, and the
@@ -79,6 +81,12 @@ struct PreinstallState {
   // in/out: the signature check; null: none is made (the kit installs as an
   // unsigned one).
   KitSignatureState* signature = nullptr;
+  // in: open the kit with OpenKitInBackground (not a kit whose signature was
+  // verified: that one inflates whole first, so that its file can be
+  // compared with the one verified): the last check passes once the
+  // kit's tables are read, and the rest of the kit goes on inflating; the
+  // owner learns the kit's final verdict from KitCheckOutcome(CompleteKit).
+  bool inflateInBackground = false;
 };
 
 // What the checks use of the file system, the launcher configuration and the
@@ -99,6 +107,10 @@ struct PreinstallServices {
   // Opens the kit from the file that openKitFile opened (OpenKitHandle).
   std::function<ResultCode(KitArchive& kit, FileHandle kitFile, const std::atomic<bool>* stop)>
       openKit;
+  // The same with OpenKitInBackground, for PreinstallState::inflateInBackground
+  // (when empty, openKit is used).
+  std::function<ResultCode(KitArchive& kit, FileHandle kitFile, const std::atomic<bool>* stop)>
+      openKitInBackground;
 };
 
 PreinstallServices DefaultPreinstallServices();
@@ -146,6 +158,11 @@ enum class PreinstallResult {
 [[nodiscard]] PreinstallResult CheckBeforeInstall(PreinstallState& state,
                                                   const PreinstallMessage& showError,
                                                   const PreinstallServices& services);
+
+// The check's answer for the result of opening or completing the kit: 0
+// kReady, kErrDiskFull kNoTempSpace, kErrCancelled with `stop` set kStopped,
+// anything else kKitDamaged.
+[[nodiscard]] PreinstallResult KitCheckOutcome(ResultCode opened, const std::atomic<bool>* stop);
 
 // CheckBeforeInstall(...) == kReady.
 [[nodiscard]] bool RunPreinstallChecks(PreinstallState& state, const PreinstallMessage& showError,

@@ -23,6 +23,7 @@ PreinstallServices DefaultPreinstallServices() {
   services.fileSize = QueryFileSize;
   services.freeSpace = QueryFreeSpace;
   services.openKit = OpenKitHandle;
+  services.openKitInBackground = OpenKitInBackground;
   return services;
 }
 

@@ -259,7 +259,18 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err) {
     target = request.targetDirectory;
     ReplaceAll(target, ForeignSeparator(), PathSeparator());
   }
+  // The kit goes on inflating while it is installed. A failure that comes
+  // before its verdict waits for it: a damaged kit is reported as the check
+  // it fails, ahead of what comes after the checks.
+  const auto kitVerdict = [&]() -> int {
+    const PreinstallResult kit = sequence.CompleteKitCheck();
+    if (kit == PreinstallResult::kReady || kit == PreinstallResult::kStopped) return kExitInstalled;
+    ReportFailure(err, ConsoleText(CheckTextId(kit)), sequence.CheckSubject(kit));
+    return ExitStatusOfChecks(kit);
+  };
   if (!IsUsableQuietTarget(target)) {
+    if (const int kit = kitVerdict(); kit != kExitInstalled) return kit;
+    if (StopRequested()) return kExitInstallFailed;
     ReportFailure(err, ConsoleText(IDS_ERROR_NOTARGET), target);
     return kExitNoTarget;
   }
@@ -280,6 +291,7 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err) {
   options.pauseMilliseconds = 0;  // nobody reads a final status on a page
   options.upToDate = request.repair ? UpToDateTest::kContent : UpToDateTest::kTime;
   if (!sequence.StartInstallation(std::move(options))) {
+    if (const int kit = kitVerdict(); kit != kExitInstalled) return kit;
     ReportFailure(err, ConsoleText(IDS_INSTALL_ERROR), target);
     return kExitInstallFailed;
   }
@@ -287,6 +299,12 @@ int Run(const QuietRequest& request, std::FILE* out, std::FILE* err) {
   const InstallReport& report = sequence.FinishInstallation();
   if (report.result != kOk) {
     if (StopSignal() != 0) return kExitInstallFailed;  // rolled back on request: no line
+    // A kit found damaged (or the temporary directory full) while the job
+    // copied from it: the directory was rolled back; the kit's check tells.
+    if (ExitStatusOfFailedInstall(report) != kExitRestoreIncomplete) {
+      if (const int kit = kitVerdict(); kit != kExitInstalled) return kit;
+      if (StopSignal() != 0) return kExitInstallFailed;
+    }
     return ReportFailedInstall(err, report, target);
   }
 

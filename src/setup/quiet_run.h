@@ -6,8 +6,11 @@
 //
 //    0  installed, or everything was already up to date
 //    2  kit not found
-//    3  kit damaged or not meant for this installer
-//    4  not enough free space in the temporary directory
+//    3  kit damaged or not meant for this installer (also when the damage
+//       is found while the files are copied: the kit inflates meanwhile,
+//       and the template directory is then rolled back first)
+//    4  not enough free space in the temporary directory (also when it
+//       fills up while the kit inflates)
 //    5  no usable template directory (empty, relative, holding "://" or a
 //       line end)
 //    6  installation failed, or the files cannot fit in the template

@@ -36,9 +36,15 @@ PreinstallResult SetupSequence::RunChecks(const PreinstallMessage& showError,
   PreinstallState state{m_useCwd,           m_kitPath,        m_templateDirs, m_targetDir,
                         m_scope1FileExists, m_listFromScope1, m_kit,          &ProcessStopFlag(),
                         &m_signature};
+  state.inflateInBackground = true;
   const PreinstallResult result = CheckBeforeInstall(state, showError, services);
   m_checksPassed = result == PreinstallResult::kReady;
   return result;
+}
+
+PreinstallResult SetupSequence::CompleteKitCheck() {
+  if (!m_checksPassed) return PreinstallResult::kKitDamaged;
+  return KitCheckOutcome(CompleteKit(m_kit, &ProcessStopFlag()), &ProcessStopFlag());
 }
 
 WideString SetupSequence::CheckSubject(PreinstallResult result) const {

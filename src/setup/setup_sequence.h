@@ -13,7 +13,11 @@
 //      signature checked against the trusted keys, kit opened), in that
 //      order. LoadTrustedKeys before it names the run's own key file (-K) and
 //      tells the caller which unsafe key file was ignored; without it the
-//      checks load the keys themselves.
+//      checks load the keys themselves. The kit's tables are read then; the
+//      rest of it inflates in the background (CompleteKitCheck gives its
+//      verdict; a kit whose signature was verified inflates whole first), and
+//      the job copies each entry as soon as its bytes are there and commits
+//      only once the kit proved whole.
 //   3. SetTargetDirectory — optional: the directory page or a -D option
 //      replaces the proposal.
 //   4. StartInstallation — the job on the worker thread (backup of replaced
@@ -92,6 +96,17 @@ class SetupSequence {
   [[nodiscard]] PreinstallResult RunChecks(
       const PreinstallMessage& showError,
       const PreinstallServices& services = DefaultPreinstallServices());
+
+  // The kit's final verdict, once the checks passed: the kit goes on
+  // inflating in the background after them (its tables are read), and this
+  // waits until it has ended and is checked whole (CompleteKit). kReady when
+  // the kit is whole and sound, kKitDamaged, kNoTempSpace (the temporary file
+  // system filled up) or kStopped; the same answer every later call. Nothing
+  // is told to the user. The owner's thread, never while the job runs.
+  [[nodiscard]] PreinstallResult CompleteKitCheck();
+
+  // How far the kit's background inflation is; ended once it has finished.
+  [[nodiscard]] KitInflationProgress KitProgress() const { return InflationProgress(m_kit); }
 
   // The path a failed check is about: the kit's path (as located, also when
   // it does not exist; empty when it cannot be located) for a missing or

@@ -22,6 +22,9 @@ inline constexpr ResultCode kErrNoParent = 3;
 inline constexpr ResultCode kErrInvalidHandle = 6;
 // Not enough memory: an allocation failed while the kit was being opened.
 inline constexpr ResultCode kErrOutOfMemory = 8;
+// No space left (ENOSPC, EDQUOT): the file system receiving the kit image is
+// full.
+inline constexpr ResultCode kErrDiskFull = 112;
 // The kit does not inflate or its tables are damaged.
 inline constexpr ResultCode kErrInvalidData = 13;
 // Any other system error; an external program could not be started; a path

@@ -102,8 +102,11 @@ void CInstallerDlg::Run() {
   if (checks != PreinstallResult::kReady) return;
   if (m_hasPresetTarget) m_sequence.SetTargetDirectory(m_presetTarget);
 
+  // The kit's tables are read: the window comes at once, and the rest of the
+  // kit inflates in the background while the pages are read.
   BuildWindow();
   ShowWelcomePage();
+  if (!m_silent) g_timeout_add(kPollIntervalMs, &CInstallerDlg::OnKitTimer, this);
   if (m_silent) {
     RunInstallation();
   } else {
@@ -263,6 +266,8 @@ void CInstallerDlg::RunInstallation() {
   m_state = PageCopying;
 
   if (StopRequested()) EndAfterStop(false);
+  // Nothing is copied before the whole kit has inflated and proved sound.
+  if (!WaitForWholeKit()) return;
   InstallJobOptions options;
   // The final status is read at once (the success page follows it); the
   // pause would only hold the worker up.
@@ -312,6 +317,70 @@ void CInstallerDlg::RunInstallation() {
   }
   ShowSuccessPage(SuccessPageText(report.counts, m_sequence.targetDirectory()));
   RegisterTargetDirectory();
+}
+
+bool CInstallerDlg::WaitForWholeKit() {
+  if (!m_sequence.KitProgress().ended) {
+    m_copyLoop = g_main_loop_new(nullptr, FALSE);
+    g_timeout_add(kPollIntervalMs, &CInstallerDlg::OnKitWaitTimer, this);
+    const bool insideEventHandler = !m_silent;
+    if (insideEventHandler) gdk_threads_leave();
+    g_main_loop_run(m_copyLoop);
+    if (insideEventHandler) gdk_threads_enter();
+    g_main_loop_unref(m_copyLoop);
+    m_copyLoop = nullptr;
+  }
+  const PreinstallResult verdict = m_sequence.CompleteKitCheck();
+  if (verdict == PreinstallResult::kStopped || StopRequested()) EndAfterStop(false);
+  if (verdict == PreinstallResult::kReady) return true;
+  EndWithKitFailure(verdict);
+  return false;
+}
+
+gboolean CInstallerDlg::OnKitWaitTimer(gpointer data) {
+  auto* self = static_cast<CInstallerDlg*>(data);
+  const KitInflationProgress progress = self->m_sequence.KitProgress();
+  // The bar shows the share of the kit inflated; 100 is the copy's own end.
+  const int percent =
+      progress.kitSize == 0 ? 0 : static_cast<int>(progress.kitBytes * 99 / progress.kitSize);
+  self->m_progressPage->Update(percent);
+  if (!progress.ended) return TRUE;
+  g_main_loop_quit(self->m_copyLoop);
+  return FALSE;
+}
+
+gboolean CInstallerDlg::OnKitTimer(gpointer data) {
+  auto* self = static_cast<CInstallerDlg*>(data);
+  // The copying page waits for the kit itself; a box or a chooser open now
+  // is answered first.
+  if (self->m_state == PageCopying || self->m_state == PageSuccess || self->m_state == PageError) {
+    return FALSE;
+  }
+  if (!self->m_sequence.KitProgress().ended || gtk_main_level() > 1) return TRUE;
+  const PreinstallResult verdict = self->m_sequence.CompleteKitCheck();
+  if (verdict == PreinstallResult::kReady) return FALSE;
+  if (verdict == PreinstallResult::kStopped) return FALSE;  // the stop ends the run
+  // A timer runs without GDK's lock, which the box's own loop gives back
+  // and takes again: it is held around the box, as in an event handler.
+  gdk_threads_enter();
+  self->EndWithKitFailure(verdict);
+  gdk_threads_leave();
+  return FALSE;
+}
+
+void CInstallerDlg::EndWithKitFailure(PreinstallResult verdict) {
+  ShowMessageBox(this,
+                 LoadResourceString(verdict == PreinstallResult::kNoTempSpace
+                                        ? IDS_ERROR_NOSPACE
+                                        : IDS_ERROR_DAMAGEDSOURCE),
+                 kMessageErrorOk);
+  // Destroyed, its main loop ends and Run returns; in silent mode no main
+  // loop runs and Run returns after the copy's step: the window is hidden.
+  if (m_silent) {
+    gtk_widget_hide(m_window);
+  } else {
+    gtk_widget_destroy(m_window);
+  }
 }
 
 gboolean CInstallerDlg::OnPollTimer(gpointer data) {

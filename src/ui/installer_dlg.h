@@ -119,6 +119,11 @@ class CInstallerDlg final : public CWnd {
   static gboolean OnKeyPress(GtkWidget* window, GdkEventKey* event, gpointer dialog);
   static gboolean OnDeleteEvent(GtkWidget* window, GdkEvent* event, gpointer dialog);
   static gboolean OnPollTimer(gpointer dialog);
+  // While the pages are read: a kit found damaged in the background ends
+  // the run as a failed check does.
+  static gboolean OnKitTimer(gpointer dialog);
+  // On the copying page before the copy: the inflation's progress.
+  static gboolean OnKitWaitTimer(gpointer dialog);
   static void OnStopSignal(void* dialog);
   static gboolean OnStopIdle(gpointer dialog);
   static int OnDisplayLost(_XDisplay* display);
@@ -127,6 +132,12 @@ class CInstallerDlg final : public CWnd {
   void ShowWelcomePage();
   void ShowDirectoryPage();
   void RunInstallation();
+  // Waits on the copying page until the kit has inflated and proved whole.
+  // False when it did not: its box was shown and the window destroyed.
+  bool WaitForWholeKit();
+  // The box of a kit check that failed in the background, then the window
+  // destroyed (the run ends as after a failed check).
+  void EndWithKitFailure(PreinstallResult verdict);
   // `text`: the page's text when the page is created (empty: the failure's
   // own page text).
   void ShowSuccessPage(const WideString& text);

@@ -237,6 +237,27 @@ TEST_F(QuietRun, TooLittleTemporarySpaceGivesFour) {
   EXPECT_FALSE(Exists(Proposal()));
 }
 
+TEST_F(QuietRun, ATemporaryDirectoryThatFillsUpWhileTheKitInflatesGivesFour) {
+  // A small kit (it passes the check of three times its size) whose image
+  // does not fit: the file system fills up while the kit inflates, before or
+  // after its tables are read and copying began, and the run says so.
+  MakeKit({{"a.txt", "alpha\n"}, {"zeros.bin", std::string(8u << 20, '\0')}});
+  const std::string small = m_scratch / "small-tmp";
+  ASSERT_EQ(mkdir(small.c_str(), 0755), 0);
+  if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=1m") != 0) {
+    GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+  }
+  const std::string target = m_scratch / "t";
+  const ProgramRun run = Run({"-Q", "-D" + target}, small);
+  const std::vector<std::string> left = Names(small);
+  umount(small.c_str());
+  EXPECT_EQ(Status(run), 4);
+  EXPECT_EQ(run.err, std::string(kNoSpace) + " " + small + "/\n");
+  EXPECT_EQ(run.out, "");
+  EXPECT_FALSE(Exists(target));
+  EXPECT_EQ(left, std::vector<std::string>{});
+}
+
 TEST_F(QuietRun, FailedInstallationNamesTheEntryAndRestoresTheDirectory) {
   MakeKit(m_threeFiles);
   const std::string target = m_scratch / "t";
@@ -258,6 +279,36 @@ TEST_F(QuietRun, FailedInstallationNamesTheEntryAndRestoresTheDirectory) {
   EXPECT_EQ(ModificationTime(target + "/a.txt"), kOldTime);
   EXPECT_TRUE(IsDir(target + "/sub/b.txt"));
   EXPECT_FALSE(Exists(target + "/sub/deeper"));
+  EXPECT_FALSE(Exists(LauncherFile()));
+  ExpectTmpEmpty();
+}
+
+TEST_F(QuietRun, AKitFoundDamagedWhileItIsCopiedRollsBackAndGivesThree) {
+  // Older copies of the small files, replaced first; then several MiB of
+  // text whose stream is damaged near its end, found while the files before
+  // it are already copied (the kit inflates while it is installed).
+  std::mt19937 random(5);
+  const std::string words = "ledger invoice payment template catalogue account ";
+  std::string text(5u << 20, '\0');
+  for (std::size_t i = 0; i < text.size(); ++i) text[i] = words[(i * 7 + random() % 5) % words.size()];
+  std::vector<std::pair<std::string, std::string>> files = m_threeFiles;
+  files.emplace_back("z-large.txt", text);
+  MakeKit(files);
+  const std::string kitPath = KitDir() + "/veskp8.efd";
+  std::string kit = ReadText(kitPath);
+  for (std::size_t i = kit.size() * 9 / 10; i < kit.size() * 9 / 10 + 4096; ++i) kit[i] ^= '\xa5';
+  ASSERT_TRUE(WriteText(kitPath, kit));
+  const std::string target = m_scratch / "t";
+  ASSERT_EQ(mkdir(target.c_str(), 0755), 0);
+  ASSERT_TRUE(WriteText(target + "/a.txt", "the user's own\n"));
+  SetTime(target + "/a.txt", kOldTime);
+  const Snapshot before = TakeSnapshot(target);
+
+  const ProgramRun run = Run({"-Q", "-D" + target});
+  EXPECT_EQ(Status(run), 3);
+  EXPECT_EQ(run.err, std::string(kDamaged) + " " + kitPath + "\n");
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(TakeSnapshot(target), before);
   EXPECT_FALSE(Exists(LauncherFile()));
   ExpectTmpEmpty();
 }

@@ -223,8 +223,8 @@ case $scenario in
       sleep 0.01
     done
     [ -n "$inflating" ] || fail "the inflation was not seen"
-    xdotool search --name "Installing configuration" >/dev/null 2>&1 &&
-      fail "the window is up: the inflation is over"
+    # (The kit goes on inflating on its own thread once its tables are read,
+    # also with the window up: stopped this early, it is still inflating.)
     kill -TERM "$app_pid"
     release_and_wait
     [ "$rc" = 143 ] || fail "exit status $rc, not death by SIGTERM"

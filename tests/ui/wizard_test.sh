@@ -1287,6 +1287,33 @@ case $scenario in
     ls "$scratch/tmp" | grep -q '^edf' && fail "inflated image left behind"
     ;;
 
+  damaged_in_background)
+    # Intact tables, then 40 MiB of text whose stream is cut off near its
+    # end: the window comes with the tables, the box when the kit's
+    # inflation meets the damage; the run then ends as a failed check does.
+    command -v python3 >/dev/null || skip "python3 is needed to make the kit"
+    start_x
+    python3 - "$scratch/tree/large.txt" <<'PY'
+import random, sys
+rng = random.Random(3)
+words = b"ledger invoice payment template catalogue account ".split()
+with open(sys.argv[1], "wb") as f:
+    for _ in range(40):
+        f.write(b" ".join(rng.choice(words) for _ in range(120000))[:1 << 20])
+PY
+    make_kit "$scratch/tree" --desc en "P" "V" ""
+    truncate -s $(($(stat -c %s "$app/veskp8.efd") * 9 / 10)) "$app/veskp8.efd"
+    start_app
+    wait_main
+    wait_box
+    [ "$(box_count)" = 1 ] || fail "more than one box"
+    shot 09-box-damaged-in-background
+    answer_box Return
+    expect_exit
+    ls -A "$scratch/tmp" | grep -q . && fail "files left in the temporary directory: $(ls -A "$scratch/tmp")"
+    [ -e "$HOME/.veskp8" ] && fail "something was installed"
+    ;;
+
   no_space)
     mkdir -p "$scratch/small"
     mount -t tmpfs -o size=1m tmpfs "$scratch/small" 2>/dev/null || skip "cannot mount a tmpfs here"

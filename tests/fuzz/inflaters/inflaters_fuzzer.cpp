@@ -1,0 +1,83 @@
+// Fuzzes both inflaters at once: the input is a raw deflate stream, inflated
+// by zlib and by ISA-L (when built in) in uneven steps of input and output
+// taken from the input's first byte. Both must agree whether the stream
+// ended (a kit) or not (damaged, or cut before its final block: refused)
+// and, when it ended, on the bytes, except for the one known difference (raw_inflater.h's test:
+// zlib refuses an incomplete literal/length or distance code, ISA-L only a
+// missing code that is used), which is recognised by zlib's own message.
+#include <zlib.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "kit/raw_inflater.h"
+
+namespace {
+
+struct Result {
+  veskp8::InflateStatus status = veskp8::InflateStatus::kMore;
+  std::vector<unsigned char> out;
+};
+
+Result Run(veskp8::InflaterKind kind, const std::uint8_t* data, std::size_t size,
+           std::size_t inStep, std::size_t outStep) {
+  veskp8::RawInflater inflater(kind);
+  Result r;
+  unsigned char buffer[4096];
+  std::size_t used = 0;
+  while (r.status == veskp8::InflateStatus::kMore && r.out.size() < (std::size_t{8} << 20)) {
+    const std::size_t give = size - used < inStep ? size - used : inStep;
+    const veskp8::InflateStep step = inflater.Inflate(data + used, give, buffer, outStep);
+    used += step.consumed;
+    r.out.insert(r.out.end(), buffer, buffer + step.produced);
+    r.status = step.status;
+    if (step.consumed == 0 && step.produced == 0 && r.status == veskp8::InflateStatus::kMore) {
+      if (used < size) std::abort();  // no progress with input and room
+      break;
+    }
+  }
+  return r;
+}
+
+bool ZlibRefusesAnIncompleteCode(const std::uint8_t* data, std::size_t size) {
+  z_stream z{};
+  if (inflateInit2(&z, -15) != Z_OK) std::abort();
+  std::vector<unsigned char> out(1 << 16);
+  z.next_in = const_cast<std::uint8_t*>(data);
+  z.avail_in = static_cast<uInt>(size);
+  int rc = Z_OK;
+  while (rc == Z_OK) {
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    rc = inflate(&z, Z_NO_FLUSH);
+  }
+  const bool incomplete = z.msg != nullptr && (std::strcmp(z.msg, "invalid distances set") == 0 ||
+                                               std::strcmp(z.msg, "invalid literal/lengths set") == 0);
+  inflateEnd(&z);
+  return incomplete;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 1) return 0;
+  const std::size_t inStep = 1 + data[0] % 64 * 97;
+  const std::size_t outStep = 1 + (data[0] >> 6) * 1365;
+  ++data;
+  --size;
+  const Result zlib = Run(veskp8::InflaterKind::kZlib, data, size, inStep, outStep);
+  if (!veskp8::IsalInflaterAvailable()) return 0;
+  const Result isal = Run(veskp8::InflaterKind::kIsal, data, size, inStep, outStep);
+  // What the kit reader makes of it: a stream that ended is a kit, a damaged
+  // one and one that stops before its final block are both refused (which of
+  // the two an inflater sees first at a cut may differ).
+  const bool zlibEnded = zlib.status == veskp8::InflateStatus::kEnd;
+  const bool isalEnded = isal.status == veskp8::InflateStatus::kEnd;
+  if (!zlibEnded && isalEnded && ZlibRefusesAnIncompleteCode(data, size)) return 0;
+  if (zlibEnded != isalEnded) std::abort();
+  if (zlibEnded && zlib.out != isal.out) std::abort();
+  return 0;
+}
