@@ -4,8 +4,8 @@
 //
 // One run (RunJob):
 //  - reads the kit and the template directory T from the channel and begins
-//    the transaction (backup directory "p8stp<n>" under the temporary
-//    directory);
+//    the transaction (its backup directory on T's file system where it can
+//    be, install_transaction.h);
 //  - for each entry i of N, in table order: posts (0, T + name with "\" turned
 //    into "/", i * 100 / N); leaves a destination alone that is a regular file
 //    at least as new as the entry (whole seconds against the entry's ticks);
@@ -16,9 +16,10 @@
 //    as absent); a file that this run itself wrote earlier (reached again
 //    through a link, a case variant or a repeated name) is removed instead of
 //    backed up; creates the missing directories; writes the entry's bytes
-//    from the kit image into a new file (created with O_EXCL, mode 0660 minus
-//    the umask, access and modification time set to the entry's time in
-//    whole seconds); then honours the channel's cancel request;
+//    from the kit image into a new file under a temporary name beside the
+//    destination (created with O_EXCL, mode 0660 minus the umask, access and
+//    modification time set to the entry's time in whole seconds) and renames
+//    it into place once complete; then honours the channel's cancel request;
 //  - stops when the stop flag (InstallJobOptions::stop) is set, looked at
 //    before each entry and after each 1 MiB block it copies, so that a large
 //    entry does not hold a stop up: the run then ends as a cancelled one
@@ -122,6 +123,10 @@ struct InstallJobOptions {
   // the journal is finished by the run; after a success the caller finishes
   // it once the template directory is registered.
   InstallJournal* journal = nullptr;
+  // Test seam, false in the installer: the backups go to the temporary
+  // directory even where the template directory's file system could hold
+  // them (so that moves across file systems can be tried).
+  bool backupsInTemporaryDirectory = false;
 };
 
 class InstallEngine {

@@ -51,6 +51,12 @@ UndoOutcome UndoDirectory(const UndoStep& step) {
 UndoOutcome UndoWrittenFile(const UndoStep& step) {
   NarrowString native;
   struct stat st {};
+  if (!step.temporaryPath.empty() && step.identity.known() &&
+      LookAt(step.temporaryPath, native, st) == Look::kFound && step.identity.SameObject(st)) {
+    // Not put in place yet: only the temporary name goes.
+    if (unlink(native.c_str()) == 0 || errno == ENOENT) return UndoOutcome::kUndone;
+    return UndoOutcome::kFailed;
+  }
   if (const auto outcome = OutcomeUnlessFound(step, native, st)) return *outcome;
   if (!step.identity.known() || !step.identity.SameObject(st)) {
     return UndoOutcome::kLeftAlone;  // not (known to be) the file the run wrote

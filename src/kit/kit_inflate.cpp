@@ -71,7 +71,8 @@ ResultCode InflateWindow(z_stream& z, unsigned char* window, std::uint32_t lengt
       if (imageBytes >= k4GiB) return kErrInvalidData;
       std::size_t written = 0;
       const ResultCode rc = WriteFile(image, out, produced, &written);
-      if (rc != kOk) return rc;
+      // A full file system (or quota) is a lack of space, not a bad kit.
+      if (rc != kOk) return errno == ENOSPC || errno == EDQUOT ? kErrDiskFull : rc;
     }
     if (status == Z_STREAM_END) {
       ended = true;

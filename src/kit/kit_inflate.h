@@ -46,6 +46,7 @@ inline constexpr std::uint32_t kKitWindowSize = 32768;
 //        kit or the image would reach 4 GiB, or the kit became shorter while
 //        it was read;
 //  1223  stopped through `stop`;
+//  112   writing the image failed for lack of space (ENOSPC, EDQUOT);
 //  6 / 2 / 87  the kit's status could not be queried (6), reading the kit
 //        failed (2 / 87), or writing, seeking or cutting the image failed or
 //        wrote short (a full file system is an error, not a short image).

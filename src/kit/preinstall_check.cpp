@@ -137,6 +137,11 @@ PreinstallResult RunChecks(PreinstallState& state, const PreinstallMessage& show
   const ResultCode opened = services.openKit(state.kit, kitFile.handle, state.stop);
   // A stop during the inflation ends it early with a failure: no message.
   if (stopped()) return PreinstallResult::kStopped;
+  if (opened == kErrDiskFull) {
+    // The image did not fit after all (a kit that compresses well).
+    showError(LoadResourceString(IDS_ERROR_NOSPACE));
+    return PreinstallResult::kNoTempSpace;
+  }
   if (opened != kOk) {
     showError(LoadResourceString(IDS_ERROR_DAMAGEDSOURCE));
     return PreinstallResult::kKitDamaged;

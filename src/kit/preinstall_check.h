@@ -12,7 +12,9 @@
 //   3. free space below 3 x the kit's size  -> IDS_ERROR_NOSPACE
 //      (skipped when the kit's size cannot be queried)
 //   4. the kit does not open                -> IDS_ERROR_DAMAGEDSOURCE
-//      (also when memory runs out anywhere in the checks)
+//      (also when memory runs out anywhere in the checks); but its image
+//      does not fit the temporary directory -> IDS_ERROR_NOSPACE
+//      (ENOSPC or EDQUOT while it is inflated: kNoTempSpace)
 //
 // A stop (PreinstallState::stop; a signal, see install/stop_signals.h) is
 // looked at between the steps and between two writability probes, and the

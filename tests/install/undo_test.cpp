@@ -291,10 +291,12 @@ INSTANTIATE_TEST_SUITE_P(Undo, UndoTest, ::testing::Bool(), TmpName);
 // Records what the observer saw, and what stood on disk at that moment.
 class RecordingObserver final : public UndoObserver {
  public:
-  ResultCode OnBegin(const WideString&, const WideString& backup) override {
-    m_log.push_back("begin " + std::to_string(Exists(Narrow(backup))));
+  ResultCode OnBegin(const WideString&) override { return kOk; }
+  ResultCode OnBackupDirectory(const WideString& backup, bool made) override {
+    if (made) m_log.push_back("begin " + std::to_string(Exists(Narrow(backup))));
     return kOk;
   }
+  void OnBeforePlace(std::size_t, const UndoStep&) override {}
   ResultCode OnIntent(std::size_t index, const UndoStep& step) override {
     m_log.push_back("intent " + std::to_string(index) + " kind " +
                     std::to_string(static_cast<int>(step.kind)) + " exists " +
