@@ -273,6 +273,7 @@ class InstallJournal final : public UndoObserver {
   [[nodiscard]] ResultCode OnBackupDirectory(const WideString& backupDirectory,
                                              bool made) override;
   [[nodiscard]] WideString TemporaryNameTag() const override;
+  [[nodiscard]] bool WantsDurability() const override { return journalling(); }
   void OnBeforePlace(std::size_t index, const UndoStep& step) override;
   [[nodiscard]] ResultCode OnIntent(std::size_t index, const UndoStep& step) override;
   void OnDone(std::size_t index, const UndoStep& step) override;

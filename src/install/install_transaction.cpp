@@ -507,7 +507,7 @@ ResultCode InstallTransaction::PlaceFile() {
   UndoStep& step = m_record.back();
   // The original this file replaces went to B in the step before: that move
   // is durable (both directories synced) before its name is used again.
-  if (index > 0) {
+  if (index > 0 && Durable()) {
     const UndoStep& previous = m_record[index - 1];
     if (previous.kind == UndoKind::kMovedToBackup && previous.done && previous.path == step.path) {
       if (!SyncDirectoryOf(previous.path) || !SyncDirectoryOf(previous.backupPath)) {
@@ -538,6 +538,10 @@ ResultCode InstallTransaction::PlaceFile() {
   }
   step.placed = true;
   return kOk;
+}
+
+bool InstallTransaction::Durable() const {
+  return m_observer != nullptr && m_observer->WantsDurability();
 }
 
 bool InstallTransaction::SyncDirectoryOf(const WideString& path) {
@@ -576,7 +580,7 @@ void InstallTransaction::Commit() {
   if (!m_backupDirectory.empty()) {
     RemoveTree(m_backupDirectory);
     // Gone for good before the journal that names it goes.
-    (void)SyncDirectoryOf(WithoutTrailingSlashes(m_backupDirectory));
+    if (Durable()) (void)SyncDirectoryOf(WithoutTrailingSlashes(m_backupDirectory));
   }
   m_backupDirectory.clear();
   m_record.clear();
@@ -598,7 +602,7 @@ ResultCode InstallTransaction::Rollback(ResultCode code) {
     }
   }
   // What the undo put back is durable before the journal goes.
-  if (!m_record.empty() || !backupParent.empty()) {
+  if (Durable() && (!m_record.empty() || !backupParent.empty())) {
     SyncFileSystemOf(m_templateDirectory);
     if (!backupParent.empty()) SyncFileSystemOf(backupParent);
   }

@@ -13,7 +13,9 @@
 //    (O_CREAT | O_EXCL: never over anything) and renames into place, without
 //    replacing, once complete (PlaceFile): a file never stands half written
 //    under its own name.
-// Durability. The observer (the journal) is asked to make its records
+// Durability (only with an observer that wants it: a journal being
+// written; without one a power loss could not be recovered from anyway).
+// The observer is asked to make its records
 // durable before a new file's name appears (OnBeforePlace); a backup's
 // rename is made durable (both directories synced) before the name it left
 // is used again; Commit tells the observer (which makes the commit durable)
@@ -213,6 +215,8 @@ class InstallTransaction {
   [[nodiscard]] ResultCode TryBackupDirectory(const WideString& parent, const char16_t* prefix,
                                               bool& unusable);
   [[nodiscard]] bool InsideBackupDirectory(const WideString& path) const;
+  // Whether the observer wants the changes synced in its order.
+  [[nodiscard]] bool Durable() const;
   // fsync(2) of the directory holding `path`; false when it failed.
   [[nodiscard]] static bool SyncDirectoryOf(const WideString& path);
   // syncfs(2) of the file system holding `path` (its nearest existing level).

@@ -117,6 +117,10 @@ class UndoObserver {
   // with that code (B, when made, is removed again).
   [[nodiscard]] virtual ResultCode OnBackupDirectory(const WideString& backupDirectory,
                                                      bool made) = 0;
+  // Whether the run's changes are to be made durable in the order this
+  // observer's records need (a journal that is being written); without
+  // such an observer nothing is synced.
+  [[nodiscard]] virtual bool WantsDurability() const { return true; }
   // A text that makes the temporary names of this run's new files unique to
   // it (the journal's own name); empty: the transaction makes one up.
   [[nodiscard]] virtual WideString TemporaryNameTag() const { return WideString(); }

@@ -174,7 +174,7 @@ TEST_F(EngineStopTest, StopInsideALargeEntryEndsAfterItsBlockAndRollsBack) {
   EXPECT_EQ(status.code, kErrCancelled);
   EXPECT_EQ(status.percent, 33);
   EXPECT_EQ(TakeSnapshot(m_t), before);
-  EXPECT_TRUE(BackupDirs(m_tmp).empty());
+  EXPECT_TRUE(BackupDirsAnywhere(m_tmp, m_home, m_t).empty());
 }
 
 // The owner's side, across threads: a stop while the worker copies ends in
@@ -228,7 +228,7 @@ TEST_F(EngineStopTest, WorkerStoppedWhileCopyingRollsBackAndPastItsLastEntryComm
   EXPECT_EQ(ReadAll(m_t + "/a.txt"), "new a");
   EXPECT_EQ(Exists(m_t + "/big.bin") ? std::filesystem::file_size(m_t + "/big.bin") : 0u,
             std::uintmax_t{64} << 20);
-  EXPECT_TRUE(BackupDirs(m_tmp).empty());
+  EXPECT_TRUE(BackupDirsAnywhere(m_tmp, m_home, m_t).empty());
 }
 
 }  // namespace
