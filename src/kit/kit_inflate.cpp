@@ -69,10 +69,16 @@ ResultCode InflateWindow(z_stream& z, unsigned char* window, std::uint32_t lengt
     if (produced != 0) {
       imageBytes += produced;
       if (imageBytes >= k4GiB) return kErrInvalidData;
-      std::size_t written = 0;
-      const ResultCode rc = WriteFile(image, out, produced, &written);
-      // A full file system (or quota) is a lack of space, not a bad kit.
-      if (rc != kOk) return errno == ENOSPC || errno == EDQUOT ? kErrDiskFull : rc;
+      // A short write is tried again for the rest, so that a full file
+      // system (or quota) shows as such: a lack of space, not a bad kit.
+      for (std::size_t done = 0; done < produced;) {
+        std::size_t written = 0;
+        errno = 0;
+        const ResultCode rc = WriteFile(image, out + done, produced - done, &written);
+        done += written;
+        if (rc == kOk) break;
+        if (written == 0) return errno == ENOSPC || errno == EDQUOT ? kErrDiskFull : rc;
+      }
     }
     if (status == Z_STREAM_END) {
       ended = true;
