@@ -49,8 +49,8 @@ void PutIdentity(std::string& out, const JournalIdentity& id) {
   PutU64(out, id.device);
   PutU64(out, id.inode);
   PutU64(out, id.size);
-  PutU64(out, static_cast<std::uint64_t>(id.mtimeSec));
-  PutU32(out, id.mtimeNsec);
+  PutU64(out, static_cast<std::uint64_t>(id.mtimeSeconds));
+  PutU32(out, id.mtimeNanoseconds);
   PutU32(out, id.mode);
 }
 
@@ -81,8 +81,8 @@ class Reader {
     id.device = U64();
     id.inode = U64();
     id.size = U64();
-    id.mtimeSec = static_cast<std::int64_t>(U64());
-    id.mtimeNsec = U32();
+    id.mtimeSeconds = static_cast<std::int64_t>(U64());
+    id.mtimeNanoseconds = U32();
     id.mode = U32();
     return id;
   }
@@ -167,19 +167,7 @@ bool DecodePayload(const char* data, std::size_t size, JournalRecord& record) {
   return in.ok() && in.done();
 }
 
-JournalIdentity IdentityOf(const struct stat& st) {
-  JournalIdentity id;
-  id.kind = S_ISREG(st.st_mode)   ? JournalKind::kRegular
-            : S_ISLNK(st.st_mode) ? JournalKind::kSymlink
-                                  : JournalKind::kOther;
-  id.device = static_cast<std::uint64_t>(st.st_dev);
-  id.inode = static_cast<std::uint64_t>(st.st_ino);
-  id.size = static_cast<std::uint64_t>(st.st_size);
-  id.mtimeSec = static_cast<std::int64_t>(st.st_mtim.tv_sec);
-  id.mtimeNsec = static_cast<std::uint32_t>(st.st_mtim.tv_nsec);
-  id.mode = static_cast<std::uint32_t>(st.st_mode);
-  return id;
-}
+JournalIdentity IdentityOf(const struct stat& st) { return FileIdentity::Of(st); }
 
 bool Narrow(const WideString& wide, std::string& out) {
   // Plain ASCII reads the same in every locale the installer runs in: no
@@ -352,8 +340,8 @@ JournalIdentity BackupDirectoryIdentity(const std::string& path) {
   id.inode = sx.stx_ino;
   id.mode = sx.stx_mode;
   if ((sx.stx_mask & STATX_BTIME) != 0) {
-    id.mtimeSec = sx.stx_btime.tv_sec;
-    id.mtimeNsec = sx.stx_btime.tv_nsec;
+    id.mtimeSeconds = sx.stx_btime.tv_sec;
+    id.mtimeNanoseconds = sx.stx_btime.tv_nsec;
   }
   return id;
 }
@@ -741,20 +729,6 @@ const InstallJournal::BatchEntry* InstallJournal::FindInBatch(const WideString& 
   return nullptr;
 }
 
-JournalIdentity InstallJournal::IdentityOfStep(const FileIdentity& id) {
-  JournalIdentity out;
-  out.kind = S_ISREG(id.mode)   ? JournalKind::kRegular
-             : S_ISLNK(id.mode) ? JournalKind::kSymlink
-                                : JournalKind::kOther;
-  out.device = id.device;
-  out.inode = id.inode;
-  out.size = id.size;
-  out.mtimeSec = id.mtimeSeconds;
-  out.mtimeNsec = static_cast<std::uint32_t>(id.mtimeNanoseconds);
-  out.mode = id.mode;
-  return out;
-}
-
 ResultCode InstallJournal::OnIntent(std::size_t /*index*/, const UndoStep& step) {
   if (m_fd < 0) return kOk;
   const BatchEntry* batched =
@@ -787,7 +761,7 @@ ResultCode InstallJournal::OnIntent(std::size_t /*index*/, const UndoStep& step)
         record.expectedMtimeSec = step.identity.mtimeSeconds;
       } else {
         // The original as it stands just before the move.
-        record.identity = IdentityOfStep(step.identity);
+        record.identity = step.identity;
       }
       break;
   }
@@ -802,7 +776,7 @@ void InstallJournal::OnDone(std::size_t /*index*/, const UndoStep& step) {
   if (step.kind == UndoKind::kFileWritten) {
     m_made.known = true;
     m_made.destination = step.path;
-    m_made.identity = IdentityOfStep(step.identity);
+    m_made.identity = step.identity;
     m_made.identity.kind = JournalKind::kRegular;
   }
   JournalRecord record;

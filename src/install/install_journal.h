@@ -120,27 +120,10 @@ enum class JournalRecordType : std::uint8_t {
   kBatchIntent = 10,
 };
 
-// What stood at a path (lstat, links not followed).
-// kUnknown: not looked at (the intents of a batch).
-enum class JournalKind : std::uint8_t {
-  kMissing = 0,
-  kRegular = 1,
-  kSymlink = 2,
-  kOther = 3,
-  kUnknown = 4,
-};
-
-// The identity of one name on disk, enough to recognise it later.
-struct JournalIdentity {
-  JournalKind kind = JournalKind::kMissing;
-  std::uint64_t device = 0;
-  std::uint64_t inode = 0;
-  std::uint64_t size = 0;
-  std::int64_t mtimeSec = 0;
-  std::uint32_t mtimeNsec = 0;
-  std::uint32_t mode = 0;
-  bool operator==(const JournalIdentity&) const = default;
-};
+// The journal records identities as the undo record keeps them
+// (FileIdentity, undo_record.h).
+using JournalKind = FileKind;
+using JournalIdentity = FileIdentity;
 
 // lstat of `path` as a JournalIdentity (kMissing when it does not exist; kOther
 // also for a name that cannot be examined).
@@ -198,7 +181,7 @@ struct JournalContents {
 [[nodiscard]] std::string CurrentBootId();
 
 // The identity of the directory `path` for the kBackupDirectory record:
-// device, inode, mode, and its birth time in mtimeSec/mtimeNsec where the file
+// device, inode, mode, and its birth time in mtimeSeconds/mtimeNanoseconds where the file
 // system keeps one (else 0). kMissing when it is not a directory.
 [[nodiscard]] JournalIdentity BackupDirectoryIdentity(const std::string& path);
 
@@ -331,7 +314,6 @@ class InstallJournal final : public UndoObserver {
     WideString destination;
     JournalIdentity identity;
   } m_made;
-  [[nodiscard]] static JournalIdentity IdentityOfStep(const FileIdentity& id);
 };
 
 }  // namespace veskp8

@@ -56,20 +56,36 @@ enum class UndoKind : std::uint8_t {
   kMovedToBackup = 3,
 };
 
-// What a name referred to, from lstat (links are never followed).
+// What stood at a name (lstat, links not followed). kUnknown: not looked at.
+enum class FileKind : std::uint8_t {
+  kMissing = 0,
+  kRegular = 1,
+  kSymlink = 2,
+  kOther = 3,
+  kUnknown = 4,
+};
+
+// The identity of a file, link or directory on disk, enough to recognise it
+// later: the one type for "what this run made or moved", in the undo record
+// and in the journal (install_journal.h) alike.
 struct FileIdentity {
+  FileKind kind = FileKind::kMissing;
   std::uint64_t device = 0;
   std::uint64_t inode = 0;  // 0: not known (the change has not been made yet)
   std::uint64_t size = 0;
   std::int64_t mtimeSeconds = 0;
-  std::int64_t mtimeNanoseconds = 0;
+  std::uint32_t mtimeNanoseconds = 0;
   std::uint32_t mode = 0;  // st_mode: file type and permission bits
 
   [[nodiscard]] bool known() const noexcept { return inode != 0; }
   // Same device, inode and file type as `st` (size and times may differ: a
   // file that is being written is still the same file).
   [[nodiscard]] bool SameObject(const struct stat& st) const noexcept;
+  // Everything from `st`, the kind included.
   [[nodiscard]] static FileIdentity Of(const struct stat& st) noexcept;
+  // The kind of a file of mode `mode`.
+  [[nodiscard]] static FileKind KindOf(std::uint32_t mode) noexcept;
+  bool operator==(const FileIdentity&) const = default;
 };
 
 struct UndoStep {

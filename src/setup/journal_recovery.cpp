@@ -83,7 +83,7 @@ bool SameObject(const JournalIdentity& a, const JournalIdentity& b) {
 // to the nanosecond, permission bits.
 bool SameContent(const JournalIdentity& a, const JournalIdentity& b) {
   return a.kind != JournalKind::kMissing && a.kind == b.kind && a.size == b.size &&
-         a.mtimeSec == b.mtimeSec && a.mtimeNsec == b.mtimeNsec &&
+         a.mtimeSeconds == b.mtimeSeconds && a.mtimeNanoseconds == b.mtimeNanoseconds &&
          (a.mode & 07777) == (b.mode & 07777);
 }
 
@@ -237,8 +237,8 @@ bool JournalRecovery::CheckBackupDirectory() {
   if (now.kind == JournalKind::kMissing || now.device != then.device || now.inode != then.inode) {
     return false;
   }
-  if ((then.mtimeSec != 0 || then.mtimeNsec != 0) &&
-      (now.mtimeSec != then.mtimeSec || now.mtimeNsec != then.mtimeNsec)) {
+  if ((then.mtimeSeconds != 0 || then.mtimeNanoseconds != 0) &&
+      (now.mtimeSeconds != then.mtimeSeconds || now.mtimeNanoseconds != then.mtimeNanoseconds)) {
     return false;  // the same numbers, but made anew
   }
   // A temporary file system's content does not outlive the boot it was
@@ -314,8 +314,8 @@ void JournalRecovery::UndoChange(const Change& change) {
   if (current.kind == JournalKind::kRegular) {
     if (change.written != nullptr) {
       const JournalIdentity& w = change.written->identity;
-      ours = SameObject(current, w) && current.size == w.size && current.mtimeSec == w.mtimeSec &&
-             current.mtimeNsec == w.mtimeNsec;
+      ours = SameObject(current, w) && current.size == w.size && current.mtimeSeconds == w.mtimeSeconds &&
+             current.mtimeNanoseconds == w.mtimeNanoseconds;
     } else if (change.made != nullptr) {
       ours = SameObject(current, change.made->identity) && current.size <= intent.expectedSize;
     } else {
@@ -346,7 +346,7 @@ void JournalRecovery::UndoChange(const Change& change) {
       // changed since. It stays, reported.
       Affected(path);
     } else if (m_confirmationsMayBeLost && current.kind == JournalKind::kRegular &&
-               current.size == intent.expectedSize && current.mtimeSec == intent.expectedMtimeSec) {
+               current.size == intent.expectedSize && current.mtimeSeconds == intent.expectedMtimeSec) {
       // After a reboot the last confirmations may not have reached the disk:
       // a file as the kit has it may be the installer's. It stays, reported.
       Affected(path);
