@@ -7,7 +7,8 @@
 //    0  installed, or everything was already up to date
 //    2  kit not found
 //    3  kit damaged or not meant for this installer
-//    4  not enough free space in the temporary directory
+//    4  not enough free space in the temporary directory (before the kit is
+//       opened, or while its image is written)
 //    5  no usable template directory (empty, relative, holding "://" or a
 //       line end)
 //    6  installation failed; the template directory is as it was
