@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -65,6 +66,23 @@ WideString CaseVariant(const WideString& name) {
   return WideString();
 }
 
+// Whether `path` (or its nearest existing level) lies on a file system whose
+// content a power loss wipes: tmpfs or ramfs.
+bool OnMemoryFileSystem(NarrowString path) {
+  constexpr unsigned long kTmpfsMagic = 0x01021994;
+  constexpr unsigned long kRamfsMagic = 0x858458f6;
+  for (;;) {
+    struct statfs fs {};
+    if (statfs(path.c_str(), &fs) == 0) {
+      const auto type = static_cast<unsigned long>(fs.f_type);
+      return type == kTmpfsMagic || type == kRamfsMagic;
+    }
+    const std::size_t slash = path.view().rfind('/');
+    if (slash == std::string_view::npos || path.size() <= 1) return false;
+    path = slash == 0 ? NarrowString("/") : path.substr(0, slash);
+  }
+}
+
 // Lists `directory`'s entries with their inodes (no "." and ".."); false
 // when it cannot be read.
 bool ListInodes(const WideString& directory,
@@ -106,6 +124,11 @@ ResultCode InstallTransaction::Begin(const WideString& templateDirectory) {
     m_tag = m_observer->TemporaryNameTag();
   }
   if (m_tag.empty()) m_tag = DecimalText(static_cast<std::int64_t>(getpid()));
+  // On a file system that a power loss empties (tmpfs) nothing of T
+  // survives one: no order to keep on disk.
+  NarrowString nativeTemplate;
+  m_persistent = !ToNativePath(WithoutTrailingSlashes(m_templateDirectory), nativeTemplate) ||
+                 !OnMemoryFileSystem(nativeTemplate);
   // The template directory's missing levels are the run's first changes
   // (the backups may go to its top); then the backup directory; then the
   // directory is locked for the whole run.
@@ -517,7 +540,7 @@ ResultCode InstallTransaction::PlaceFile() {
   }
   // Every record up to this file's identity is durable before its name
   // appears.
-  if (m_observer != nullptr) m_observer->OnBeforePlace(index, step);
+  if (Durable()) m_observer->OnBeforePlace(index, step);
   NarrowString from;
   NarrowString to;
   if (!ToNativePath(step.temporaryPath, from) || !ToNativePath(step.path, to)) {
@@ -541,7 +564,7 @@ ResultCode InstallTransaction::PlaceFile() {
 }
 
 bool InstallTransaction::Durable() const {
-  return m_observer != nullptr && m_observer->WantsDurability();
+  return m_persistent && m_observer != nullptr && m_observer->WantsDurability();
 }
 
 bool InstallTransaction::SyncDirectoryOf(const WideString& path) {

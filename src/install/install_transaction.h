@@ -14,7 +14,8 @@
 //    replacing, once complete (PlaceFile): a file never stands half written
 //    under its own name.
 // Durability (only with an observer that wants it: a journal being
-// written; without one a power loss could not be recovered from anyway).
+// written, without which a power loss could not be recovered from anyway;
+// and only where T outlives a power loss: not on tmpfs or ramfs).
 // The observer is asked to make its records
 // durable before a new file's name appears (OnBeforePlace); a backup's
 // rename is made durable (both directories synced) before the name it left
@@ -248,6 +249,8 @@ class InstallTransaction {
   bool m_restoredCompletely = true;
   // The umask at Begin (new files' expected mode).
   mode_t m_umask = 022;
+  // False when T lies on tmpfs or ramfs (nothing to keep in order on disk).
+  bool m_persistent = true;
   // The flock on T (an O_RDONLY directory descriptor), or -1.
   int m_lockFd = -1;
 };
