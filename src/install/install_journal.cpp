@@ -417,12 +417,18 @@ bool InstallJournal::Open(const WideString& templateDirectory, const std::string
   // Made without a name, locked, given its header and synced; only then
   // linked as "XXXXXX.jnl": a kill at any moment leaves either no file or a
   // journal with its header. Where the file system cannot make a nameless
-  // file, a "tmp-XXXXXX" file is renamed instead (recovery removes one that
-  // nobody holds).
+  // file (or /proc is missing to link one), a "tmp-XXXXXX" file is renamed
+  // instead (recovery removes one that nobody holds).
+  return Create(dir, bytes, true) || Create(dir, bytes, false);
+}
+
+bool InstallJournal::Create(const std::string& dir, const std::string& bytes, bool nameless) {
   std::string name;
-  int fd = open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  const bool nameless = fd >= 0;
-  if (!nameless) {
+  int fd = -1;
+  if (nameless) {
+    fd = open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+  } else {
     name = dir + "tmp-XXXXXX";
     fd = mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) return false;

@@ -276,6 +276,9 @@ class InstallJournal final : public UndoObserver {
   [[nodiscard]] std::uint64_t syncCount() const noexcept { return m_syncs; }
 
  private:
+  // Creates the journal file in `dir` with the header `bytes`: nameless then
+  // linked, or under a temporary name then renamed.
+  [[nodiscard]] bool Create(const std::string& dir, const std::string& bytes, bool nameless);
   void Write(const JournalRecord& record, bool sync);
   void WriteBuffer(bool sync);
   void Abandon();

@@ -439,6 +439,11 @@ ResultCode InstallTransaction::EnsureDirectoryLevels(const WideString& path, Rec
     }
     switch (MakeDirectoryOnce(directory, static_cast<mode_t>(mode))) {
       case MakeDirectoryResult::kCreated:
+        // A backup subdirectory: its name in B is durable before a backup
+        // moved into it can be.
+        if (Durable() && !SyncDirectoryOf(directory)) return kErrInvalidParameter;
+        exists = true;
+        break;
       case MakeDirectoryResult::kAlreadyDirectory:
         exists = true;
         break;
