@@ -784,6 +784,10 @@ void InstallJournal::OnDone(std::size_t /*index*/, const UndoStep& step) {
     m_made.destination = step.path;
     m_made.identity = step.identity;
     m_made.identity.kind = JournalKind::kRegular;
+    // Confirmed once complete (NoteFileWritten), before it is put in place;
+    // until then it stands under its temporary name, which tells recovery
+    // whose it is.
+    return;
   }
   JournalRecord record;
   record.type = step.kind == UndoKind::kDirectoryCreated ? JournalRecordType::kDirectoryMade

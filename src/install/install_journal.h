@@ -44,10 +44,11 @@
 //                     level (absolute); nothing looked at
 //   kDirectoryIntent  a directory about to be made that no batch announced
 //   kDirectoryMade    a directory the installation created (device, inode)
-//   kFileMade         a destination file created under its temporary name
-//                     (device, inode), synced before it is renamed into place
-//   kFileWritten      a destination file completely written (device, inode,
-//                     size, mtime)
+//   kFileMade         a destination file created (device, inode); read in
+//                     older journals, no longer written: a new file is known
+//                     by its temporary name until its kFileWritten
+//   kFileWritten      a destination file completely written, about to be put
+//                     in place (device, inode, size, mtime)
 //   kCommit           every entry installed and made durable; the backups may
 //                     go and the template directory is to be registered
 //   kRollback         the installation is being rolled back
@@ -68,9 +69,10 @@
 // and synced (msync, or fdatasync) once per batch, before the first change of
 // the batch: a record is on disk before the change it describes can be. A new
 // file is written under a temporary name that the batch's intent implies
-// (its directory, the journal's tag); its identity (kFileMade) is synced
-// before it is renamed to its destination, so a file under a destination
-// name is recognised after a power loss too. Other confirmations are not
+// (its directory, the journal's tag); its confirmation (kFileWritten: device,
+// inode, size, time) is synced before it is renamed to its destination
+// (where the template directory outlives a power loss), so a file under a
+// destination name is recognised after a power loss too. Other confirmations are not
 // synced. Recovery checks what actually stands on disk against the records
 // and never relies on the record alone.
 //

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 #include <cwctype>
+#include <string>
 
 #include "install/fs/file_system.h"
 #include "install/fs/file_system_native.h"
@@ -124,6 +125,7 @@ ResultCode InstallTransaction::Begin(const WideString& templateDirectory) {
     m_tag = m_observer->TemporaryNameTag();
   }
   if (m_tag.empty()) m_tag = DecimalText(static_cast<std::int64_t>(getpid()));
+  if (!ToNativePath(m_tag, m_nativeTag)) return kErrInvalidParameter;
   // On a file system that a power loss empties (tmpfs) nothing of T
   // survives one: no order to keep on disk.
   NarrowString nativeTemplate;
@@ -484,13 +486,19 @@ ResultCode InstallTransaction::CreateFile(const WideString& destination, std::ui
   }
   // Written under a temporary name beside its destination, unique to this
   // run, and put in place only when complete (PlaceFile).
+  const std::string number = std::to_string(m_newFiles++);
   const WideString temporary = destination.substr(0, slash + 1) + kNewFilePrefix + m_tag + u"-" +
-                               DecimalText(static_cast<std::int64_t>(m_newFiles++));
-  NarrowString native;
-  NarrowString nativeDestination;
-  if (!ToNativePath(temporary, native) || !ToNativePath(destination, nativeDestination)) {
-    return kErrInvalidParameter;
-  }
+                               LocaleToWide(number.c_str());
+  // The native names once, kept for PlaceFile: the tag and number are ASCII.
+  NarrowString& nativeDestination = m_placeTo;
+  if (!ToNativePath(destination, nativeDestination)) return kErrInvalidParameter;
+  const std::size_t nativeSlash = nativeDestination.view().rfind('/');
+  NarrowString& native = m_placeFrom;
+  native = nativeDestination.substr(0, nativeSlash + 1);
+  native += ".veskp8-new-";
+  native += m_nativeTag;
+  native += "-";
+  native += number.c_str();
   UndoStep step;
   step.kind = UndoKind::kFileWritten;
   step.path = destination;
@@ -546,11 +554,8 @@ ResultCode InstallTransaction::PlaceFile() {
   // Every record up to this file's identity is durable before its name
   // appears.
   if (Durable()) m_observer->OnBeforePlace(index, step);
-  NarrowString from;
-  NarrowString to;
-  if (!ToNativePath(step.temporaryPath, from) || !ToNativePath(step.path, to)) {
-    return kErrInvalidParameter;
-  }
+  const NarrowString& from = m_placeFrom;
+  const NarrowString& to = m_placeTo;
   int result = renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
   if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
     // A file system without the flag: look, then rename.

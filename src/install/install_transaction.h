@@ -67,6 +67,7 @@
 
 #include "install/fs/file_handle.h"
 #include "install/undo_record.h"
+#include "text/narrow_string.h"
 #include "text/result_code.h"
 #include "text/wide_string.h"
 
@@ -236,7 +237,12 @@ class InstallTransaction {
   // What makes this run's temporary names unique, and how many new files it
   // has made.
   WideString m_tag;
+  NarrowString m_nativeTag;
   std::uint64_t m_newFiles = 0;
+  // The native names of the last CreateFile's file: where it is written and
+  // where PlaceFile puts it.
+  NarrowString m_placeFrom;
+  NarrowString m_placeTo;
   WideString m_backupDirectory;
   UndoRecord m_record;
   // Device and inode of every file this run created.
