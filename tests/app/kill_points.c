@@ -74,47 +74,23 @@ static void PointIfFile(int fd) {
 
 static int Creates(int flags) { return (flags & (O_CREAT | O_TRUNC | __O_TMPFILE)) != 0; }
 
-int open(const char* path, int flags, ...) {
-  mode_t mode = 0;
-  if (flags & (O_CREAT | __O_TMPFILE)) {
-    va_list args;
-    va_start(args, flags);
-    mode = va_arg(args, mode_t);
-    va_end(args);
+/* open and openat take a mode only when they create. */
+#define OPEN(name, params, args)                  \
+  int name params {                               \
+    mode_t mode = 0;                              \
+    if (flags & (O_CREAT | __O_TMPFILE)) {        \
+      va_list rest;                               \
+      va_start(rest, flags);                      \
+      mode = va_arg(rest, mode_t);                \
+      va_end(rest);                               \
+    }                                             \
+    if (Creates(flags)) Point();                  \
+    return REAL(name) args;                       \
   }
-  if (Creates(flags)) Point();
-  return REAL(open)(path, flags, mode);
-}
-int open64(const char* path, int flags, ...) {
-  mode_t mode = 0;
-  if (flags & (O_CREAT | __O_TMPFILE)) {
-    va_list args;
-    va_start(args, flags);
-    mode = va_arg(args, mode_t);
-    va_end(args);
-  }
-  if (Creates(flags)) Point();
-  return REAL(open64)(path, flags, mode);
-}
-int openat(int dir, const char* path, int flags, ...) {
-  mode_t mode = 0;
-  if (flags & (O_CREAT | __O_TMPFILE)) {
-    va_list args;
-    va_start(args, flags);
-    mode = va_arg(args, mode_t);
-    va_end(args);
-  }
-  if (Creates(flags)) Point();
-  return REAL(openat)(dir, path, flags, mode);
-}
-int mkostemp(char* name, int flags) {
-  Point();
-  return REAL(mkostemp)(name, flags);
-}
-int mkstemp(char* name) {
-  Point();
-  return REAL(mkstemp)(name);
-}
+OPEN(open, (const char* path, int flags, ...), (path, flags, mode))
+OPEN(open64, (const char* path, int flags, ...), (path, flags, mode))
+OPEN(openat, (int dir, const char* path, int flags, ...), (dir, path, flags, mode))
+
 FILE* fopen(const char* path, const char* mode) {
   if (strpbrk(mode, "wa+") != NULL) Point();
   return REAL(fopen)(path, mode);
@@ -128,147 +104,55 @@ int fclose(FILE* stream) {
   return REAL(fclose)(stream);
 }
 
-ssize_t write(int fd, const void* buffer, size_t count) {
-  PointIfFile(fd);
-  return REAL(write)(fd, buffer, count);
-}
-ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) {
-  PointIfFile(fd);
-  return REAL(pwrite)(fd, buffer, count, offset);
-}
-ssize_t pwrite64(int fd, const void* buffer, size_t count, off64_t offset) {
-  PointIfFile(fd);
-  return REAL(pwrite64)(fd, buffer, count, offset);
-}
-ssize_t writev(int fd, const struct iovec* vector, int count) {
-  PointIfFile(fd);
-  return REAL(writev)(fd, vector, count);
-}
-ssize_t sendfile(int out, int in, off_t* offset, size_t count) {
-  Point();
-  return REAL(sendfile)(out, in, offset, count);
-}
-ssize_t sendfile64(int out, int in, off64_t* offset, size_t count) {
-  Point();
-  return REAL(sendfile64)(out, in, offset, count);
-}
-ssize_t copy_file_range(int in, off64_t* inOffset, int out, off64_t* outOffset, size_t count,
-                        unsigned flags) {
-  Point();
-  return REAL(copy_file_range)(in, inOffset, out, outOffset, count, flags);
-}
-int ftruncate(int fd, off_t length) {
-  Point();
-  return REAL(ftruncate)(fd, length);
-}
-int ftruncate64(int fd, off64_t length) {
-  Point();
-  return REAL(ftruncate64)(fd, length);
-}
-int fallocate(int fd, int mode, off_t offset, off_t length) {
-  Point();
-  return REAL(fallocate)(fd, mode, offset, length);
-}
-int fallocate64(int fd, int mode, off64_t offset, off64_t length) {
-  Point();
-  return REAL(fallocate64)(fd, mode, offset, length);
-}
+/* A function that changes something: one point, then the real call. */
+#define CHANGE(ret, name, params, args) \
+  ret name params {                       \
+    Point();                              \
+    return REAL(name) args;               \
+  }
+/* The same for a write that counts only into a named regular file. */
+#define WRITE(ret, name, params, args) \
+  ret name params {                      \
+    PointIfFile(fd);                     \
+    return REAL(name) args;              \
+  }
 
-int rename(const char* from, const char* to) {
-  Point();
-  return REAL(rename)(from, to);
-}
-int renameat(int fromDir, const char* from, int toDir, const char* to) {
-  Point();
-  return REAL(renameat)(fromDir, from, toDir, to);
-}
-int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
-  Point();
-  return REAL(renameat2)(fromDir, from, toDir, to, flags);
-}
-int link(const char* from, const char* to) {
-  Point();
-  return REAL(link)(from, to);
-}
-int linkat(int fromDir, const char* from, int toDir, const char* to, int flags) {
-  Point();
-  return REAL(linkat)(fromDir, from, toDir, to, flags);
-}
-int symlink(const char* target, const char* path) {
-  Point();
-  return REAL(symlink)(target, path);
-}
-int unlink(const char* path) {
-  Point();
-  return REAL(unlink)(path);
-}
-int unlinkat(int dir, const char* path, int flags) {
-  Point();
-  return REAL(unlinkat)(dir, path, flags);
-}
-int remove(const char* path) {
-  Point();
-  return REAL(remove)(path);
-}
-int mkdir(const char* path, mode_t mode) {
-  Point();
-  return REAL(mkdir)(path, mode);
-}
-int mkdirat(int dir, const char* path, mode_t mode) {
-  Point();
-  return REAL(mkdirat)(dir, path, mode);
-}
-int rmdir(const char* path) {
-  Point();
-  return REAL(rmdir)(path);
-}
-
-int fsync(int fd) {
-  Point();
-  return REAL(fsync)(fd);
-}
-int fdatasync(int fd) {
-  Point();
-  return REAL(fdatasync)(fd);
-}
-int syncfs(int fd) {
-  Point();
-  return REAL(syncfs)(fd);
-}
-int msync(void* address, size_t length, int flags) {
-  Point();
-  return REAL(msync)(address, length, flags);
-}
-
-int futimens(int fd, const struct timespec times[2]) {
-  Point();
-  return REAL(futimens)(fd, times);
-}
-int utimensat(int dir, const char* path, const struct timespec times[2], int flags) {
-  Point();
-  return REAL(utimensat)(dir, path, times, flags);
-}
-int futimes(int fd, const struct timeval times[2]) {
-  Point();
-  return REAL(futimes)(fd, times);
-}
-int fchmod(int fd, mode_t mode) {
-  Point();
-  return REAL(fchmod)(fd, mode);
-}
-int chmod(const char* path, mode_t mode) {
-  Point();
-  return REAL(chmod)(path, mode);
-}
-int fchown(int fd, uid_t owner, gid_t group) {
-  Point();
-  return REAL(fchown)(fd, owner, group);
-}
-int lchown(const char* path, uid_t owner, gid_t group) {
-  Point();
-  return REAL(lchown)(path, owner, group);
-}
-int fsetxattr(int fd, const char* name, const void* value, size_t size, int flags) {
-  Point();
-  return REAL(fsetxattr)(fd, name, value, size, flags);
-}
+WRITE(ssize_t, write, (int fd, const void* b, size_t n), (fd, b, n))
+WRITE(ssize_t, pwrite, (int fd, const void* b, size_t n, off_t o), (fd, b, n, o))
+WRITE(ssize_t, pwrite64, (int fd, const void* b, size_t n, off64_t o), (fd, b, n, o))
+WRITE(ssize_t, writev, (int fd, const struct iovec* v, int n), (fd, v, n))
+CHANGE(ssize_t, sendfile, (int o, int i, off_t* at, size_t n), (o, i, at, n))
+CHANGE(ssize_t, sendfile64, (int o, int i, off64_t* at, size_t n), (o, i, at, n))
+CHANGE(ssize_t, copy_file_range,
+       (int i, off64_t* ia, int o, off64_t* oa, size_t n, unsigned f), (i, ia, o, oa, n, f))
+CHANGE(int, ftruncate, (int fd, off_t n), (fd, n))
+CHANGE(int, ftruncate64, (int fd, off64_t n), (fd, n))
+CHANGE(int, fallocate, (int fd, int m, off_t o, off_t n), (fd, m, o, n))
+CHANGE(int, fallocate64, (int fd, int m, off64_t o, off64_t n), (fd, m, o, n))
+CHANGE(int, rename, (const char* a, const char* b), (a, b))
+CHANGE(int, renameat, (int ad, const char* a, int bd, const char* b), (ad, a, bd, b))
+CHANGE(int, renameat2, (int ad, const char* a, int bd, const char* b, unsigned f),
+       (ad, a, bd, b, f))
+CHANGE(int, link, (const char* a, const char* b), (a, b))
+CHANGE(int, linkat, (int ad, const char* a, int bd, const char* b, int f), (ad, a, bd, b, f))
+CHANGE(int, symlink, (const char* a, const char* b), (a, b))
+CHANGE(int, unlink, (const char* p), (p))
+CHANGE(int, unlinkat, (int d, const char* p, int f), (d, p, f))
+CHANGE(int, remove, (const char* p), (p))
+CHANGE(int, mkdir, (const char* p, mode_t m), (p, m))
+CHANGE(int, mkdirat, (int d, const char* p, mode_t m), (d, p, m))
+CHANGE(int, rmdir, (const char* p), (p))
+CHANGE(int, fsync, (int fd), (fd))
+CHANGE(int, fdatasync, (int fd), (fd))
+CHANGE(int, syncfs, (int fd), (fd))
+CHANGE(int, msync, (void* a, size_t n, int f), (a, n, f))
+CHANGE(int, futimens, (int fd, const struct timespec t[2]), (fd, t))
+CHANGE(int, utimensat, (int d, const char* p, const struct timespec t[2], int f), (d, p, t, f))
+CHANGE(int, futimes, (int fd, const struct timeval t[2]), (fd, t))
+CHANGE(int, fchmod, (int fd, mode_t m), (fd, m))
+CHANGE(int, chmod, (const char* p, mode_t m), (p, m))
+CHANGE(int, fchown, (int fd, uid_t u, gid_t g), (fd, u, g))
+CHANGE(int, lchown, (const char* p, uid_t u, gid_t g), (p, u, g))
+CHANGE(int, fsetxattr, (int fd, const char* n, const void* v, size_t s, int f), (fd, n, v, s, f))
+CHANGE(int, mkostemp, (char* t, int f), (t, f))
+CHANGE(int, mkstemp, (char* t), (t))
