@@ -113,6 +113,12 @@ class JournalRecovery {
 
   // Acts on the journal; false when it must be left for later.
   bool Run(RecoveryNotice& notice);
+  // True when the installation was cut off before it changed anything (a
+  // header, perhaps a backup directory named or made, nothing else): there
+  // is nothing to tell.
+  [[nodiscard]] bool changedNothing() const {
+    return !m_committed && m_steps.empty() && m_affected.empty();
+  }
 
  private:
   void Collect();
@@ -603,7 +609,7 @@ bool RecoverOne(const std::string& directory, const std::string& name,
   if (!recovery.Run(notice)) return false;
   unlink(path.c_str());
   (void)SyncDirectory(directory);
-  outcome.notices.push_back(std::move(notice));
+  if (!recovery.changedNothing()) outcome.notices.push_back(std::move(notice));
   return true;
 }
 

@@ -34,6 +34,9 @@
 // got its name, where journals are not made nameless) is removed when its
 // flock can be taken.
 // A journal whose last record is torn is read up to its last good record.
+// A journal of an installation cut off before its first change (only its
+// header and perhaps its backup directory, emptied) is removed without a
+// notice: nothing happened that the user must hear of.
 //
 // The files that could not be restored are listed, one path per line, in
 // H/.veskp8/unrestored-<journal name>.txt, whose path the notice carries.
