@@ -786,8 +786,9 @@ void InstallJournal::OnDone(std::size_t /*index*/, const UndoStep& step) {
     m_made.identity.kind = JournalKind::kRegular;
     // Confirmed once complete (NoteFileWritten), before it is put in place;
     // until then it stands under its temporary name, which tells recovery
-    // whose it is.
-    return;
+    // whose it is. Made under its own name, it is confirmed now, before its
+    // first byte.
+    if (!step.temporaryPath.empty()) return;
   }
   JournalRecord record;
   record.type = step.kind == UndoKind::kDirectoryCreated ? JournalRecordType::kDirectoryMade

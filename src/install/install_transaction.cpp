@@ -484,21 +484,29 @@ ResultCode InstallTransaction::CreateFile(const WideString& destination, std::ui
   if (slash == WideString::npos || InsideBackupDirectory(destination)) {
     return kErrInvalidParameter;
   }
-  // Written under a temporary name beside its destination, unique to this
-  // run, and put in place only when complete (PlaceFile).
-  const std::string number = std::to_string(m_newFiles++);
-  const WideString temporary = destination.substr(0, slash + 1) + kNewFilePrefix + m_tag + u"-" +
-                               LocaleToWide(number.c_str());
-  // The native names once, kept for PlaceFile: the tag and number are ASCII.
   NarrowString& nativeDestination = m_placeTo;
   if (!ToNativePath(destination, nativeDestination)) return kErrInvalidParameter;
-  const std::size_t nativeSlash = nativeDestination.view().rfind('/');
   NarrowString& native = m_placeFrom;
-  native = nativeDestination.substr(0, nativeSlash + 1);
-  native += ".veskp8-new-";
-  native += m_nativeTag;
-  native += "-";
-  native += number.c_str();
+  WideString temporary;
+  if (m_persistent) {
+    // Written under a temporary name beside its destination, unique to this
+    // run, and put in place only when complete (PlaceFile). The native
+    // names are made once, kept for PlaceFile: the tag and number are ASCII.
+    const std::string number = std::to_string(m_newFiles++);
+    temporary = destination.substr(0, slash + 1) + kNewFilePrefix + m_tag + u"-" +
+                LocaleToWide(number.c_str());
+    const std::size_t nativeSlash = nativeDestination.view().rfind('/');
+    native = nativeDestination.substr(0, nativeSlash + 1);
+    native += ".veskp8-new-";
+    native += m_nativeTag;
+    native += "-";
+    native += number.c_str();
+  } else {
+    // Where a power loss takes the template directory with it, the file is
+    // made under its name; its identity, recorded (OnDone) before any byte
+    // is written, tells a recovery after a kill that it is the run's.
+    native = nativeDestination;
+  }
   UndoStep step;
   step.kind = UndoKind::kFileWritten;
   step.path = destination;
@@ -541,6 +549,10 @@ ResultCode InstallTransaction::PlaceFile() {
   }
   const std::size_t index = m_record.size() - 1;
   UndoStep& step = m_record.back();
+  if (step.temporaryPath.empty()) {
+    step.placed = true;  // made under its name
+    return kOk;
+  }
   // The original this file replaces went to B in the step before: that move
   // is durable (both directories synced) before its name is used again.
   if (index > 0 && Durable()) {

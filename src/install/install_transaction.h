@@ -12,7 +12,9 @@
 //  - a new file it creates under a temporary name beside its destination
 //    (O_CREAT | O_EXCL: never over anything) and renames into place, without
 //    replacing, once complete (PlaceFile): a file never stands half written
-//    under its own name.
+//    under its own name. On tmpfs or ramfs (which a power loss empties) the
+//    file is created under its own name instead, its identity told to the
+//    observer before its first byte: as safe against a kill, and no rename.
 // Durability (only with an observer that wants it: a journal being
 // written, without which a power loss could not be recovered from anyway;
 // and only where T outlives a power loss: not on tmpfs or ramfs).
@@ -151,7 +153,8 @@ class InstallTransaction {
   [[nodiscard]] ResultCode EnsureBackupSubdirectory(const WideString& path);
 
   // Creates the new file that is to become `destination` for writing, under
-  // the temporary name ".veskp8-new-<tag>-<n>" in the same directory (tag:
+  // the temporary name ".veskp8-new-<tag>-<n>" in the same directory (on
+  // tmpfs or ramfs: under `destination` itself, temporaryPath empty) (tag:
   // the observer's TemporaryNameTag, else the process id; n counts the run's
   // new files), with O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
   // mode 0660 minus the umask; recorded as kFileWritten before the creation;

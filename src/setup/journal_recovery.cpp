@@ -93,6 +93,9 @@ struct Change {
   std::string backupPath;  // where the original goes (below the backup directory)
   const JournalRecord* made = nullptr;
   const JournalRecord* written = nullptr;
+  // The size the kit gives the destination: the intent's own, or, for the
+  // intent that names an original before it is moved aside, its batch's.
+  std::uint64_t expectedSize = 0;
 };
 
 // One step to undo, in journal order.
@@ -186,6 +189,11 @@ void JournalRecovery::Collect() {
           // Left out by the writer (a batch): derived the same way.
           change.backupPath =
               m_backup->path + record.path.substr(m_header->templateDirectory.size());
+        }
+        change.expectedSize = record.expectedSize;
+        const auto earlier = lastIntent.find(record.path);
+        if (change.expectedSize == 0 && earlier != lastIntent.end()) {
+          change.expectedSize = m_changes[earlier->second].expectedSize;
         }
         m_changes.push_back(change);
         const std::size_t index = m_changes.size() - 1;
@@ -323,7 +331,7 @@ void JournalRecovery::UndoChange(const Change& change) {
       ours = SameObject(current, w) && current.size == w.size && current.mtimeSeconds == w.mtimeSeconds &&
              current.mtimeNanoseconds == w.mtimeNanoseconds;
     } else if (change.made != nullptr) {
-      ours = SameObject(current, change.made->identity) && current.size <= intent.expectedSize;
+      ours = SameObject(current, change.made->identity) && current.size <= change.expectedSize;
     } else {
       // No confirmation reached the journal (a power loss): only an empty
       // file that is not the original can be taken away without loss.

@@ -1,9 +1,9 @@
 // The real installer (-Q), killed just before each call it makes that changes
 // a file system (kill_points.c counts them), for a small update with its
-// backups in each place they can go: the product data directory and the top
-// of the template directory (both on the template directory's tmpfs, renames)
-// and, for a user who cannot write there, the temporary directory on another
-// tmpfs (copies). After each kill the next start must give the template
+// backups in each place they can go: the product data directory beside a
+// template directory on the disk, the top of a template directory on a tmpfs
+// (renames both) and, for a user who cannot write there, the temporary
+// directory on a tmpfs (copies). After each kill the next start must give the template
 // directory back byte for byte, or complete a committed installation, say
 // which in its line, leave nothing behind anywhere, and exit 0. One kill
 // lands in the middle of a large file: the process is stopped there, its
@@ -45,9 +45,11 @@ void Put(const std::string& path, const std::string& content, time_t when) {
   PutFile(path, content, when);
 }
 
-// Where the backups go, and as whom the installer runs.
+// Where the template directory and the backups go, and as whom the
+// installer runs.
 struct Place {
   const char* name;
+  bool templateOnDisk;  // on the disk (new files under temporary names), or a tmpfs
   bool homeOnTemplateFileSystem;
   bool unprivileged;  // nobody, who may not write at the top of T
 };
@@ -69,8 +71,9 @@ class KillPointTest : public ::testing::TestWithParam<Place> {
     if (!m_one->mounted() || !m_two->mounted()) GTEST_SKIP() << "cannot mount a tmpfs";
     const Place& place = GetParam();
     m_owner = place.unprivileged ? 65534 : 0;
-    m_t = m_scratch / "one/tpl";
-    m_home = m_scratch / (place.homeOnTemplateFileSystem ? "one/home" : "two/home");
+    const std::string tFs = place.templateOnDisk ? "" : "one/";
+    m_t = m_scratch / (tFs + "tpl");
+    m_home = m_scratch / (place.homeOnTemplateFileSystem ? tFs + "home" : "two/home");
     m_tmp = m_scratch / "two/tmp";
     m_kitDir = m_scratch / "kit";
     for (const std::string& dir :
@@ -97,7 +100,7 @@ class KillPointTest : public ::testing::TestWithParam<Place> {
     RemoveAll(m_scratch / "two/other/sub");
     ASSERT_EQ(mkdir(m_t.c_str(), 0755), 0);  // root's: nobody cannot write here
     Put(m_t + "/sub/a.txt", "user a", kOldTime);
-    Put(m_t + "/sub/big.bin", std::string(1u << 20, 'o'), kOldTime);
+    Put(m_t + "/sub/big.bin", std::string(1u << 19, 'o'), kOldTime);
     Put(m_t + "/sub/keep.txt", "keep", kOldTime);
     Put(m_t + "/sub/up.txt", "newer than the kit", kKitTime + 100);
     if (m_owner != 0) GiveToNobody(m_t + "/sub");
@@ -148,12 +151,14 @@ class KillPointTest : public ::testing::TestWithParam<Place> {
     }
   }
 
-  // The large new file standing half written under its temporary name.
+  // The large new file standing half written: under its temporary name on
+  // the disk, under its own on a tmpfs.
   bool HalfWrittenTemporary() const {
     for (const std::string& name : Entries(m_t + "/sub")) {
       struct stat st {};
-      if (name.rfind(".veskp8-new-", 0) == 0 && lstat((m_t + "/sub/" + name).c_str(), &st) == 0 &&
-          st.st_size >= (1 << 20) && static_cast<std::size_t>(st.st_size) < kBigSize) {
+      if ((name.rfind(".veskp8-new-", 0) == 0) == GetParam().templateOnDisk &&
+          lstat((m_t + "/sub/" + name).c_str(), &st) == 0 && st.st_size >= (1 << 20) &&
+          static_cast<std::size_t>(st.st_size) < kBigSize) {
         return true;
       }
     }
@@ -222,7 +227,9 @@ TEST_P(KillPointTest, KillBeforeEveryChangeIsUndoneOrCompleted) {
   ASSERT_EQ(waitpid(child.pid(), &status, WUNTRACED), child.pid());
   ASSERT_TRUE(WIFSTOPPED(status));
   EXPECT_TRUE(HalfWrittenTemporary());
-  EXPECT_EQ(ReadAll(m_t + "/sub/big.bin"), "") << "its name is free: the original is in the backups";
+  if (GetParam().templateOnDisk) {
+    EXPECT_EQ(ReadAll(m_t + "/sub/big.bin"), "") << "its name free, the original in the backups";
+  }
   ASSERT_EQ(kill(child.pid(), SIGKILL), 0);
   const ProgramRun stopped = child.Wait();
   ASSERT_TRUE(WIFSIGNALED(stopped.status));
@@ -232,9 +239,9 @@ TEST_P(KillPointTest, KillBeforeEveryChangeIsUndoneOrCompleted) {
 
 INSTANTIATE_TEST_SUITE_P(
     Backups, KillPointTest,
-    ::testing::Values(Place{"ProductDataDirectory", true, false},
-                      Place{"TopOfTemplateDirectory", false, false},
-                      Place{"TemporaryDirectoryElsewhere", false, true}),
+    ::testing::Values(Place{"ProductDataDirectoryOnDisk", true, true, false},
+                      Place{"TopOfTemplateDirectoryOnTmpfs", false, false, false},
+                      Place{"TemporaryDirectoryElsewhere", true, false, true}),
     [](const ::testing::TestParamInfo<Place>& info) { return std::string(info.param.name); });
 
 }  // namespace

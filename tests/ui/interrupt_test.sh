@@ -117,12 +117,14 @@ backup_dirs() {
   ls -a "$HOME/.veskp8" "$target" "$tmp" 2>/dev/null | grep -E '^\.?p8stp'
 }
 
-# The size of the file being written in the parts' directory (under its
-# temporary name until complete); 0 when none.
+# The size of the part being written (on a disk under a temporary name until
+# complete, on a tmpfs under its own); 0 when none.
 writing_size() {
-  local f
-  for f in "$target"/Trade/data/.veskp8-new-*; do
-    [ -f "$f" ] && { stat -c %s "$f"; return; }
+  local f size
+  for f in "$target"/Trade/data/.veskp8-new-* "$target"/Trade/data/part*.bin; do
+    [ -f "$f" ] || continue
+    size=$(stat -c %s "$f")
+    [ "$size" -lt $part_size ] && { echo "$size"; return; }
   done
   echo 0
 }
