@@ -161,9 +161,10 @@ class InstallTransaction {
   // `size` and `mtimeSeconds` are what the file will hold once written (part
   // of the step's identity). On success `out` is the open descriptor (the
   // caller writes it, calls PlaceFile and closes it) and the step carries the
-  // file's device and inode. Result: 0; 2 the parent is missing (never
-  // opened); 87 any other failure (also a destination inside B); or the
-  // observer's refusal. On failure `out` is kNoFileHandle.
+  // file's device and inode. Result: 0; 2 the parent is missing, or
+  // something stands at the name created (never opened); 87 any other
+  // failure (also a destination inside B); or the observer's refusal. On
+  // failure `out` is kNoFileHandle.
   [[nodiscard]] ResultCode CreateFile(const WideString& destination, std::uint64_t size,
                                       std::int64_t mtimeSeconds, FileHandle& out);
 
