@@ -248,15 +248,14 @@ class InstallJournal final : public UndoObserver {
   void NoteFileWritten(const WideString& destination, int fd);
   // UndoObserver. OnBegin opens the journal (when not yet open);
   // OnBackupDirectory records B; TemporaryNameTag is the journal's tag;
-  // OnBeforePlace syncs what is not yet synced; OnIntent writes and syncs an intent unless the current batch covers
-  // the change; OnDone confirms a directory or a file made (not synced);
+  // OnBeforePlace syncs what is not yet synced; OnIntent writes and syncs an intent unless the
+  // current batch covers the change; OnDone confirms a directory or a file made (not synced);
   // OnCommit records the commit (synced) before the backups are removed: the
   // journal then stays until Finish (after the registration); OnUndone
   // records that a rollback is under way (once, not synced); OnEnd after a
   // rollback finishes the journal. None of them ever refuses a change.
   [[nodiscard]] ResultCode OnBegin(const WideString& templateDirectory) override;
-  [[nodiscard]] ResultCode OnBackupDirectory(const WideString& backupDirectory,
-                                             bool made) override;
+  [[nodiscard]] ResultCode OnBackupDirectory(const WideString& backupDirectory, bool made) override;
   [[nodiscard]] WideString TemporaryNameTag() const override;
   [[nodiscard]] bool WantsDurability() const override { return journalling(); }
   void OnBeforePlace(std::size_t index, const UndoStep& step) override;

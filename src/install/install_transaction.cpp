@@ -222,9 +222,8 @@ ResultCode InstallTransaction::MakeBackupDirectory() {
 }
 
 bool InstallTransaction::InsideBackupDirectory(const WideString& path) const {
-  return !m_backupDirectory.empty() &&
-         (path.starts_with(m_backupDirectory.view()) ||
-          path == WithoutTrailingSlashes(m_backupDirectory));
+  return !m_backupDirectory.empty() && (path.starts_with(m_backupDirectory.view()) ||
+                                        path == WithoutTrailingSlashes(m_backupDirectory));
 }
 
 ResultCode InstallTransaction::LockTemplateDirectory() {

@@ -328,7 +328,8 @@ void JournalRecovery::UndoChange(const Change& change) {
   if (current.kind == JournalKind::kRegular) {
     if (change.written != nullptr) {
       const JournalIdentity& w = change.written->identity;
-      ours = SameObject(current, w) && current.size == w.size && current.mtimeSeconds == w.mtimeSeconds &&
+      ours = SameObject(current, w) && current.size == w.size &&
+             current.mtimeSeconds == w.mtimeSeconds &&
              current.mtimeNanoseconds == w.mtimeNanoseconds;
     } else if (change.made != nullptr) {
       ours = SameObject(current, change.made->identity) && current.size <= change.expectedSize;
@@ -360,7 +361,8 @@ void JournalRecovery::UndoChange(const Change& change) {
       // changed since. It stays, reported.
       Affected(path);
     } else if (m_confirmationsMayBeLost && current.kind == JournalKind::kRegular &&
-               current.size == intent.expectedSize && current.mtimeSeconds == intent.expectedMtimeSec) {
+               current.size == intent.expectedSize &&
+               current.mtimeSeconds == intent.expectedMtimeSec) {
       // After a reboot the last confirmations may not have reached the disk:
       // a file as the kit has it may be the installer's. It stays, reported.
       Affected(path);

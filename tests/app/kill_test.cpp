@@ -119,8 +119,7 @@ class KillPointTest : public ::testing::TestWithParam<Place> {
     return m_owner != 0 ? "/usr/bin/setpriv" : BuiltProgram("veskp8-setup");
   }
   std::vector<std::string> Settings(const std::vector<std::string>& extra = {}) const {
-    std::vector<std::string> settings = {"HOME=" + m_home, "TMPDIR=" + m_tmp, "LC_ALL=C",
-                                         "LANG=C"};
+    std::vector<std::string> settings = {"HOME=" + m_home, "TMPDIR=" + m_tmp, "LC_ALL=C", "LANG=C"};
     settings.insert(settings.end(), extra.begin(), extra.end());
     return settings;
   }
@@ -128,9 +127,9 @@ class KillPointTest : public ::testing::TestWithParam<Place> {
   // runtime, which then need not come first).
   std::vector<std::string> Preload(const std::string& setting) const {
     const char* asan = std::getenv("ASAN_OPTIONS");
-    return Settings({"LD_PRELOAD=" + BuiltProgram("kill_points.so"), setting,
-                     "ASAN_OPTIONS=" + std::string(asan != nullptr ? asan : "") +
-                         ":verify_asan_link_order=0"});
+    return Settings(
+        {"LD_PRELOAD=" + BuiltProgram("kill_points.so"), setting,
+         "ASAN_OPTIONS=" + std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0"});
   }
 
   // The next start: recovers, then installs into another directory.
@@ -195,7 +194,8 @@ TEST_P(KillPointTest, KillBeforeEveryChangeIsUndoneOrCompleted) {
   Reset();
   const Snapshot before = TakeSnapshot(m_t);
   const std::string countFile = m_scratch / "count/calls";
-  const ProgramRun full = RunProgram(Program(), Arguments(m_t), Preload("VESKP8_KILL_COUNT=" + countFile), m_kitDir);
+  const ProgramRun full =
+      RunProgram(Program(), Arguments(m_t), Preload("VESKP8_KILL_COUNT=" + countFile), m_kitDir);
   ASSERT_TRUE(WIFEXITED(full.status) && WEXITSTATUS(full.status) == 0) << full.err;
   ASSERT_EQ(full.out.rfind("new=2 replaced=2 unchanged=1 registered=yes", 0), 0u) << full.out;
   const Snapshot installed = TakeSnapshot(m_t);
@@ -220,8 +220,8 @@ TEST_P(KillPointTest, KillBeforeEveryChangeIsUndoneOrCompleted) {
   // Stopped in the middle of the large file, looked at, then killed.
   ASSERT_GT(midWrite, 0) << "no kill landed inside the large file";
   Reset();
-  ChildProgram child(Program(), Arguments(m_t), Preload("VESKP8_STOP_AT=" + std::to_string(midWrite)),
-                     m_kitDir);
+  ChildProgram child(Program(), Arguments(m_t),
+                     Preload("VESKP8_STOP_AT=" + std::to_string(midWrite)), m_kitDir);
   ASSERT_GT(child.pid(), 0);
   int status = 0;
   ASSERT_EQ(waitpid(child.pid(), &status, WUNTRACED), child.pid());

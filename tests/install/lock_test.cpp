@@ -99,7 +99,8 @@ TEST_P(TemplateLockTest, SecondInstallerFailsAtOnceAndChangesNothing) {
     EXPECT_EQ(run.status.percent, 0);
     EXPECT_LT(took, std::chrono::seconds(2)) << "fails at once, without waiting";
     EXPECT_EQ(TakeSnapshot(m_template), during) << "the second installer changed nothing";
-    EXPECT_EQ(BackupDirsAnywhere(m_tmp, m_home, m_template), backupsDuring) << "and left no backup directory";
+    EXPECT_EQ(BackupDirsAnywhere(m_tmp, m_home, m_template), backupsDuring)
+        << "and left no backup directory";
 
     const int firstCode = held.Finish();
     EXPECT_EQ(firstCode, firstFails ? kErrInvalidHandle : kOk);

@@ -306,8 +306,8 @@ class RecordingObserver final : public UndoObserver {
   }
   void OnDone(std::size_t index, const UndoStep& step) override {
     const std::string where = Narrow(step.kind == UndoKind::kMovedToBackup ? step.backupPath
-                                     : step.kind == UndoKind::kFileWritten  ? step.temporaryPath
-                                                                            : step.path);
+                                     : step.kind == UndoKind::kFileWritten ? step.temporaryPath
+                                                                           : step.path);
     struct stat st {};
     const FileIdentity& id =
         step.kind == UndoKind::kMovedToBackup ? step.backupIdentity : step.identity;

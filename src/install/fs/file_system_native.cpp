@@ -160,8 +160,8 @@ int RenameAs(const char* from, const char* to, Placing placing) {
 bool SyncParentDirectory(const NarrowString& path) {
   const std::size_t slash = path.view().rfind('/');
   const NarrowString directory = slash == std::string_view::npos ? NarrowString(".")
-                                 : slash == 0                     ? NarrowString("/")
-                                                                  : path.substr(0, slash);
+                                 : slash == 0                    ? NarrowString("/")
+                                                                 : path.substr(0, slash);
   const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
   const bool ok = fsync(fd) == 0;
