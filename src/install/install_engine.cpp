@@ -111,7 +111,11 @@ UndoObserver* ObserverOf(const InstallJobOptions& options) {
 }  // namespace
 
 InstallEngine::InstallEngine(InstallJobOptions options)
-    : m_options(std::move(options)), m_transaction(ObserverOf(m_options)) {}
+    : m_options(std::move(options)),
+      m_transaction(ObserverOf(m_options),
+                    m_options.backupsInTemporaryDirectory
+                        ? InstallTransaction::BackupPlace::kTemporaryDirectory
+                        : InstallTransaction::BackupPlace::kBesideTemplates) {}
 
 InstallEngine::~InstallEngine() { CloseSyncTargets(); }
 
@@ -316,6 +320,11 @@ ResultCode InstallEngine::WriteEntry(KitArchive& kit, std::size_t index,
   errno = 0;
   if (m_options.journal != nullptr) {
     m_options.journal->NoteFileWritten(destination, file);
+  }
+  // Complete: now it may stand under its name.
+  code = m_transaction.PlaceFile();
+  if (code != kOk) {
+    return fail(code);
   }
   RememberFileSystemOf(file, m_transaction.record().back().identity.device);
   code = CloseFile(file);

@@ -4,8 +4,8 @@
 //
 // One run (RunJob):
 //  - reads the kit and the template directory T from the channel and begins
-//    the transaction (backup directory "p8stp<n>" under the temporary
-//    directory);
+//    the transaction (its backup directory on T's file system where it can
+//    be, install_transaction.h);
 //  - for each entry i of N, in table order: posts (0, T + name with "\" turned
 //    into "/", percent) with the percent of the work before it, by bytes and
 //    entries together (progress_meter.h; i * 100 / N for entries of equal
@@ -20,9 +20,10 @@
 //    as absent); a file that this run itself wrote earlier (reached again
 //    through a link, a case variant or a repeated name) is removed instead of
 //    backed up; creates the missing directories; writes the entry's bytes
-//    from the kit image into a new file (created with O_EXCL, mode 0660 minus
-//    the umask, access and modification time set to the entry's time in
-//    whole seconds); then honours the channel's cancel request;
+//    from the kit image into a new file under a temporary name beside the
+//    destination (created with O_EXCL, mode 0660 minus the umask, access and
+//    modification time set to the entry's time in whole seconds) and renames
+//    it into place once complete; then honours the channel's cancel request;
 //  - stops when the stop flag (InstallJobOptions::stop) is set, looked at
 //    before each entry and after each 1 MiB block it copies, so that a large
 //    entry does not hold a stop up: the run then ends as a cancelled one
@@ -139,6 +140,10 @@ struct InstallJobOptions {
   // How an up-to-date destination is told (up_to_date.h): by time for an
   // installation, by content for a repair.
   UpToDateTest upToDate = UpToDateTest::kTime;
+  // Test seam, false in the installer: the backups go to the temporary
+  // directory even where the template directory's file system could hold
+  // them (so that moves across file systems can be tried).
+  bool backupsInTemporaryDirectory = false;
 };
 
 class InstallEngine {

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/vfs.h>
@@ -48,8 +49,8 @@ void PutIdentity(std::string& out, const JournalIdentity& id) {
   PutU64(out, id.device);
   PutU64(out, id.inode);
   PutU64(out, id.size);
-  PutU64(out, static_cast<std::uint64_t>(id.mtimeSec));
-  PutU32(out, id.mtimeNsec);
+  PutU64(out, static_cast<std::uint64_t>(id.mtimeSeconds));
+  PutU32(out, id.mtimeNanoseconds);
   PutU32(out, id.mode);
 }
 
@@ -80,8 +81,8 @@ class Reader {
     id.device = U64();
     id.inode = U64();
     id.size = U64();
-    id.mtimeSec = static_cast<std::int64_t>(U64());
-    id.mtimeNsec = U32();
+    id.mtimeSeconds = static_cast<std::int64_t>(U64());
+    id.mtimeNanoseconds = U32();
     id.mode = U32();
     return id;
   }
@@ -166,19 +167,7 @@ bool DecodePayload(const char* data, std::size_t size, JournalRecord& record) {
   return in.ok() && in.done();
 }
 
-JournalIdentity IdentityOf(const struct stat& st) {
-  JournalIdentity id;
-  id.kind = S_ISREG(st.st_mode)   ? JournalKind::kRegular
-            : S_ISLNK(st.st_mode) ? JournalKind::kSymlink
-                                  : JournalKind::kOther;
-  id.device = static_cast<std::uint64_t>(st.st_dev);
-  id.inode = static_cast<std::uint64_t>(st.st_ino);
-  id.size = static_cast<std::uint64_t>(st.st_size);
-  id.mtimeSec = static_cast<std::int64_t>(st.st_mtim.tv_sec);
-  id.mtimeNsec = static_cast<std::uint32_t>(st.st_mtim.tv_nsec);
-  id.mode = static_cast<std::uint32_t>(st.st_mode);
-  return id;
-}
+JournalIdentity IdentityOf(const struct stat& st) { return FileIdentity::Of(st); }
 
 bool Narrow(const WideString& wide, std::string& out) {
   // Plain ASCII reads the same in every locale the installer runs in: no
@@ -351,8 +340,8 @@ JournalIdentity BackupDirectoryIdentity(const std::string& path) {
   id.inode = sx.stx_ino;
   id.mode = sx.stx_mode;
   if ((sx.stx_mask & STATX_BTIME) != 0) {
-    id.mtimeSec = sx.stx_btime.tv_sec;
-    id.mtimeNsec = sx.stx_btime.tv_nsec;
+    id.mtimeSeconds = sx.stx_btime.tv_sec;
+    id.mtimeNanoseconds = sx.stx_btime.tv_nsec;
   }
   return id;
 }
@@ -415,15 +404,6 @@ bool InstallJournal::Open(const WideString& templateDirectory, const std::string
   if ((st.st_mode & 077) != 0 && chmod(dir.c_str(), 0700) != 0) return false;
   if (made && !SyncDirectory(parent)) return false;
 
-  std::string name = dir + "tmp-XXXXXX";
-  const int fd = mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  auto fail = [&] {
-    unlink(name.c_str());
-    close(fd);
-    return false;
-  };
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail();
   JournalRecord header;
   header.type = JournalRecordType::kHeader;
   header.version = kJournalVersion;
@@ -434,6 +414,31 @@ bool InstallJournal::Open(const WideString& templateDirectory, const std::string
   header.startTime = static_cast<std::int64_t>(std::time(nullptr));
   std::string bytes;
   AppendJournalRecord(header, bytes);
+  // Made without a name, locked, given its header and synced; only then
+  // linked as "XXXXXX.jnl": a kill at any moment leaves either no file or a
+  // journal with its header. Where the file system cannot make a nameless
+  // file (or /proc is missing to link one), a "tmp-XXXXXX" file is renamed
+  // instead (recovery removes one that nobody holds).
+  return Create(dir, bytes, true) || Create(dir, bytes, false);
+}
+
+bool InstallJournal::Create(const std::string& dir, const std::string& bytes, bool nameless) {
+  std::string name;
+  int fd = -1;
+  if (nameless) {
+    fd = open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+  } else {
+    name = dir + "tmp-XXXXXX";
+    fd = mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+  }
+  auto fail = [&] {
+    if (!nameless) unlink(name.c_str());
+    close(fd);
+    return false;
+  };
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail();
   if (write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) ||
       fdatasync(fd) != 0) {
     return fail();
@@ -449,8 +454,26 @@ bool InstallJournal::Open(const WideString& templateDirectory, const std::string
       return fail();
     }
   }
-  const std::string final = dir + name.substr(dir.size() + 4) + ".jnl";
-  if (rename(name.c_str(), final.c_str()) != 0) {
+  std::string final;
+  bool linked = false;
+  if (nameless) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    static constexpr char kLetters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100 && !linked; ++attempt) {
+      unsigned char random[6] = {};
+      if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) break;
+      std::string stem;
+      for (unsigned char r : random) stem.push_back(kLetters[r % (sizeof kLetters - 1)]);
+      final = dir + stem + ".jnl";
+      linked = linkat(AT_FDCWD, self.c_str(), AT_FDCWD, final.c_str(), AT_SYMLINK_FOLLOW) == 0;
+      if (!linked && errno != EEXIST) break;
+    }
+  } else {
+    final = dir + name.substr(dir.size() + 4) + ".jnl";
+    linked = rename(name.c_str(), final.c_str()) == 0;
+  }
+  if (!linked) {
     Unmap();
     m_fd = -1;
     return fail();
@@ -464,6 +487,23 @@ bool InstallJournal::Open(const WideString& templateDirectory, const std::string
   }
   ++m_syncs;
   return true;
+}
+
+std::string JournalTag(const std::string& journalName) {
+  std::string stem = journalName;
+  const std::size_t slash = stem.rfind('/');
+  if (slash != std::string::npos) stem.erase(0, slash + 1);
+  if (stem.ends_with(".jnl")) stem.resize(stem.size() - 4);
+  return stem;
+}
+
+WideString InstallJournal::TemporaryNameTag() const {
+  return m_fd >= 0 ? LocaleToWide(JournalTag(m_path).c_str()) : WideString();
+}
+
+void InstallJournal::OnBeforePlace(std::size_t /*index*/, const UndoStep& /*step*/) {
+  if (m_fd < 0 || m_syncedTo == m_used) return;
+  WriteBuffer(true);
 }
 
 void InstallJournal::Write(const JournalRecord& record, bool sync) {
@@ -529,7 +569,7 @@ void InstallJournal::Abandon() {
   m_pendingTypes.clear();
 }
 
-void InstallJournal::NoteBackupDirectory(const WideString& backupDirectory) {
+void InstallJournal::NoteBackupDirectory(const WideString& backupDirectory, bool made) {
   if (m_fd < 0) return;
   JournalRecord record;
   record.type = JournalRecordType::kBackupDirectory;
@@ -539,12 +579,16 @@ void InstallJournal::NoteBackupDirectory(const WideString& backupDirectory) {
   }
   record.path = m_backupDirectory;
   const std::string bare = WithoutTrailingSlash(m_backupDirectory);
-  record.identity = BackupDirectoryIdentity(bare);
-  if (record.identity.kind == JournalKind::kMissing) {
-    Abandon();
-    return;
+  if (made) {
+    record.identity = BackupDirectoryIdentity(bare);
+    if (record.identity.kind == JournalKind::kMissing) {
+      Abandon();
+      return;
+    }
+    record.onTemporaryFileSystem = IsOnTemporaryFileSystem(bare);
   }
-  record.onTemporaryFileSystem = IsOnTemporaryFileSystem(bare);
+  // Made: kMissing, only the name (recovery removes an empty directory
+  // there); made: its identity, before anything is moved into it.
   Write(record, true);
 }
 
@@ -669,11 +713,14 @@ void InstallJournal::NoteFileWritten(const WideString& destination, int fd) {
   Write(record, false);
 }
 
-ResultCode InstallJournal::OnBegin(const WideString& templateDirectory,
-                                   const WideString& backupDirectory) {
+ResultCode InstallJournal::OnBegin(const WideString& templateDirectory) {
   if (m_fd < 0) (void)Open(templateDirectory);  // without one the run goes on as before
   m_rollbackNoted = false;
-  NoteBackupDirectory(backupDirectory);
+  return kOk;
+}
+
+ResultCode InstallJournal::OnBackupDirectory(const WideString& backupDirectory, bool made) {
+  NoteBackupDirectory(backupDirectory, made);
   return kOk;
 }
 
@@ -686,20 +733,6 @@ const InstallJournal::BatchEntry* InstallJournal::FindInBatch(const WideString& 
     }
   }
   return nullptr;
-}
-
-JournalIdentity InstallJournal::IdentityOfStep(const FileIdentity& id) {
-  JournalIdentity out;
-  out.kind = S_ISREG(id.mode)   ? JournalKind::kRegular
-             : S_ISLNK(id.mode) ? JournalKind::kSymlink
-                                : JournalKind::kOther;
-  out.device = id.device;
-  out.inode = id.inode;
-  out.size = id.size;
-  out.mtimeSec = id.mtimeSeconds;
-  out.mtimeNsec = static_cast<std::uint32_t>(id.mtimeNanoseconds);
-  out.mode = id.mode;
-  return out;
 }
 
 ResultCode InstallJournal::OnIntent(std::size_t /*index*/, const UndoStep& step) {
@@ -734,7 +767,7 @@ ResultCode InstallJournal::OnIntent(std::size_t /*index*/, const UndoStep& step)
         record.expectedMtimeSec = step.identity.mtimeSeconds;
       } else {
         // The original as it stands just before the move.
-        record.identity = IdentityOfStep(step.identity);
+        record.identity = step.identity;
       }
       break;
   }
@@ -749,11 +782,13 @@ void InstallJournal::OnDone(std::size_t /*index*/, const UndoStep& step) {
   if (step.kind == UndoKind::kFileWritten) {
     m_made.known = true;
     m_made.destination = step.path;
-    m_made.identity = IdentityOfStep(step.identity);
+    m_made.identity = step.identity;
     m_made.identity.kind = JournalKind::kRegular;
-    // A small file is confirmed once, when it is complete (NoteFileWritten):
-    // its write takes a moment only.
-    if (step.identity.size <= kConfirmCreationAbove) return;
+    // Confirmed once complete (NoteFileWritten), before it is put in place;
+    // until then it stands under its temporary name, which tells recovery
+    // whose it is. Made under its own name, it is confirmed now, before its
+    // first byte.
+    if (!step.temporaryPath.empty()) return;
   }
   JournalRecord record;
   record.type = step.kind == UndoKind::kDirectoryCreated ? JournalRecordType::kDirectoryMade

@@ -6,9 +6,12 @@
 // H/.veskp8/journal/ (mode 0700, created when missing; H is the home
 // directory). No journal is kept when the home directory cannot be found or
 // the directory cannot be made: the installation then runs as it always did.
-// A journal is created under a name "tmp-XXXXXX", locked, given its header,
-// synced and only then renamed to "XXXXXX.jnl"; the directory is synced after
-// the rename. Only "*.jnl" names are ever looked at by recovery.
+// A journal is created without a name (O_TMPFILE), locked, given its header,
+// synced and only then linked as "XXXXXX.jnl" (where the file system cannot
+// make nameless files: created as "tmp-XXXXXX" and renamed); the directory is
+// synced after. Only "*.jnl" names are acted on by recovery (which removes a
+// "tmp-XXXXXX" that nobody holds). "XXXXXX", the journal's tag, also marks
+// the temporary names of the run's new files (".veskp8-new-XXXXXX-<n>").
 //
 // Lock. The owner holds an exclusive flock(2) on the open journal from its
 // creation until it is removed (or the process ends), so a live installation
@@ -22,8 +25,10 @@
 // The first record is the header: format version, template directory, host
 // name, boot id (/proc/sys/kernel/random/boot_id), process id and start time.
 // Then, in the order the installation makes them:
-//   kBackupDirectory  the backup directory with its device, inode and whether
-//                     it lies on a temporary file system: tmpfs or ramfs
+//   kBackupDirectory  the backup directory: first its name alone (synced
+//                     before it is made), then again with its device, inode
+//                     and whether it lies on a temporary file system: tmpfs
+//                     or ramfs (synced before anything is moved into it)
 //   kIntent           an upcoming change of one destination: the destination,
 //                     its backup name (in a batch left out: the backup
 //                     directory followed by the name below the template
@@ -39,10 +44,11 @@
 //                     level (absolute); nothing looked at
 //   kDirectoryIntent  a directory about to be made that no batch announced
 //   kDirectoryMade    a directory the installation created (device, inode)
-//   kFileMade         a destination file created (device, inode); only for
-//                     files above kConfirmCreationAbove
-//   kFileWritten      a destination file completely written (device, inode,
-//                     size, mtime)
+//   kFileMade         a destination file created (device, inode); read in
+//                     older journals, no longer written: a new file is known
+//                     by its temporary name until its kFileWritten
+//   kFileWritten      a destination file completely written, about to be put
+//                     in place (device, inode, size, mtime)
 //   kCommit           every entry installed and made durable; the backups may
 //                     go and the template directory is to be registered
 //   kRollback         the installation is being rolled back
@@ -60,23 +66,25 @@
 // systems).
 //
 // Crash ordering. Intent records are written for a batch of upcoming entries
-// and synced (msync, or fdatasync) once per batch, before the first change of the batch:
-// a record is on disk before the change it describes can be. The
-// confirmations (made, written) are written right after each
-// change and not synced; they reach the disk with the next batch's sync.
-// Recovery checks what actually stands on disk against them and never relies
-// on the record alone.
+// and synced (msync, or fdatasync) once per batch, before the first change of
+// the batch: a record is on disk before the change it describes can be. A new
+// file is written under a temporary name that the batch's intent implies
+// (its directory, the journal's tag); its confirmation (kFileWritten: device,
+// inode, size, time) is synced before it is renamed to its destination
+// (where the template directory outlives a power loss), so a file under a
+// destination name is recognised after a power loss too. Other confirmations are not
+// synced. Recovery checks what actually stands on disk against the records
+// and never relies on the record alone.
 //
 // What survives what. A kill or a crash of the process: every record (the
 // page cache keeps them), so recovery knows every change. A power loss:
-// everything up to the last sync, i.e. every intent of every batch begun and
-// the confirmations of the batches before the last one; the commit record
-// is synced after the written files were (syncfs) and before any backup is
-// removed. Recovery therefore finds, after a power loss too, every original
-// that is still in the backup directory and puts it back; a file the
-// installer made in the last batch whose confirmation was lost is not
-// recognised and stays (reported when the boot changed). Originals in a
-// backup directory on a temporary file system are gone after a reboot: the
+// everything up to the last sync: every intent of every batch begun, the
+// identity of every file put in place; the commit record is synced after
+// the written files were (syncfs) and before any backup is removed. Recovery
+// therefore finds, after a power loss too, every original in the backup
+// directory (on the template directory's file system) and puts it back, and
+// removes every file the installer made. Originals in a backup directory on
+// a temporary file system (the last resort) are gone after a reboot: the
 // journal records that the directory lay there, and recovery reports those
 // files instead of guessing.
 //
@@ -114,27 +122,10 @@ enum class JournalRecordType : std::uint8_t {
   kBatchIntent = 10,
 };
 
-// What stood at a path (lstat, links not followed).
-// kUnknown: not looked at (the intents of a batch).
-enum class JournalKind : std::uint8_t {
-  kMissing = 0,
-  kRegular = 1,
-  kSymlink = 2,
-  kOther = 3,
-  kUnknown = 4,
-};
-
-// The identity of one name on disk, enough to recognise it later.
-struct JournalIdentity {
-  JournalKind kind = JournalKind::kMissing;
-  std::uint64_t device = 0;
-  std::uint64_t inode = 0;
-  std::uint64_t size = 0;
-  std::int64_t mtimeSec = 0;
-  std::uint32_t mtimeNsec = 0;
-  std::uint32_t mode = 0;
-  bool operator==(const JournalIdentity&) const = default;
-};
+// The journal records identities as the undo record keeps them
+// (FileIdentity, undo_record.h).
+using JournalKind = FileKind;
+using JournalIdentity = FileIdentity;
 
 // lstat of `path` as a JournalIdentity (kMissing when it does not exist; kOther
 // also for a name that cannot be examined).
@@ -192,13 +183,23 @@ struct JournalContents {
 [[nodiscard]] std::string CurrentBootId();
 
 // The identity of the directory `path` for the kBackupDirectory record:
-// device, inode, mode, and its birth time in mtimeSec/mtimeNsec where the file
+// device, inode, mode, and its birth time in mtimeSeconds/mtimeNanoseconds where the file
 // system keeps one (else 0). kMissing when it is not a directory.
 [[nodiscard]] JournalIdentity BackupDirectoryIdentity(const std::string& path);
 
 // True when `path` lies on a file system whose content a reboot wipes (tmpfs,
 // ramfs).
 [[nodiscard]] bool IsOnTemporaryFileSystem(const std::string& path);
+
+// The tag of the journal named `journalName` (a path or a name): its name
+// without ".jnl".
+[[nodiscard]] std::string JournalTag(const std::string& journalName);
+
+// The start of the temporary names of the new files of the run whose journal
+// has tag `tag`.
+[[nodiscard]] inline std::string NewFilePrefix(const std::string& tag) {
+  return ".veskp8-new-" + tag + "-";
+}
 
 // `path` without trailing slashes ("/" stays).
 [[nodiscard]] std::string WithoutTrailingSlash(const std::string& path);
@@ -219,11 +220,6 @@ class InstallJournal final : public UndoObserver {
  public:
   // How many entries one batch of intents covers (one sync per batch).
   static constexpr std::size_t kBatchSize = 256;
-  // Files larger than this are also confirmed when they are created (their
-  // write takes a while); smaller ones only once complete. A small file cut
-  // off while it is written is therefore not recognised later: recovery
-  // leaves it and reports it.
-  static constexpr std::uint64_t kConfirmCreationAbove = 1u << 20;
 
   InstallJournal() = default;
   ~InstallJournal() override;
@@ -241,23 +237,28 @@ class InstallJournal final : public UndoObserver {
   // The journal's path ("…/XXXXXX.jnl"), empty when none.
   [[nodiscard]] const std::string& path() const noexcept { return m_path; }
 
-  // Records the transaction's backup directory (path ending in "/") and syncs.
-  void NoteBackupDirectory(const WideString& backupDirectory);
+  // Records the transaction's backup directory (path ending in "/"): about to
+  // be made (name only) or made (with its identity); syncs.
+  void NoteBackupDirectory(const WideString& backupDirectory, bool made);
   // Writes the intents of the upcoming entries, whose destinations are
   // `target` followed by their names with "\" turned into "/", and syncs
   // once. The names must stay until the next batch.
   void WriteIntents(const WideString& target, const std::vector<JournalIntent>& intents);
   // Confirmation that the file behind `fd` is completely written (not synced).
   void NoteFileWritten(const WideString& destination, int fd);
-  // UndoObserver. OnBegin opens the journal (when not yet open) and records
-  // B; OnIntent writes and syncs an intent unless the current batch covers
-  // the change; OnDone confirms a directory or a file made (not synced);
+  // UndoObserver. OnBegin opens the journal (when not yet open);
+  // OnBackupDirectory records B; TemporaryNameTag is the journal's tag;
+  // OnBeforePlace syncs what is not yet synced; OnIntent writes and syncs an intent unless the
+  // current batch covers the change; OnDone confirms a directory or a file made (not synced);
   // OnCommit records the commit (synced) before the backups are removed: the
   // journal then stays until Finish (after the registration); OnUndone
   // records that a rollback is under way (once, not synced); OnEnd after a
   // rollback finishes the journal. None of them ever refuses a change.
-  [[nodiscard]] ResultCode OnBegin(const WideString& templateDirectory,
-                                   const WideString& backupDirectory) override;
+  [[nodiscard]] ResultCode OnBegin(const WideString& templateDirectory) override;
+  [[nodiscard]] ResultCode OnBackupDirectory(const WideString& backupDirectory, bool made) override;
+  [[nodiscard]] WideString TemporaryNameTag() const override;
+  [[nodiscard]] bool WantsDurability() const override { return journalling(); }
+  void OnBeforePlace(std::size_t index, const UndoStep& step) override;
   [[nodiscard]] ResultCode OnIntent(std::size_t index, const UndoStep& step) override;
   void OnDone(std::size_t index, const UndoStep& step) override;
   void OnCommit() override;
@@ -276,6 +277,9 @@ class InstallJournal final : public UndoObserver {
   [[nodiscard]] std::uint64_t syncCount() const noexcept { return m_syncs; }
 
  private:
+  // Creates the journal file in `dir` with the header `bytes`: nameless then
+  // linked, or under a temporary name then renamed.
+  [[nodiscard]] bool Create(const std::string& dir, const std::string& bytes, bool nameless);
   void Write(const JournalRecord& record, bool sync);
   void WriteBuffer(bool sync);
   void Abandon();
@@ -314,7 +318,6 @@ class InstallJournal final : public UndoObserver {
     WideString destination;
     JournalIdentity identity;
   } m_made;
-  [[nodiscard]] static JournalIdentity IdentityOfStep(const FileIdentity& id);
 };
 
 }  // namespace veskp8

@@ -2,19 +2,23 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <cwctype>
+#include <string>
 
 #include "install/fs/file_system.h"
 #include "install/fs/file_system_native.h"
 #include "install/fs/native_path.h"
 #include "text/conversion.h"
+#include "text/narrow_string.h"
 #include "text/string_ops.h"
 
 namespace veskp8 {
@@ -25,6 +29,10 @@ constexpr std::int32_t kLastBackupNumber = 1'000'000;
 
 // Permission bits of a new file before the umask.
 constexpr mode_t kNewFileMode = 0660;
+
+// The start of a new file's temporary name; the run's tag and a number
+// follow.
+constexpr char16_t kNewFilePrefix[] = u".veskp8-new-";
 
 // `path` without trailing slashes; "/" stays "/".
 WideString WithoutTrailingSlashes(const WideString& path) {
@@ -59,6 +67,23 @@ WideString CaseVariant(const WideString& name) {
   return WideString();
 }
 
+// Whether `path` (or its nearest existing level) lies on a file system whose
+// content a power loss wipes: tmpfs or ramfs.
+bool OnMemoryFileSystem(NarrowString path) {
+  constexpr unsigned long kTmpfsMagic = 0x01021994;
+  constexpr unsigned long kRamfsMagic = 0x858458f6;
+  for (;;) {
+    struct statfs fs {};
+    if (statfs(path.c_str(), &fs) == 0) {
+      const auto type = static_cast<unsigned long>(fs.f_type);
+      return type == kTmpfsMagic || type == kRamfsMagic;
+    }
+    const std::size_t slash = path.view().rfind('/');
+    if (slash == std::string_view::npos || path.size() <= 1) return false;
+    path = slash == 0 ? NarrowString("/") : path.substr(0, slash);
+  }
+}
+
 // Lists `directory`'s entries with their inodes (no "." and ".."); false
 // when it cannot be read.
 bool ListInodes(const WideString& directory,
@@ -89,40 +114,52 @@ ResultCode InstallTransaction::Begin(const WideString& templateDirectory) {
   m_listings.clear();
   m_restoredCompletely = true;
   m_umask = CurrentUmask();
+  m_newFiles = 0;
   if (templateDirectory.empty()) {
     return kOk;
   }
-  ResultCode code = MakeBackupDirectory();
+  // The journal first: nothing of the run exists before the record naming it.
+  if (m_observer != nullptr) {
+    const ResultCode refused = m_observer->OnBegin(m_templateDirectory);
+    if (refused != kOk) return refused;
+    m_tag = m_observer->TemporaryNameTag();
+  }
+  if (m_tag.empty()) m_tag = DecimalText(static_cast<std::int64_t>(getpid()));
+  if (!ToNativePath(m_tag, m_nativeTag)) return kErrInvalidParameter;
+  // On a file system that a power loss empties (tmpfs) nothing of T
+  // survives one: no order to keep on disk.
+  NarrowString nativeTemplate;
+  m_persistent = !ToNativePath(WithoutTrailingSlashes(m_templateDirectory), nativeTemplate) ||
+                 !OnMemoryFileSystem(nativeTemplate);
+  // The template directory's missing levels are the run's first changes
+  // (the backups may go to its top); then the backup directory; then the
+  // directory is locked for the whole run.
+  ResultCode code = EnsureDirectory(m_templateDirectory);
   if (code != kOk) {
     return code;
   }
-  // The template directory's missing levels are the run's first changes;
-  // then the directory itself is locked for the whole run.
-  code = EnsureDirectory(m_templateDirectory);
+  code = MakeBackupDirectory();
   if (code != kOk) {
     return code;
   }
   return LockTemplateDirectory();
 }
 
-ResultCode InstallTransaction::MakeBackupDirectory() {
-  WideString base = GetTempDirectory();
-  // The temporary directory is made when missing, but never recorded: a
-  // rollback must not remove it together with the backups inside it.
-  const ResultCode code = EnsureDirectoryLevels(base, Record::kNothing, 0777);
-  if (code != kOk) {
-    return code;
-  }
-  if (!base.ends_with(u'/')) {
-    base.push_back(u'/');
-  }
+ResultCode InstallTransaction::TryBackupDirectory(const WideString& parent, const char16_t* prefix,
+                                                  bool& unusable) {
+  unusable = false;
   for (std::int32_t number = 0; number <= kLastBackupNumber; ++number) {
-    const WideString candidate = base + u"p8stp" + DecimalText(number);
+    const WideString candidate = parent + prefix + DecimalText(number);
+    if (QueryPathKind(candidate) != PathKind::kMissing) continue;  // neither reused nor removed
+    if (m_observer != nullptr) {
+      const ResultCode refused = m_observer->OnBackupDirectory(candidate + u"/", false);
+      if (refused != kOk) return refused;
+    }
     switch (MakeDirectoryOnce(candidate, 0700)) {
       case MakeDirectoryResult::kCreated: {
         m_backupDirectory = candidate + u"/";
         if (m_observer != nullptr) {
-          const ResultCode refused = m_observer->OnBegin(m_templateDirectory, m_backupDirectory);
+          const ResultCode refused = m_observer->OnBackupDirectory(m_backupDirectory, true);
           if (refused != kOk) {
             (void)RemoveDirectory(candidate);
             m_backupDirectory.clear();
@@ -133,12 +170,60 @@ ResultCode InstallTransaction::MakeBackupDirectory() {
       }
       case MakeDirectoryResult::kAlreadyDirectory:
       case MakeDirectoryResult::kExistsNotDirectory:
-        continue;  // someone else's, or left over: neither reused nor removed
+        continue;  // made meanwhile by someone else
       case MakeDirectoryResult::kFailed:
+        unusable = true;
         return kErrNotFound;
     }
   }
+  unusable = true;
   return kErrInvalidParameter;
+}
+
+ResultCode InstallTransaction::MakeBackupDirectory() {
+  bool unusable = false;
+  if (m_place == BackupPlace::kBesideTemplates) {
+    // On the template directory's own file system, so that backing up and
+    // restoring are renames: the product data directory when it lies there,
+    // else a private hidden directory at the top of the template directory.
+    NarrowString nativeT;
+    struct stat t {};
+    if (ToNativePath(WithoutTrailingSlashes(m_templateDirectory), nativeT) &&
+        stat(nativeT.c_str(), &t) == 0) {
+      WideString data = WithoutTrailingSlashes(HomeDirectory());
+      if (data == u"/") data.clear();
+      data += u"/.veskp8";
+      NarrowString nativeData;
+      struct stat d {};
+      if (!data.starts_with(u"/.") && ToNativePath(data, nativeData) &&
+          lstat(nativeData.c_str(), &d) == 0 && S_ISDIR(d.st_mode) && d.st_uid == geteuid() &&
+          d.st_dev == t.st_dev) {
+        const ResultCode code = TryBackupDirectory(data + u"/", u"p8stp", unusable);
+        if (!unusable) return code;
+      }
+      WideString top = m_templateDirectory;
+      if (!top.ends_with(u'/')) top.push_back(u'/');
+      const ResultCode code = TryBackupDirectory(top, u".p8stp", unusable);
+      if (!unusable) return code;
+    }
+  }
+  // Neither can be made: the temporary directory (a move there is a copy).
+  WideString base = GetTempDirectory();
+  // The temporary directory is made when missing, but never recorded: a
+  // rollback must not remove it together with the backups inside it.
+  const ResultCode code = EnsureDirectoryLevels(base, Record::kNothing, 0777);
+  if (code != kOk) {
+    return code;
+  }
+  if (!base.ends_with(u'/')) {
+    base.push_back(u'/');
+  }
+  return TryBackupDirectory(base, u"p8stp", unusable);
+}
+
+bool InstallTransaction::InsideBackupDirectory(const WideString& path) const {
+  return !m_backupDirectory.empty() && (path.starts_with(m_backupDirectory.view()) ||
+                                        path == WithoutTrailingSlashes(m_backupDirectory));
 }
 
 ResultCode InstallTransaction::LockTemplateDirectory() {
@@ -227,7 +312,7 @@ WideString InstallTransaction::OnDiskName(const WideString& destination, const s
 
 ResultCode InstallTransaction::Backup(const WideString& destination) {
   if (m_backupDirectory.empty() || !destination.starts_with(m_templateDirectory.view()) ||
-      destination.size() == m_templateDirectory.size()) {
+      destination.size() == m_templateDirectory.size() || InsideBackupDirectory(destination)) {
     return kErrInvalidParameter;
   }
   NarrowString native;
@@ -282,6 +367,7 @@ ResultCode InstallTransaction::Backup(const WideString& destination) {
 }
 
 ResultCode InstallTransaction::EnsureDirectory(const WideString& path) {
+  if (InsideBackupDirectory(path)) return kErrInvalidParameter;
   return EnsureDirectoryLevels(path, Record::kCreatedDirectories, 0777);
 }
 
@@ -354,6 +440,11 @@ ResultCode InstallTransaction::EnsureDirectoryLevels(const WideString& path, Rec
     }
     switch (MakeDirectoryOnce(directory, static_cast<mode_t>(mode))) {
       case MakeDirectoryResult::kCreated:
+        // A backup subdirectory: its name in B is durable before a backup
+        // moved into it can be.
+        if (Durable() && !SyncDirectoryOf(directory)) return kErrInvalidParameter;
+        exists = true;
+        break;
       case MakeDirectoryResult::kAlreadyDirectory:
         exists = true;
         break;
@@ -388,11 +479,37 @@ ResultCode InstallTransaction::EnsureDirectoryLevels(const WideString& path, Rec
 ResultCode InstallTransaction::CreateFile(const WideString& destination, std::uint64_t size,
                                           std::int64_t mtimeSeconds, FileHandle& out) {
   out = kNoFileHandle;
-  NarrowString native;
-  if (!ToNativePath(destination, native)) return kErrInvalidParameter;
+  const std::size_t slash = destination.rfind(u'/');
+  if (slash == WideString::npos || InsideBackupDirectory(destination)) {
+    return kErrInvalidParameter;
+  }
+  NarrowString& nativeDestination = m_placeTo;
+  if (!ToNativePath(destination, nativeDestination)) return kErrInvalidParameter;
+  NarrowString& native = m_placeFrom;
+  WideString temporary;
+  if (m_persistent) {
+    // Written under a temporary name beside its destination, unique to this
+    // run, and put in place only when complete (PlaceFile). The native
+    // names are made once, kept for PlaceFile: the tag and number are ASCII.
+    const std::string number = std::to_string(m_newFiles++);
+    temporary = destination.substr(0, slash + 1) + kNewFilePrefix + m_tag + u"-" +
+                LocaleToWide(number.c_str());
+    const std::size_t nativeSlash = nativeDestination.view().rfind('/');
+    native = nativeDestination.substr(0, nativeSlash + 1);
+    native += ".veskp8-new-";
+    native += m_nativeTag;
+    native += "-";
+    native += number.c_str();
+  } else {
+    // Where a power loss takes the template directory with it, the file is
+    // made under its name; its identity, recorded (OnDone) before any byte
+    // is written, tells a recovery after a kill that it is the run's.
+    native = nativeDestination;
+  }
   UndoStep step;
   step.kind = UndoKind::kFileWritten;
   step.path = destination;
+  step.temporaryPath = temporary;
   step.identity.size = size;
   step.identity.mtimeSeconds = mtimeSeconds;
   step.identity.mode = S_IFREG | (kNewFileMode & ~m_umask);
@@ -424,9 +541,91 @@ ResultCode InstallTransaction::CreateFile(const WideString& destination, std::ui
   return kOk;
 }
 
+ResultCode InstallTransaction::PlaceFile() {
+  if (m_record.empty() || m_record.back().kind != UndoKind::kFileWritten ||
+      m_record.back().placed || !m_record.back().done) {
+    return kErrInvalidParameter;
+  }
+  const std::size_t index = m_record.size() - 1;
+  UndoStep& step = m_record.back();
+  if (step.temporaryPath.empty()) {
+    step.placed = true;  // made under its name
+    return kOk;
+  }
+  // The original this file replaces went to B in the step before: that move
+  // is durable (both directories synced) before its name is used again.
+  if (index > 0 && Durable()) {
+    const UndoStep& previous = m_record[index - 1];
+    if (previous.kind == UndoKind::kMovedToBackup && previous.done && previous.path == step.path) {
+      if (!SyncDirectoryOf(previous.path) || !SyncDirectoryOf(previous.backupPath)) {
+        return kErrInvalidParameter;
+      }
+    }
+  }
+  // Every record up to this file's identity is durable before its name
+  // appears.
+  if (Durable()) m_observer->OnBeforePlace(index, step);
+  const NarrowString& from = m_placeFrom;
+  const NarrowString& to = m_placeTo;
+  int result = renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+  if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+    // A file system without the flag: look, then rename.
+    struct stat st {};
+    if (lstat(to.c_str(), &st) == 0) {
+      errno = EEXIST;
+    } else {
+      result = rename(from.c_str(), to.c_str());
+    }
+  }
+  if (result != 0) {
+    return (errno == EEXIST || errno == ENOENT) ? kErrNotFound : kErrInvalidParameter;
+  }
+  step.placed = true;
+  return kOk;
+}
+
+bool InstallTransaction::Durable() const {
+  return m_persistent && m_observer != nullptr && m_observer->WantsDurability();
+}
+
+bool InstallTransaction::SyncDirectoryOf(const WideString& path) {
+  const std::size_t slash = path.rfind(u'/');
+  if (slash == WideString::npos) return false;
+  NarrowString native;
+  if (!ToNativePath(slash == 0 ? WideString(u"/") : path.substr(0, slash), native)) return false;
+  const int fd = open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = fsync(fd) == 0;
+  close(fd);
+  return ok;
+}
+
+void InstallTransaction::SyncFileSystemOf(const WideString& path) {
+  // The nearest level that still exists (a created one may be gone).
+  WideString directory = WithoutTrailingSlashes(path);
+  while (!directory.empty()) {
+    NarrowString native;
+    if (!ToNativePath(directory, native)) return;
+    const int fd = open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+      (void)syncfs(fd);
+      close(fd);
+      return;
+    }
+    const std::size_t slash = directory.rfind(u'/');
+    if (slash == WideString::npos || directory == u"/") return;
+    directory = slash == 0 ? WideString(u"/") : directory.substr(0, slash);
+  }
+}
+
 void InstallTransaction::Commit() {
+  // The commit record is durable before the first backup goes.
   if (m_observer != nullptr) m_observer->OnCommit();
-  RemoveTree(m_backupDirectory);
+  if (!m_backupDirectory.empty()) {
+    RemoveTree(m_backupDirectory);
+    // Gone for good before the journal that names it goes.
+    if (Durable()) (void)SyncDirectoryOf(WithoutTrailingSlashes(m_backupDirectory));
+  }
   m_backupDirectory.clear();
   m_record.clear();
   m_ownFiles.clear();
@@ -436,9 +635,20 @@ void InstallTransaction::Commit() {
 
 ResultCode InstallTransaction::Rollback(ResultCode code) {
   const bool complete = UndoRecordInReverse(m_record, m_observer);
+  const WideString backupParent = WithoutTrailingSlashes(m_backupDirectory);
   if (complete && !m_backupDirectory.empty()) {
     RemoveTree(m_backupDirectory);
     m_backupDirectory.clear();
+    // B at the top of a template directory this run created kept that
+    // directory from going: its levels get a second try.
+    for (std::size_t i = m_record.size(); i-- > 0;) {
+      if (m_record[i].kind == UndoKind::kDirectoryCreated) (void)UndoOneStep(m_record[i]);
+    }
+  }
+  // What the undo put back is durable before the journal goes.
+  if (Durable() && (!m_record.empty() || !backupParent.empty())) {
+    SyncFileSystemOf(m_templateDirectory);
+    if (!backupParent.empty()) SyncFileSystemOf(backupParent);
   }
   m_restoredCompletely = complete;
   m_record.clear();

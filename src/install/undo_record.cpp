@@ -51,6 +51,12 @@ UndoOutcome UndoDirectory(const UndoStep& step) {
 UndoOutcome UndoWrittenFile(const UndoStep& step) {
   NarrowString native;
   struct stat st {};
+  if (!step.temporaryPath.empty() && step.identity.known() &&
+      LookAt(step.temporaryPath, native, st) == Look::kFound && step.identity.SameObject(st)) {
+    // Not put in place yet: only the temporary name goes.
+    if (unlink(native.c_str()) == 0 || errno == ENOENT) return UndoOutcome::kUndone;
+    return UndoOutcome::kFailed;
+  }
   if (const auto outcome = OutcomeUnlessFound(step, native, st)) return *outcome;
   if (!step.identity.known() || !step.identity.SameObject(st)) {
     return UndoOutcome::kLeftAlone;  // not (known to be) the file the run wrote
@@ -66,7 +72,7 @@ bool IsOriginal(const FileIdentity& original, const struct stat& st) {
   return original.known() && (st.st_mode & S_IFMT) == (original.mode & S_IFMT) &&
          static_cast<std::uint64_t>(st.st_size) == original.size &&
          st.st_mtim.tv_sec == original.mtimeSeconds &&
-         st.st_mtim.tv_nsec == original.mtimeNanoseconds;
+         static_cast<std::uint32_t>(st.st_mtim.tv_nsec) == original.mtimeNanoseconds;
 }
 
 // Whether `st` at the backup path is the original that `step` moved there.
@@ -130,9 +136,14 @@ FileIdentity FileIdentity::Of(const struct stat& st) noexcept {
   id.inode = static_cast<std::uint64_t>(st.st_ino);
   id.size = static_cast<std::uint64_t>(st.st_size);
   id.mtimeSeconds = st.st_mtim.tv_sec;
-  id.mtimeNanoseconds = st.st_mtim.tv_nsec;
+  id.mtimeNanoseconds = static_cast<std::uint32_t>(st.st_mtim.tv_nsec);
   id.mode = static_cast<std::uint32_t>(st.st_mode);
+  id.kind = KindOf(id.mode);
   return id;
+}
+
+FileKind FileIdentity::KindOf(std::uint32_t mode) noexcept {
+  return S_ISREG(mode) ? FileKind::kRegular : S_ISLNK(mode) ? FileKind::kSymlink : FileKind::kOther;
 }
 
 UndoOutcome UndoOneStep(const UndoStep& step) {

@@ -12,9 +12,13 @@
 //   kDirectoryCreated  mkdir(2) of `path` (one level). Undone by rmdir(2) only
 //                      when the directory is empty: whatever another program
 //                      put there stays, and so does the directory.
-//   kFileWritten       a new file created at `path` (O_CREAT | O_EXCL, never
-//                      over anything) and then written. Undone by unlink(2)
-//                      of what stands at `path`, only when it is that file.
+//   kFileWritten       a new file created under a temporary name in the
+//                      directory of `path` (`temporaryPath`, O_CREAT |
+//                      O_EXCL, never over anything), written completely and
+//                      only then renamed to `path` without replacing
+//                      (`placed`). Undone by unlink(2) of what stands at the
+//                      temporary name or at `path`, only when it is that
+//                      file: a file never stands half written under its name.
 //   kMovedToBackup     the file or symbolic link at `path` moved to
 //                      `backupPath` below the backup directory B. Undone by
 //                      moving it back (rename, or across file systems a copy
@@ -52,20 +56,36 @@ enum class UndoKind : std::uint8_t {
   kMovedToBackup = 3,
 };
 
-// What a name referred to, from lstat (links are never followed).
+// What stood at a name (lstat, links not followed). kUnknown: not looked at.
+enum class FileKind : std::uint8_t {
+  kMissing = 0,
+  kRegular = 1,
+  kSymlink = 2,
+  kOther = 3,
+  kUnknown = 4,
+};
+
+// The identity of a file, link or directory on disk, enough to recognise it
+// later: the one type for "what this run made or moved", in the undo record
+// and in the journal (install_journal.h) alike.
 struct FileIdentity {
+  FileKind kind = FileKind::kMissing;
   std::uint64_t device = 0;
   std::uint64_t inode = 0;  // 0: not known (the change has not been made yet)
   std::uint64_t size = 0;
   std::int64_t mtimeSeconds = 0;
-  std::int64_t mtimeNanoseconds = 0;
+  std::uint32_t mtimeNanoseconds = 0;
   std::uint32_t mode = 0;  // st_mode: file type and permission bits
 
   [[nodiscard]] bool known() const noexcept { return inode != 0; }
   // Same device, inode and file type as `st` (size and times may differ: a
   // file that is being written is still the same file).
   [[nodiscard]] bool SameObject(const struct stat& st) const noexcept;
+  // Everything from `st`, the kind included.
   [[nodiscard]] static FileIdentity Of(const struct stat& st) noexcept;
+  // The kind of a file of mode `mode`.
+  [[nodiscard]] static FileKind KindOf(std::uint32_t mode) noexcept;
+  bool operator==(const FileIdentity&) const = default;
 };
 
 struct UndoStep {
@@ -88,6 +108,10 @@ struct UndoStep {
   // inode after a rename, a new one after a copy across file systems); inode
   // 0 until the move is done.
   FileIdentity backupIdentity;
+  // kFileWritten only: the temporary name beside `path` the file is created
+  // and written under, and whether it has been renamed to `path` since.
+  WideString temporaryPath;
+  bool placed = false;
   // True once the change has been made (the observer's OnDone was called).
   bool done = false;
 };
@@ -100,10 +124,26 @@ using UndoRecord = std::vector<UndoStep>;
 class UndoObserver {
  public:
   virtual ~UndoObserver() = default;
-  // The transaction began: T and B (both ending in "/"). A non-zero result
-  // fails Begin with that code (B is removed again).
-  [[nodiscard]] virtual ResultCode OnBegin(const WideString& templateDirectory,
-                                           const WideString& backupDirectory) = 0;
+  // The transaction begins for T (ending in "/"), before it changes
+  // anything. A non-zero result fails Begin with that code.
+  [[nodiscard]] virtual ResultCode OnBegin(const WideString& templateDirectory) = 0;
+  // The backup directory B (ending in "/") is about to be made (`made`
+  // false: nothing of it exists yet), and again once it exists (`made`
+  // true), before anything is moved into it. A non-zero result fails Begin
+  // with that code (B, when made, is removed again).
+  [[nodiscard]] virtual ResultCode OnBackupDirectory(const WideString& backupDirectory,
+                                                     bool made) = 0;
+  // Whether the run's changes are to be made durable in the order this
+  // observer's records need (a journal that is being written); without
+  // such an observer nothing is synced.
+  [[nodiscard]] virtual bool WantsDurability() const { return true; }
+  // A text that makes the temporary names of this run's new files unique to
+  // it (the journal's own name); empty: the transaction makes one up.
+  [[nodiscard]] virtual WideString TemporaryNameTag() const { return WideString(); }
+  // The new file of step `index` is complete under its temporary name and
+  // about to be renamed to its path: every record of the run so far must be
+  // durable now.
+  virtual void OnBeforePlace(std::size_t index, const UndoStep& step) = 0;
   // Step `index` of the record is about to be made. Nothing has changed on
   // disk for it yet. A non-zero result refuses the change: it is not made,
   // and the transaction operation fails with that code.
@@ -141,7 +181,8 @@ enum class UndoOutcome : int {
 //   kDirectoryCreated: with an unknown inode, an empty directory at `path` is
 //     removed (the record says it was missing before).
 //   kFileWritten: with an unknown inode nothing is removed (kLeftAlone when
-//     something stands at `path`).
+//     something stands at `path`); the file is looked for at its temporary
+//     name first, then at `path`.
 //   kMovedToBackup: when `path` holds the recorded original (type, size and
 //     modification time), nothing to undo (never moved, or already back);
 //     otherwise the backup (recognised by backupIdentity, or

@@ -66,6 +66,7 @@ struct InflateKitOptions {
 //        became shorter while it was read;
 //  112   (kErrDiskFull) the image's file system is full (ENOSPC, EDQUOT);
 //  1223  stopped through `stop`;
+//  112   writing the image failed for lack of space (ENOSPC, EDQUOT);
 //  6 / 2 / 87  the kit's status could not be queried (6), reading the kit
 //        failed (2 / 87), or writing or cutting the image failed otherwise.
 // On failure the image holds an unspecified prefix; the caller discards it.

@@ -59,6 +59,21 @@ std::string Parent(const std::string& path) {
   return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
+// syncfs(2) of the file system holding `path` (its nearest existing level).
+void SyncFileSystemOf(std::string path) {
+  path = WithoutTrailingSlash(path);
+  while (!path.empty()) {
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+      (void)syncfs(fd);
+      close(fd);
+      return;
+    }
+    if (path == "/") return;
+    path = Parent(path);
+  }
+}
+
 bool SameObject(const JournalIdentity& a, const JournalIdentity& b) {
   return a.kind != JournalKind::kMissing && a.kind == b.kind && a.device == b.device &&
          a.inode == b.inode;
@@ -68,7 +83,7 @@ bool SameObject(const JournalIdentity& a, const JournalIdentity& b) {
 // to the nanosecond, permission bits.
 bool SameContent(const JournalIdentity& a, const JournalIdentity& b) {
   return a.kind != JournalKind::kMissing && a.kind == b.kind && a.size == b.size &&
-         a.mtimeSec == b.mtimeSec && a.mtimeNsec == b.mtimeNsec &&
+         a.mtimeSeconds == b.mtimeSeconds && a.mtimeNanoseconds == b.mtimeNanoseconds &&
          (a.mode & 07777) == (b.mode & 07777);
 }
 
@@ -78,6 +93,9 @@ struct Change {
   std::string backupPath;  // where the original goes (below the backup directory)
   const JournalRecord* made = nullptr;
   const JournalRecord* written = nullptr;
+  // The size the kit gives the destination: the intent's own, or, for the
+  // intent that names an original before it is moved aside, its batch's.
+  std::uint64_t expectedSize = 0;
 };
 
 // One step to undo, in journal order.
@@ -91,10 +109,19 @@ class JournalRecovery {
  public:
   JournalRecovery(const JournalContents& contents, const RecoveryOptions& options,
                   const std::string& journalName)
-      : m_contents(contents), m_options(options), m_journalName(journalName) {}
+      : m_contents(contents),
+        m_options(options),
+        m_journalName(journalName),
+        m_newFilePrefix(NewFilePrefix(JournalTag(journalName))) {}
 
   // Acts on the journal; false when it must be left for later.
   bool Run(RecoveryNotice& notice);
+  // True when the installation was cut off before it changed anything (a
+  // header, perhaps a backup directory named or made, nothing else): there
+  // is nothing to tell.
+  [[nodiscard]] bool changedNothing() const {
+    return !m_committed && m_steps.empty() && m_affected.empty();
+  }
 
  private:
   void Collect();
@@ -114,6 +141,8 @@ class JournalRecovery {
   const JournalContents& m_contents;
   const RecoveryOptions& m_options;
   std::string m_journalName;
+  // The temporary names of the run's new files start so in their directory.
+  std::string m_newFilePrefix;
   const JournalRecord* m_header = nullptr;
   const JournalRecord* m_backup = nullptr;
   bool m_committed = false;
@@ -160,6 +189,11 @@ void JournalRecovery::Collect() {
           // Left out by the writer (a batch): derived the same way.
           change.backupPath =
               m_backup->path + record.path.substr(m_header->templateDirectory.size());
+        }
+        change.expectedSize = record.expectedSize;
+        const auto earlier = lastIntent.find(record.path);
+        if (change.expectedSize == 0 && earlier != lastIntent.end()) {
+          change.expectedSize = m_changes[earlier->second].expectedSize;
         }
         m_changes.push_back(change);
         const std::size_t index = m_changes.size() - 1;
@@ -210,14 +244,15 @@ void JournalRecovery::Collect() {
 }
 
 bool JournalRecovery::CheckBackupDirectory() {
-  if (m_backup == nullptr) return false;
+  // Only named (about to be made): nothing was moved into it yet.
+  if (m_backup == nullptr || m_backup->identity.kind == JournalKind::kMissing) return false;
   const JournalIdentity now = BackupDirectoryIdentity(WithoutTrailingSlash(m_backup->path));
   const JournalIdentity& then = m_backup->identity;
   if (now.kind == JournalKind::kMissing || now.device != then.device || now.inode != then.inode) {
     return false;
   }
-  if ((then.mtimeSec != 0 || then.mtimeNsec != 0) &&
-      (now.mtimeSec != then.mtimeSec || now.mtimeNsec != then.mtimeNsec)) {
+  if ((then.mtimeSeconds != 0 || then.mtimeNanoseconds != 0) &&
+      (now.mtimeSeconds != then.mtimeSeconds || now.mtimeNanoseconds != then.mtimeNanoseconds)) {
     return false;  // the same numbers, but made anew
   }
   // A temporary file system's content does not outlive the boot it was
@@ -242,6 +277,9 @@ bool JournalRecovery::Run(RecoveryNotice& notice) {
   } else {
     RollBack(notice);
   }
+  // What was put back or removed is durable before the journal goes.
+  SyncFileSystemOf(m_header->templateDirectory);
+  if (m_backup != nullptr) SyncFileSystemOf(m_backup->path);
   return true;
 }
 
@@ -290,10 +328,11 @@ void JournalRecovery::UndoChange(const Change& change) {
   if (current.kind == JournalKind::kRegular) {
     if (change.written != nullptr) {
       const JournalIdentity& w = change.written->identity;
-      ours = SameObject(current, w) && current.size == w.size && current.mtimeSec == w.mtimeSec &&
-             current.mtimeNsec == w.mtimeNsec;
+      ours = SameObject(current, w) && current.size == w.size &&
+             current.mtimeSeconds == w.mtimeSeconds &&
+             current.mtimeNanoseconds == w.mtimeNanoseconds;
     } else if (change.made != nullptr) {
-      ours = SameObject(current, change.made->identity) && current.size <= intent.expectedSize;
+      ours = SameObject(current, change.made->identity) && current.size <= change.expectedSize;
     } else {
       // No confirmation reached the journal (a power loss): only an empty
       // file that is not the original can be taken away without loss.
@@ -322,7 +361,8 @@ void JournalRecovery::UndoChange(const Change& change) {
       // changed since. It stays, reported.
       Affected(path);
     } else if (m_confirmationsMayBeLost && current.kind == JournalKind::kRegular &&
-               current.size == intent.expectedSize && current.mtimeSec == intent.expectedMtimeSec) {
+               current.size == intent.expectedSize &&
+               current.mtimeSeconds == intent.expectedMtimeSec) {
       // After a reboot the last confirmations may not have reached the disk:
       // a file as the kit has it may be the installer's. It stays, reported.
       Affected(path);
@@ -399,7 +439,10 @@ void JournalRecovery::RemoveMoveTemporaries(const std::string& directory) {
   std::vector<std::string> leftovers;
   while (dirent* entry = readdir(stream)) {
     const std::string name = entry->d_name;
-    if (name.size() == kMoveTemporaryLength && name.starts_with(kMoveTemporaryPrefix)) {
+    // A copy cut off, or a new file of this run not yet in place (its name
+    // carries the journal's tag: the installer made it, whatever its size).
+    if ((name.size() == kMoveTemporaryLength && name.starts_with(kMoveTemporaryPrefix)) ||
+        name.starts_with(m_newFilePrefix)) {
       leftovers.push_back(directory + "/" + name);
     }
   }
@@ -428,6 +471,11 @@ bool JournalRecovery::RemoveEmptyTree(const std::string& directory) {
 }
 
 void JournalRecovery::CleanBackupDirectory() {
+  if (m_backup != nullptr && m_backup->identity.kind == JournalKind::kMissing) {
+    // Named, perhaps made, never used: an empty directory there goes.
+    (void)rmdir(WithoutTrailingSlash(m_backup->path).c_str());
+    return;
+  }
   if (!m_backupValid) return;
   // What is still in there is an original that did not go back: it stays.
   (void)RemoveEmptyTree(WithoutTrailingSlash(m_backup->path));
@@ -468,10 +516,27 @@ void JournalRecovery::RollBack(RecoveryNotice& notice) {
         break;
     }
   }
+  // The originals are back: what is left of the backup directory goes (it
+  // may lie at the top of a template directory the installation created).
+  CleanBackupDirectory();
   // Directories that were not empty on the first pass (a file of a later
-  // entry inside, undone since) get a second look.
+  // entry inside, undone since, or the backup directory) get a second look.
   for (auto step = m_steps.rbegin(); step != m_steps.rend(); ++step) {
-    if (step->kind == Step::kDirectoryMade) UndoDirectory(*step->directory, true);
+    switch (step->kind) {
+      case Step::kDirectoryMade:
+        UndoDirectory(*step->directory, true);
+        break;
+      case Step::kDirectoryIntent:
+        RemoveEmptyChain(step->directory->path, step->directory->path);
+        break;
+      case Step::kChange: {
+        const JournalRecord& intent = *m_changes[step->change].intent;
+        if (!intent.firstMissingDirectory.empty()) {
+          RemoveEmptyChain(Parent(intent.path), intent.firstMissingDirectory);
+        }
+        break;
+      }
+    }
   }
   // An original reported missing may have come back through another name
   // of the same file (a link in the template directory) later in the undo.
@@ -479,7 +544,6 @@ void JournalRecovery::RollBack(RecoveryNotice& notice) {
     if (!SameContent(ObserveIdentity(path), original)) Affected(path);
   }
   for (const std::string& directory : m_touchedDirectories) RemoveMoveTemporaries(directory);
-  CleanBackupDirectory();
 
   if (m_affected.empty()) {
     notice.result = RecoveryResult::kRestored;
@@ -555,7 +619,7 @@ bool RecoverOne(const std::string& directory, const std::string& name,
   if (!recovery.Run(notice)) return false;
   unlink(path.c_str());
   (void)SyncDirectory(directory);
-  outcome.notices.push_back(std::move(notice));
+  if (!recovery.changedNothing()) outcome.notices.push_back(std::move(notice));
   return true;
 }
 
@@ -576,11 +640,21 @@ RecoveryOutcome RecoverInterruptedInstallations(const RecoveryOptions& options) 
   DIR* stream = opendir(directory.c_str());
   if (stream == nullptr) return outcome;
   std::vector<std::string> names;
+  std::vector<std::string> unnamed;
   while (dirent* entry = readdir(stream)) {
     const std::string name = entry->d_name;
     if (name.size() > 4 && name.ends_with(".jnl")) names.push_back(name);
+    if (name.size() == 10 && name.starts_with("tmp-")) unnamed.push_back(name);
   }
   closedir(stream);
+  // A journal cut off before it got its name (where it is made under a
+  // temporary one): nothing was changed on its account. Removed unless its
+  // owner is still at it.
+  for (const std::string& name : unnamed) {
+    const std::string path = directory + name;
+    Fd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.get() >= 0 && flock(fd.get(), LOCK_EX | LOCK_NB) == 0) unlink(path.c_str());
+  }
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
     if (!RecoverOne(directory, name, options, outcome)) ++outcome.journalsLeft;

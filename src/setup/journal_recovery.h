@@ -23,8 +23,20 @@
 //    reported. The backup directory counts only when its device and inode
 //    (and birth time, where the file system keeps one) are those recorded,
 //    and never after a reboot when it lay on a temporary file system;
-//  - the emptied backup directory is removed, then the journal.
+//  - a new file left under its temporary name (".veskp8-new-" + the
+//    journal's tag + "-" + a number, in a destination's directory) was made
+//    by that installation and is removed, whatever its size;
+//  - the emptied backup directory is removed (one the journal only named, never
+//    used, when it is empty); what was put back or removed is synced
+//    (syncfs of the template directory's and the backup directory's file
+//    systems), then the journal is removed and its directory synced.
+// A "tmp-XXXXXX" file in the journal directory (a journal cut off before it
+// got its name, where journals are not made nameless) is removed when its
+// flock can be taken.
 // A journal whose last record is torn is read up to its last good record.
+// A journal of an installation cut off before its first change (only its
+// header and perhaps its backup directory, emptied) is removed without a
+// notice: nothing happened that the user must hear of.
 //
 // The files that could not be restored are listed, one path per line, in
 // H/.veskp8/unrestored-<journal name>.txt, whose path the notice carries.

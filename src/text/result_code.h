@@ -20,11 +20,11 @@ inline constexpr ResultCode kErrNotFound = 2;
 inline constexpr ResultCode kErrNoParent = 3;
 // Invalid handle: the descriptor is -1, or its status could not be queried.
 inline constexpr ResultCode kErrInvalidHandle = 6;
+// The file system is full (ENOSPC) or the user's quota is used up (EDQUOT)
+// while the kit's image is written.
+inline constexpr ResultCode kErrDiskFull = 112;
 // Not enough memory: an allocation failed while the kit was being opened.
 inline constexpr ResultCode kErrOutOfMemory = 8;
-// No space left (ENOSPC, EDQUOT): the file system receiving the kit image is
-// full.
-inline constexpr ResultCode kErrDiskFull = 112;
 // The kit does not inflate or its tables are damaged.
 inline constexpr ResultCode kErrInvalidData = 13;
 // Any other system error; an external program could not be started; a path

@@ -183,7 +183,7 @@ TEST_F(WorkerTest, ErrorIsVisibleOnlyAfterTheRollback) {
   } while (status.code == 0 && status.percent != 100);
   // Checked while the worker may still be running: it must already be done.
   EXPECT_EQ(TakeSnapshot(m_t), before);
-  EXPECT_TRUE(BackupDirs(m_tmp).empty());
+  EXPECT_TRUE(BackupDirsAnywhere(m_tmp, m_home, m_t).empty());
   EXPECT_EQ(status.code, kErrInvalidParameter);
   EXPECT_EQ(status.percent, 350 * 100 / 351);
   EXPECT_EQ(worker.Join(), 0);

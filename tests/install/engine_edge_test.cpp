@@ -89,7 +89,7 @@ TEST_F(EngineEdgeTest, ZeroEntriesPostOnlyTheFinish) {
   // The transaction makes the template directory to lock it, even for a kit
   // without entries.
   EXPECT_TRUE(IsDir(m_base / "never-made"));
-  EXPECT_TRUE(BackupDirs(m_tmp).empty());
+  EXPECT_TRUE(BackupDirsAnywhere(m_tmp, m_home, m_t).empty());
 }
 
 TEST_F(EngineEdgeTest, EqualOrLaterTimesAreLeftUntouched) {
@@ -142,7 +142,7 @@ TEST_F(EngineEdgeTest, SubSecondEntryTimesAreWrittenAsWholeSecondsAndNotRewritte
   ASSERT_EQ(RunInstall(*kit, m_t + "/", options).code, 0);
   EXPECT_EQ(writes, 2) << "the file written from the sub-second entry is up to date at the "
                           "precision that was written";
-  EXPECT_TRUE(BackupDirs(m_tmp).empty());
+  EXPECT_TRUE(BackupDirsAnywhere(m_tmp, m_home, m_t).empty());
 }
 
 TEST_F(EngineEdgeTest, StaleBackupNamesAreSkippedAndKept) {
@@ -155,6 +155,7 @@ TEST_F(EngineEdgeTest, StaleBackupNamesAreSkippedAndKept) {
   std::string backup;
   mode_t backupMode = 0;
   InstallJobOptions options;
+  options.backupsInTemporaryDirectory = true;
   options.stepHook = [&](InstallStep step, std::size_t, const WideString&) {
     if (step == InstallStep::kWritten) {
       backup = m_tmp + "/p8stp2";
@@ -191,7 +192,7 @@ TEST_F(EngineEdgeTest, TruncatedImageEndsTheEntryWithAnError) {
   EXPECT_EQ(run.status.percent, (5 + ProgressMeter::kEntryCost) * 100 /
                                     (5005 + 2 * ProgressMeter::kEntryCost));
   EXPECT_EQ(TakeSnapshot(m_t), before);
-  EXPECT_TRUE(BackupDirs(m_tmp).empty());
+  EXPECT_TRUE(BackupDirsAnywhere(m_tmp, m_home, m_t).empty());
 }
 
 TEST_F(EngineEdgeTest, CancelRollsBackThenPostsCancelled) {
@@ -212,7 +213,7 @@ TEST_F(EngineEdgeTest, CancelRollsBackThenPostsCancelled) {
   EXPECT_EQ(status.percent, 33) << "the first written entry is the second one";
   EXPECT_EQ(Narrow(status.text), "Installation error");
   EXPECT_EQ(TakeSnapshot(m_t), withUp);
-  EXPECT_TRUE(BackupDirs(m_tmp).empty());
+  EXPECT_TRUE(BackupDirsAnywhere(m_tmp, m_home, m_t).empty());
 }
 
 TEST_F(EngineEdgeTest, MissingKitIsReportedNotCrashed) {
@@ -238,7 +239,7 @@ TEST_F(EngineEdgeTest, TemplateCreatedByTheRunIsRemovedOnRollback) {
   EXPECT_EQ(run.code, kErrInvalidParameter);
   EXPECT_TRUE(Exists(parent));
   EXPECT_FALSE(Exists(parent + "/new"));
-  EXPECT_TRUE(BackupDirs(m_tmp).empty());
+  EXPECT_TRUE(BackupDirsAnywhere(m_tmp, m_home, m_t).empty());
 
   // What another program put into a directory the run created stays, and
   // so do the directories above it; the run's own files go.
@@ -252,14 +253,14 @@ TEST_F(EngineEdgeTest, TemplateCreatedByTheRunIsRemovedOnRollback) {
   EXPECT_EQ(ReadAll(t + "/a/theirs.txt"), "x");
   EXPECT_FALSE(Exists(t + "/a/b.txt"));
   EXPECT_FALSE(Exists(t + "/c.txt"));
-  EXPECT_TRUE(BackupDirs(m_tmp).empty());
+  EXPECT_TRUE(BackupDirsAnywhere(m_tmp, m_home, m_t).empty());
 }
 
 TEST_F(EngineEdgeTest, TransactionRecordsOnlyWhatItCreated) {
   InstallTransaction transaction;
   ASSERT_EQ(transaction.Begin(Wide(m_t + "/")), kOk);
   const std::string backup = Narrow(transaction.backupDirectory());
-  EXPECT_EQ(backup, m_tmp + "/p8stp0/");
+  EXPECT_EQ(backup, m_t + "/.p8stp0/") << "no product data directory: at the top of T";
   EXPECT_TRUE(transaction.record().empty()) << "the backup directory is not recorded";
   mkdir((m_t + "/have").c_str(), 0755);
   ASSERT_EQ(transaction.EnsureDirectory(Wide(m_t + "/have/x/y")), kOk);

@@ -49,7 +49,8 @@ inline std::vector<EntrySpec> MixedEntries() {
 }
 
 // Fixture parameter: true puts TMPDIR on /dev/shm (another file system than
-// the template directory), false next to the template directory.
+// the template directory) and the backups there, false puts TMPDIR next to
+// the template directory and the backups in the product data directory.
 class EngineTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
@@ -74,7 +75,15 @@ class EngineTest : public ::testing::TestWithParam<bool> {
       GTEST_SKIP() << "/dev/shm is on the same file system as " << m_base.path();
     }
     m_tmpdir = std::make_unique<ScopedTmpdir>(m_tmp);
+    // On the other file system the backups are kept in TMPDIR (copies); on
+    // the same one in the product data directory (renames).
+    BackupsInTmpdir() = GetParam();
+    m_home = m_base / "home";
+    mkdir(m_home.c_str(), 0755);
+    mkdir((m_home + "/.veskp8").c_str(), 0700);
+    m_homeEnv = std::make_unique<ScopedEnv>("HOME", m_home);
   }
+  void TearDown() override { BackupsInTmpdir() = false; }
 
   // Rebuilds the user's tree from scratch and remembers it.
   void ResetUserTree() {
@@ -91,7 +100,7 @@ class EngineTest : public ::testing::TestWithParam<bool> {
     EXPECT_TRUE(Exists(m_template)) << "the template directory existed before";
     EXPECT_EQ(TakeSnapshot(m_template), m_before);
     EXPECT_EQ(TakeSnapshot(m_outside), m_outsideBefore);
-    EXPECT_TRUE(BackupDirs(m_tmp).empty());
+    EXPECT_TRUE(BackupDirsAnywhere(m_tmp, m_home, m_template).empty());
   }
 
   std::unique_ptr<KitArchive> Kit(const std::vector<EntrySpec>& entries) {
@@ -103,7 +112,8 @@ class EngineTest : public ::testing::TestWithParam<bool> {
   ScratchDir m_base{"/var/tmp"};
   std::unique_ptr<ScratchDir> m_shm;
   std::unique_ptr<ScopedTmpdir> m_tmpdir;
-  std::string m_template, m_outside, m_tmp;
+  std::unique_ptr<ScopedEnv> m_homeEnv;
+  std::string m_template, m_outside, m_tmp, m_home;
   Snapshot m_before, m_outsideBefore;
 };
 

@@ -77,7 +77,7 @@ TEST_P(EngineTest, SuccessfulRunInstallsMixedKit) {
   EXPECT_EQ(after.at("sub/deep/j.txt").mtimeNsec, 0);
   EXPECT_EQ(after.at("sub/keep.txt"), m_before.at("sub/keep.txt"));
   EXPECT_EQ(TakeSnapshot(m_outside), m_outsideBefore) << "the link's target is not written";
-  EXPECT_TRUE(BackupDirs(m_tmp).empty());
+  EXPECT_TRUE(BackupDirsAnywhere(m_tmp, m_home, m_template).empty());
 }
 
 TEST_P(EngineTest, FailureAtEveryStepOfEveryEntryRestoresTemplate) {
@@ -173,7 +173,7 @@ TEST_P(EngineTest, LinkToDirectoryIsMovedAsLinkAndNeverFollowed) {
   EXPECT_EQ(ReadAll(m_template + "/docs"), "now a file");
   EXPECT_EQ(TakeSnapshot(m_outside), m_outsideBefore)
       << "commit must not follow the backed-up link";
-  EXPECT_TRUE(BackupDirs(m_tmp).empty());
+  EXPECT_TRUE(BackupDirsAnywhere(m_tmp, m_home, m_template).empty());
 }
 
 TEST_P(EngineTest, DestinationThatVanishesCountsAsAbsent) {
@@ -196,7 +196,7 @@ TEST_P(EngineTest, DestinationThatVanishesCountsAsAbsent) {
   RunResult run = RunInstall(*kit, T(), options);
   ExpectErrorStatus(run, kErrInvalidParameter, Percent(entries.size() - 1, entries.size()));
   EXPECT_EQ(TakeSnapshot(m_template), expected);
-  EXPECT_TRUE(BackupDirs(m_tmp).empty());
+  EXPECT_TRUE(BackupDirsAnywhere(m_tmp, m_home, m_template).empty());
 
   // A directory the run created vanishes before a file is written into it.
   ResetUserTree();
@@ -308,10 +308,18 @@ TEST(EngineFullTmp, BackupThatDoesNotFitFailsTheRun) {
       OpenTestKit(base / "kit.efd",
                   {{"one.bin", "a"}, {"new\\n.txt", "n"}, {"two.bin", "b"}, {"three.bin", "c"}});
   ASSERT_TRUE(kit);
-  const RunResult run = RunInstall(*kit, t + "/");
+  InstallJobOptions options;
+  options.backupsInTemporaryDirectory = true;
+  const RunResult run = RunInstall(*kit, t + "/", options);
   ExpectErrorStatus(run, kErrNotFound, 50);
   EXPECT_EQ(TakeSnapshot(t), before);
   EXPECT_TRUE(BackupDirs(base / "small").empty());
+  // Where they belong, on the template directory's file system, the backups
+  // are renames and need no room at all.
+  ScopedEnv home("HOME", base / "nohome");
+  ASSERT_EQ(RunInstall(*kit, t + "/").code, kOk);
+  EXPECT_EQ(ReadAll(t + "/two.bin"), "b");
+  EXPECT_TRUE(BackupDirsAnywhere(base / "small", base / "nohome", t).empty());
 }
 
 }  // namespace

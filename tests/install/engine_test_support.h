@@ -246,10 +246,18 @@ struct RunResult {
   ProgressStatus status;  // the last status posted
 };
 
+// True while a test wants every run's backups in TMPDIR (moves across file
+// systems) instead of on the template directory's file system.
+inline bool& BackupsInTmpdir() {
+  static bool inTmpdir = false;
+  return inTmpdir;
+}
+
 // Runs the job once for `kit` into `target` without the final pause.
 inline RunResult RunInstall(KitArchive& kit, const std::string& target,
                             InstallJobOptions options = {}) {
   options.pauseMilliseconds = 0;
+  options.backupsInTemporaryDirectory |= BackupsInTmpdir();
   ProgressChannel channel;
   channel.Post(0, Wide("Preparing to copy..."), 0);
   channel.Start(&kit, Wide(target));
@@ -260,8 +268,24 @@ inline RunResult RunInstall(KitArchive& kit, const std::string& target,
   return result;
 }
 
+// Names of backup directories left anywhere a run puts them: TMPDIR `tmp`,
+// the product data directory below `home`, the top of template directory `t`.
+inline std::vector<std::string> BackupDirsAnywhere(const std::string& tmp, const std::string& home,
+                                                   const std::string& t) {
+  std::vector<std::string> names = BackupDirs(tmp);
+  for (const std::string& name : BackupDirs(home + "/.veskp8")) names.push_back(".veskp8/" + name);
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(t, ec)) {
+    const std::string name = e.path().filename().string();
+    if (name.rfind(".p8stp", 0) == 0 || name.rfind(".veskp8-", 0) == 0) names.push_back(name);
+  }
+  return names;
+}
+
 // A private scratch area for one test: "tmp" (made TMPDIR for the test, so
-// backups and kit images land there) and an empty template directory "tpl".
+// kit images land there), a home directory "home" without a product data
+// directory (so backups go to the top of the template directory), and an
+// empty template directory "tpl".
 class ScratchTemplateTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -269,12 +293,16 @@ class ScratchTemplateTest : public ::testing::Test {
     m_tmp = m_base / "tmp";
     mkdir(m_tmp.c_str(), 0700);
     m_tmpdir = std::make_unique<ScopedTmpdir>(m_tmp);
+    m_home = m_base / "home";
+    mkdir(m_home.c_str(), 0700);
+    m_homeEnv = std::make_unique<ScopedEnv>("HOME", m_home);
     m_t = m_base / "tpl";
     mkdir(m_t.c_str(), 0755);
   }
   ScratchDir m_base{"/var/tmp"};
-  std::string m_tmp, m_t;
+  std::string m_tmp, m_t, m_home;
   std::unique_ptr<ScopedTmpdir> m_tmpdir;
+  std::unique_ptr<ScopedEnv> m_homeEnv;
 };
 
 }  // namespace veskp8::test

@@ -86,7 +86,7 @@ TEST_P(TemplateLockTest, SecondInstallerFailsAtOnceAndChangesNothing) {
     held.Start(m_base / "first.efd", T(), firstFails);
     if (HasFatalFailure()) return;
     const Snapshot during = TakeSnapshot(m_template);
-    const std::vector<std::string> backupsDuring = BackupDirs(m_tmp);
+    const std::vector<std::string> backupsDuring = BackupDirsAnywhere(m_tmp, m_home, m_template);
 
     const auto started = std::chrono::steady_clock::now();
     const RunResult run = RunInstall(*secondKit, T());
@@ -99,12 +99,13 @@ TEST_P(TemplateLockTest, SecondInstallerFailsAtOnceAndChangesNothing) {
     EXPECT_EQ(run.status.percent, 0);
     EXPECT_LT(took, std::chrono::seconds(2)) << "fails at once, without waiting";
     EXPECT_EQ(TakeSnapshot(m_template), during) << "the second installer changed nothing";
-    EXPECT_EQ(BackupDirs(m_tmp), backupsDuring) << "and left no backup directory";
+    EXPECT_EQ(BackupDirsAnywhere(m_tmp, m_home, m_template), backupsDuring)
+        << "and left no backup directory";
 
     const int firstCode = held.Finish();
     EXPECT_EQ(firstCode, firstFails ? kErrInvalidHandle : kOk);
     EXPECT_EQ(TakeSnapshot(m_template), firstFails ? original : firstAlone);
-    EXPECT_TRUE(BackupDirs(m_tmp).empty());
+    EXPECT_TRUE(BackupDirsAnywhere(m_tmp, m_home, m_template).empty());
   }
 
   // Once the first has ended, the directory is free again.

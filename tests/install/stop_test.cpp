@@ -178,7 +178,7 @@ TEST_F(EngineStopTest, StopInsideALargeEntryEndsAfterItsBlockAndRollsBack) {
   meter.StartEntry(1);
   EXPECT_EQ(status.percent, meter.Percent());
   EXPECT_EQ(TakeSnapshot(m_t), before);
-  EXPECT_TRUE(BackupDirs(m_tmp).empty());
+  EXPECT_TRUE(BackupDirsAnywhere(m_tmp, m_home, m_t).empty());
 }
 
 // The owner's side, across threads: a stop while the worker copies ends in
@@ -232,7 +232,7 @@ TEST_F(EngineStopTest, WorkerStoppedWhileCopyingRollsBackAndPastItsLastEntryComm
   EXPECT_EQ(ReadAll(m_t + "/a.txt"), "new a");
   EXPECT_EQ(Exists(m_t + "/big.bin") ? std::filesystem::file_size(m_t + "/big.bin") : 0u,
             std::uintmax_t{64} << 20);
-  EXPECT_TRUE(BackupDirs(m_tmp).empty());
+  EXPECT_TRUE(BackupDirsAnywhere(m_tmp, m_home, m_t).empty());
 }
 
 }  // namespace

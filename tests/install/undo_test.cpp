@@ -119,7 +119,7 @@ TEST_P(UndoTest, TwoNamesOfOneFileThroughALinkNeverLoseTheOriginal) {
               n == 2 ? "kit y 3" : "kit x 2")
         << "the newest version of the file wins";
     EXPECT_TRUE(IsLink(m_template + "/link"));
-    EXPECT_TRUE(BackupDirs(m_tmp).empty());
+    EXPECT_TRUE(BackupDirsAnywhere(m_tmp, m_home, m_template).empty());
     (void)e;
   }
 }
@@ -173,7 +173,7 @@ TEST_P(UndoTest, CaseVariantsOnACaseInsensitiveFileSystem) {
   FailAtEveryLaterEntry(*this, *kit, t + "/", InstallStep::kUpToDateTest, reset,
                         [&](const std::string& c) {
                           EXPECT_EQ(TakeSnapshot(t), before) << c << ": names keep their case";
-                          EXPECT_TRUE(BackupDirs(m_tmp).empty()) << c;
+                          EXPECT_TRUE(BackupDirsAnywhere(m_tmp, m_home, m_template).empty()) << c;
                         });
 }
 
@@ -283,7 +283,7 @@ TEST_P(UndoTest, RestoreShortOfSpaceIsRetriedAfterEarlierStepsFreedTheirs) {
   const RunResult run = RunInstall(*kit, t + "/", options);
   EXPECT_EQ(run.code, kErrInvalidHandle);
   EXPECT_EQ(TakeSnapshot(t), before);
-  EXPECT_TRUE(BackupDirs(m_tmp).empty());
+  EXPECT_TRUE(BackupDirsAnywhere(m_tmp, m_home, m_template).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Undo, UndoTest, ::testing::Bool(), TmpName);
@@ -291,10 +291,12 @@ INSTANTIATE_TEST_SUITE_P(Undo, UndoTest, ::testing::Bool(), TmpName);
 // Records what the observer saw, and what stood on disk at that moment.
 class RecordingObserver final : public UndoObserver {
  public:
-  ResultCode OnBegin(const WideString&, const WideString& backup) override {
-    m_log.push_back("begin " + std::to_string(Exists(Narrow(backup))));
+  ResultCode OnBegin(const WideString&) override { return kOk; }
+  ResultCode OnBackupDirectory(const WideString& backup, bool made) override {
+    if (made) m_log.push_back("begin " + std::to_string(Exists(Narrow(backup))));
     return kOk;
   }
+  void OnBeforePlace(std::size_t, const UndoStep&) override {}
   ResultCode OnIntent(std::size_t index, const UndoStep& step) override {
     m_log.push_back("intent " + std::to_string(index) + " kind " +
                     std::to_string(static_cast<int>(step.kind)) + " exists " +
@@ -303,8 +305,9 @@ class RecordingObserver final : public UndoObserver {
     return index == m_refuse ? kErrInvalidHandle : kOk;
   }
   void OnDone(std::size_t index, const UndoStep& step) override {
-    const std::string where =
-        Narrow(step.kind == UndoKind::kMovedToBackup ? step.backupPath : step.path);
+    const std::string where = Narrow(step.kind == UndoKind::kMovedToBackup ? step.backupPath
+                                     : step.kind == UndoKind::kFileWritten ? step.temporaryPath
+                                                                           : step.path);
     struct stat st {};
     const FileIdentity& id =
         step.kind == UndoKind::kMovedToBackup ? step.backupIdentity : step.identity;
@@ -368,6 +371,8 @@ TEST_F(UndoRecordTest, StepsFromElsewhereAreUndoneOnlyWhenTheDiskMatches) {
   for (const char* name : {"/a.txt", "/b.txt", "/d/n.txt"}) {
     FileHandle fd = kNoFileHandle;
     ASSERT_EQ(transaction.CreateFile(Wide(m_t + name), 0, kKitTime, fd), kOk);
+    EXPECT_FALSE(Exists(m_t + name)) << "not under its name before it is complete";
+    ASSERT_EQ(transaction.PlaceFile(), kOk);
     close(fd);
   }
   const UndoRecord steps = transaction.record();
@@ -410,7 +415,7 @@ TEST_F(UndoRecordTest, NothingIsEverReplacedInTheBackupDirectory) {
   InstallJobOptions options;
   options.stepHook = [&](InstallStep s, std::size_t, const WideString&) {
     // Something already stands at a.txt's backup name.
-    if (s == InstallStep::kBackup) PutFile(m_tmp + "/p8stp0/a.txt", "intruder", kOld);
+    if (s == InstallStep::kBackup) PutFile(m_t + "/.p8stp0/a.txt", "intruder", kOld);
     return kOk;
   };
   const RunResult run = RunInstall(*kit, m_t, options);

@@ -111,12 +111,39 @@ wait_windows() {
   fail "not $1 window(s)"
 }
 
+# The backup directories anywhere the installer puts them: the product data
+# directory, the top of the template directory, the temporary directory.
+backup_dirs() {
+  ls -a "$HOME/.veskp8" "$target" "$tmp" 2>/dev/null | grep -E '^\.?p8stp'
+}
+
+# The size of the part being written (on a disk under a temporary name until
+# complete, on a tmpfs under its own); 0 when none.
+writing_size() {
+  local f size
+  for f in "$target"/Trade/data/.veskp8-new-* "$target"/Trade/data/part*.bin; do
+    [ -f "$f" ] || continue
+    size=$(stat -c %s "$f")
+    [ "$size" -lt $part_size ] && { echo "$size"; return; }
+  done
+  echo 0
+}
+
+# The large parts already complete under their names.
+complete_parts() {
+  local i n=0
+  for i in 1 2 3; do
+    [ "$(stat -c %s "$target/Trade/data/part$i.bin" 2>/dev/null)" = $part_size ] && n=$((n + 1))
+  done
+  echo $n
+}
+
 # Waits until large part N (default 1) is being written, then holds the
 # installer and makes sure the copy is not over.
 hold_mid_copy() {
-  local part=$target/Trade/data/part${1:-1}.bin i
+  local i before=$((${1:-1} - 1))
   for i in $(seq 3000); do
-    [ "$(stat -c %s "$part" 2>/dev/null || echo 0)" -gt 4096 ] && break
+    [ "$(writing_size)" -gt 4096 ] && [ "$(complete_parts)" = $before ] && break
     kill -0 "$app_pid" 2>/dev/null || fail "installer ended before copying"
     sleep 0.01
   done
@@ -127,7 +154,7 @@ hold_mid_copy() {
       complete=$((complete + 1))
   done
   [ $complete -lt 3 ] || fail "the copy ended before the interruption"
-  ls "$tmp" | grep -q '^p8stp' || fail "no backup directory while copying"
+  backup_dirs >/dev/null || fail "no backup directory while copying"
 }
 
 # Lets the installer go and waits for its end; sets rc and took_ms.
@@ -148,7 +175,8 @@ release_and_wait() {
 expect_nothing_left() {
   [ -s "$scratch/stdout" ] && fail "installer wrote to stdout: $(cat "$scratch/stdout")"
   [ -s "$scratch/stderr" ] && fail "installer wrote to stderr"
-  ls "$tmp" | grep -q '^p8stp' && fail "backup directory left: $(ls "$tmp")"
+  backup_dirs >/dev/null && fail "backup directory left: $(backup_dirs)"
+  ls -a "$target" 2>/dev/null | grep -q '^\.veskp8-' && fail "temporary name left: $(ls -a "$target")"
   ls "$tmp" | grep -q '^edf' && fail "kit image left: $(ls "$tmp")"
   return 0
 }

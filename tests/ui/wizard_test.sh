@@ -1161,7 +1161,8 @@ case $scenario in
     answer_box Return
     expect_exit
     [ -z "$(ls "$scratch/home/.veskp8/journal")" ] || fail "journal left behind"
-    ls "${TMPDIR:-/tmp}" | grep -q '^p8stp' && fail "backup directory left behind"
+    ls -a "${TMPDIR:-/tmp}" "$scratch/home/.veskp8" "$target" | grep -qE '^\.?p8stp' &&
+      fail "backup directory left behind"
     # Killed again after it replaced a file, which the user then changes
     # before the next start: it stays as the user left it, and the box says so.
     mkdir -p "$target/Trade/data"

@@ -156,6 +156,21 @@ int RenameAs(const char* from, const char* to, Placing placing) {
   return rename(from, to);
 }
 
+// fsync(2) of the directory holding `path`; false (errno set) when it fails.
+bool SyncParentDirectory(const NarrowString& path) {
+  const std::size_t slash = path.view().rfind('/');
+  const NarrowString directory = slash == std::string_view::npos ? NarrowString(".")
+                                 : slash == 0                    ? NarrowString("/")
+                                                                 : path.substr(0, slash);
+  const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = fsync(fd) == 0;
+  const int error = errno;
+  close(fd);
+  errno = error;
+  return ok;
+}
+
 // Renames the finished copy `temporary` to `destination`, then removes
 // `source`. When the source cannot be removed the copy is removed again, so
 // that the file exists once. -1 with errno on failure.
@@ -164,6 +179,14 @@ int PutCopyInPlace(const NarrowString& temporary, const NarrowString& destinatio
   if (RenameAs(temporary.c_str(), destination.c_str(), placing) != 0) {
     const int error = errno;
     unlink(temporary.c_str());
+    errno = error;
+    return -1;
+  }
+  // The copy's name is durable too before the original is removed: a power
+  // loss never leaves neither.
+  if (!SyncParentDirectory(destination)) {
+    const int error = errno;
+    unlink(destination.c_str());
     errno = error;
     return -1;
   }
@@ -194,7 +217,8 @@ int CopyFileThenUnlink(const NarrowString& source, const struct stat& st,
     (void)!fchown(out.get(), st.st_uid, st.st_gid);  // allowed to the superuser only
     // The mode first: an ACL written afterwards keeps its own mask.
     ok = fchmod(out.get(), st.st_mode & 07777) == 0 &&
-         CopyExtendedAttributes(in.get(), out.get()) && futimens(out.get(), times) == 0;
+         CopyExtendedAttributes(in.get(), out.get()) && futimens(out.get(), times) == 0 &&
+         fsync(out.get()) == 0;  // the copy is durable before the source may go
   }
   int error = ok ? 0 : errno;
   if (!out.Close() && ok) {

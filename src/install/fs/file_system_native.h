@@ -73,8 +73,9 @@ enum class MoveResult {
 // bits, owner (when allowed), extended attributes (ACLs included; those of
 // the "security." and "trusted." namespaces where the kernel allows) and
 // access and modification times (nanoseconds); a link is recreated as the same
-// link with its times; the copy is then put in place without replacing and
-// the source unlinked. When the source cannot be unlinked the copy is removed
+// link with its times; the copy is synced, put in place without replacing,
+// its directory synced, and only then the source unlinked (a power loss
+// never takes both). When the source cannot be unlinked the copy is removed
 // again (kFailed), so the file exists once. `moved`, when given, receives the
 // status of the destination after a successful move (after a rename: the
 // source's, which it still is). `sourceStatus`, when given, is the caller's
