@@ -11,6 +11,9 @@
 #   power_loss_test.sh self_test  the judge itself: a writer that replaces
 #                                 files by write and rename without fsync must
 #                                 fail; the same writer with fsync must pass
+#   power_loss_test.sh no_fsync   the judge itself: the installer with every
+#                                 sync made a no-op (no_fsync.so) must fail
+#                                 (as tmpfs otherwise)
 #
 # The disk: an ext4 on a loop device (direct I/O) over the one file of a FUSE
 # file system (block_log_fs) that logs writes and flushes in the order the
@@ -232,7 +235,7 @@ record() {
 }
 
 run_installer() {
-  env HOME="$home" TMPDIR="$installer_tmp" LANG=C.UTF-8 LC_ALL= \
+  env HOME="$home" TMPDIR="$installer_tmp" LANG=C.UTF-8 LC_ALL= "$@" \
     "$scratch/app/veskp8-setup" -Q "-D$target" >"$scratch/out" 2>"$scratch/err"
 }
 
@@ -315,7 +318,7 @@ judge() {
   cp --sparse=always "$scratch/cursor.img" "$scratch/crash.img"
   attach "$scratch/crash.img"
   local tmp="$mnt/tmp" status=0 problems=()
-  if [ "$scenario" = tmpfs ]; then
+  if [ "$scenario" = tmpfs ] || [ "$scenario" = no_fsync ]; then
     # The power cut emptied the tmpfs.
     rm -rf "$scratch/tmp"
     mkdir -p "$scratch/tmp"
@@ -437,19 +440,27 @@ judge_all() {
 make_trees
 make_disk
 case $scenario in
-  tmpfs | same_disk)
-    if [ "$scenario" = tmpfs ]; then
+  tmpfs | same_disk | no_fsync)
+    if [ "$scenario" != same_disk ]; then
       mkdir -p "$scratch/tmp"
       installer_tmp="$scratch/tmp"
     else
       installer_tmp="$mnt/tmp"
     fi
-    record run run_installer
+    if [ "$scenario" = no_fsync ]; then
+      record run run_installer LD_PRELOAD="$bin/no_fsync.so" \
+        ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0"
+    else
+      record run run_installer
+    fi
     grep -q '^new=6 replaced=40 unchanged=1 ' "$scratch/out" ||
       fail "the recorded installation did not replace 40 files: $(cat "$scratch/out")"
     judge_all run installer
     failed=$?
-    if [ "$failed" -gt 0 ]; then
+    if [ "$scenario" = no_fsync ]; then
+      grep -q '^  \(original lost\|file \(torn\|empty\|missing\)\)' "$scratch/run.failures" ||
+        fail "an installer that never syncs lost nothing in $(wc -l <"$scratch/run.states") crash states"
+    elif [ "$failed" -gt 0 ]; then
       cat "$scratch/run.shown" >&2
       fail "$failed crash states failed"
     fi
