@@ -371,6 +371,13 @@ judge() {
           line=${line#*: }
           grep -qxF "$target/$line" "$list" || problems+=("unlisted: $line is not as before")
         done < <(grep '^file ' "$scratch/verdict")
+        # And nothing that is as before.
+        while IFS= read -r line; do problems+=("false alarm: $line listed, yet as before"); done < <(
+          awk -F'\t' -v t="$target/" '
+            FILENAME == ARGV[1] { old[$1] = $0; next }
+            FILENAME == ARGV[2] { if (($1 in old) && old[$1] == $0) same[$1] = 1; next }
+            { rel = "./" substr($0, length(t) + 1); if (index($0, t) == 1 && (rel in same)) print substr(rel, 3) }
+          ' "$scratch/old.desc" "$scratch/cur.desc" "$list")
       fi
     fi
   fi
