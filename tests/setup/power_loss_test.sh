@@ -98,6 +98,7 @@ cleanup() {
   rmdir "$scratch"
 }
 trap cleanup EXIT
+trap "exit 1" TERM INT HUP
 
 # attach IMAGE [losetup options]: mounts the ext4 in IMAGE on $mnt.
 attach() {
@@ -298,7 +299,7 @@ judge_tree() {
         else if (type[n] == "f" && size[n] == 0) what = "file empty"
         else if (type[n] == "f" && (sum[n] == (n in old ? oldsum[n] : "") || sum[n] == (n in new ? newsum[n] : ""))) what = "file mode or time wrong"
         else if (type[n] == "f") what = "file torn (" size[n] " bytes, neither old nor new)"
-        else what = "file changed"
+        else what = "changed"
         details = details what ": " substr(n, 3) "\n"
       }
       print (allold ? "old" : allnew ? "new" : "mixed")
