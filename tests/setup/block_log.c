@@ -2,9 +2,10 @@
 //
 //   block_log list LOG
 //       one line per record: its index (from 0), its type (write, flush,
-//       zero) and the log's length up to its end, in bytes
-//   block_log apply LOG IMAGE FROM TO
-//       applies the records FROM .. TO-1 to IMAGE, in order
+//       zero), the log's length up to its end in bytes, and its disk
+//   block_log apply LOG IMAGE FROM TO [DISK]
+//       applies those of the records FROM .. TO-1 that concern DISK (N of
+//       "diskN", default 0) to IMAGE, in order
 //   block_log tick FILE MICROSECONDS
 //       appends a line to FILE and fsyncs it, again and again with the
 //       given pause, until killed: the other programs of a live machine,
@@ -23,7 +24,7 @@
 
 struct LogHeader {
   uint32_t type;
-  uint32_t zero;
+  uint32_t disk;
   uint64_t offset;
   uint64_t length;
 };
@@ -92,11 +93,12 @@ int main(int argc, char** argv) {
     while ((rc = NextHeader(log, &header)) == 1) {
       const uint64_t data = header.type == 1 ? header.length : 0;
       if (fseeko(log, (off_t)data, SEEK_CUR) != 0) return 1;
-      printf("%ld %s %lld\n", index++, TypeName(header.type), (long long)ftello(log));
+      printf("%ld %s %lld %u\n", index++, TypeName(header.type), (long long)ftello(log),
+             header.disk);
     }
     return rc < 0 ? 1 : 0;
   }
-  if (argc == 6 && strcmp(argv[1], "apply") == 0) {
+  if ((argc == 6 || argc == 7) && strcmp(argv[1], "apply") == 0) {
     FILE* log = fopen(argv[2], "rb");
     const int image = open(argv[3], O_WRONLY);
     if (log == NULL || image < 0) {
@@ -105,6 +107,7 @@ int main(int argc, char** argv) {
     }
     const long from = atol(argv[4]);
     const long to = atol(argv[5]);
+    const uint32_t disk = argc == 7 ? (uint32_t)atol(argv[6]) : 0;
     struct LogHeader header;
     for (long index = 0; index < to; ++index) {
       const int rc = NextHeader(log, &header);
@@ -113,7 +116,7 @@ int main(int argc, char** argv) {
         return 1;
       }
       const uint64_t data = header.type == 1 ? header.length : 0;
-      if (index < from) {
+      if (index < from || header.disk != disk) {
         if (fseeko(log, (off_t)data, SEEK_CUR) != 0) return 1;
         continue;
       }
@@ -142,6 +145,6 @@ int main(int argc, char** argv) {
       usleep(pause);
     }
   }
-  fprintf(stderr, "usage: block_log list LOG | apply LOG IMAGE FROM TO | tick FILE MICROSECONDS\n");
+  fprintf(stderr, "usage: block_log list LOG | apply LOG IMAGE FROM TO [DISK] | tick FILE MICROSECONDS\n");
   return 2;
 }

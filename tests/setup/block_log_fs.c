@@ -1,18 +1,19 @@
-// block_log_fs: a FUSE file system holding one file, "disk", whose every
-// write and every flush is appended to a log in the order they arrive, as
-// the kernel's dm-log-writes target does for a block device. A loop device
-// over MOUNTPOINT/disk then gives a block device whose history can be
-// replayed up to any point (block_log.c): the disk as a power cut at
-// that moment would have left it.
+// block_log_fs: a FUSE file system holding files "disk0", "disk1", ..., one
+// per IMAGE, whose every write and every flush is appended to one log in the
+// order they arrive, as the kernel's dm-log-writes target does for a block
+// device. A loop device over MOUNTPOINT/diskN then gives a block device whose
+// history can be replayed up to any point (block_log.c): the disks as a
+// power cut at that moment would have left them.
 //
-//   block_log_fs IMAGE LOG MOUNTPOINT
+//   block_log_fs LOG MOUNTPOINT IMAGE...
 //
-// IMAGE is the disk's starting content; it is written in place. LOG is
+// Each IMAGE is a disk's starting content; it is written in place. LOG is
 // created (truncated). Runs in the foreground, single-threaded, until the
 // file system is unmounted or the process gets SIGTERM.
 //
-// Log records, native byte order: a header { u32 type; u32 zero; u64 offset;
-// u64 length; } then, for a write, `length` bytes of data.
+// Log records, native byte order: a header { u32 type; u32 disk; u64 offset;
+// u64 length; } then, for a write, `length` bytes of data; disk is N of
+// "diskN".
 //   1 write    bytes written at offset
 //   2 flush    everything before it is durable (an fsync of "disk": a loop
 //              device turns a block-layer flush, and a forced-unit-access
@@ -37,14 +38,23 @@ enum { kWrite = 1, kFlush = 2, kZero = 3 };
 
 struct LogHeader {
   uint32_t type;
-  uint32_t zero;
+  uint32_t disk;
   uint64_t offset;
   uint64_t length;
 };
 
-static int g_image = -1;
+enum { kMaxDisks = 8 };
+static int g_images[kMaxDisks];
+static int g_disks = 0;
 static int g_log = -1;
-static const char kName[] = "/disk";
+
+// N for "/diskN", -1 for any other path.
+static int DiskOf(const char* path) {
+  if (strncmp(path, "/disk", 5) != 0 || path[5] < '0' || path[5] >= '0' + g_disks ||
+      path[6] != 0)
+    return -1;
+  return path[5] - '0';
+}
 
 static int WriteAll(int fd, const void* data, size_t size) {
   const char* p = data;
@@ -60,8 +70,9 @@ static int WriteAll(int fd, const void* data, size_t size) {
   return 0;
 }
 
-static int Log(uint32_t type, uint64_t offset, uint64_t length, const void* data) {
-  const struct LogHeader header = {type, 0, offset, length};
+static int Log(uint32_t type, uint64_t disk, uint64_t offset, uint64_t length,
+               const void* data) {
+  const struct LogHeader header = {type, (uint32_t)disk, offset, length};
   int rc = WriteAll(g_log, &header, sizeof header);
   if (rc == 0 && data != NULL) rc = WriteAll(g_log, data, length);
   return rc;
@@ -75,9 +86,10 @@ static int DoGetattr(const char* path, struct stat* st, struct fuse_file_info* f
     st->st_nlink = 2;
     return 0;
   }
-  if (strcmp(path, kName) != 0) return -ENOENT;
+  const int disk = DiskOf(path);
+  if (disk < 0) return -ENOENT;
   struct stat image;
-  if (fstat(g_image, &image) != 0) return -errno;
+  if (fstat(g_images[disk], &image) != 0) return -errno;
   st->st_mode = S_IFREG | 0600;
   st->st_nlink = 1;
   st->st_size = image.st_size;
@@ -93,12 +105,18 @@ static int DoReaddir(const char* path, void* buf, fuse_fill_dir_t fill, off_t of
   if (strcmp(path, "/") != 0) return -ENOENT;
   fill(buf, ".", NULL, 0, 0);
   fill(buf, "..", NULL, 0, 0);
-  fill(buf, kName + 1, NULL, 0, 0);
+  for (int disk = 0; disk < g_disks; ++disk) {
+    char name[16];
+    snprintf(name, sizeof name, "disk%d", disk);
+    fill(buf, name, NULL, 0, 0);
+  }
   return 0;
 }
 
 static int DoOpen(const char* path, struct fuse_file_info* fi) {
-  if (strcmp(path, kName) != 0) return -ENOENT;
+  const int disk = DiskOf(path);
+  if (disk < 0) return -ENOENT;
+  fi->fh = (uint64_t)disk;
   // Every read and write comes here, none stays in a page cache: the log
   // sees the device's own order.
   fi->direct_io = 1;
@@ -109,20 +127,18 @@ static int DoOpen(const char* path, struct fuse_file_info* fi) {
 static int DoRead(const char* path, char* buf, size_t size, off_t offset,
                   struct fuse_file_info* fi) {
   (void)path;
-  (void)fi;
-  const ssize_t n = pread(g_image, buf, size, offset);
+  const ssize_t n = pread(g_images[fi->fh], buf, size, offset);
   return n < 0 ? -errno : (int)n;
 }
 
 static int DoWrite(const char* path, const char* buf, size_t size, off_t offset,
                    struct fuse_file_info* fi) {
   (void)path;
-  (void)fi;
-  const int rc = Log(kWrite, (uint64_t)offset, size, buf);
+  const int rc = Log(kWrite, fi->fh, (uint64_t)offset, size, buf);
   if (rc != 0) return rc;
   size_t done = 0;
   while (done < size) {
-    const ssize_t n = pwrite(g_image, buf + done, size - done, offset + (off_t)done);
+    const ssize_t n = pwrite(g_images[fi->fh], buf + done, size - done, offset + (off_t)done);
     if (n < 0) return -errno;
     done += (size_t)n;
   }
@@ -132,28 +148,27 @@ static int DoWrite(const char* path, const char* buf, size_t size, off_t offset,
 static int DoFsync(const char* path, int datasync, struct fuse_file_info* fi) {
   (void)path;
   (void)datasync;
-  (void)fi;
-  return Log(kFlush, 0, 0, NULL);
+  return Log(kFlush, fi->fh, 0, 0, NULL);
 }
 
 static int DoFallocate(const char* path, int mode, off_t offset, off_t length,
                        struct fuse_file_info* fi) {
   (void)path;
-  (void)fi;
   if (!(mode & FALLOC_FL_KEEP_SIZE) || !(mode & (FALLOC_FL_PUNCH_HOLE | FALLOC_FL_ZERO_RANGE)))
     return -EOPNOTSUPP;
-  const int rc = Log(kZero, (uint64_t)offset, (uint64_t)length, NULL);
+  const int rc = Log(kZero, fi->fh, (uint64_t)offset, (uint64_t)length, NULL);
   if (rc != 0) return rc;
-  if (fallocate(g_image, FALLOC_FL_KEEP_SIZE | FALLOC_FL_PUNCH_HOLE, offset, length) != 0)
+  if (fallocate(g_images[fi->fh], FALLOC_FL_KEEP_SIZE | FALLOC_FL_PUNCH_HOLE, offset, length) != 0)
     return -errno;
   return 0;
 }
 
 static int DoTruncate(const char* path, off_t size, struct fuse_file_info* fi) {
-  (void)path;
   (void)fi;
+  const int disk = DiskOf(path);
+  if (disk < 0) return -ENOENT;
   struct stat image;
-  if (fstat(g_image, &image) != 0) return -errno;
+  if (fstat(g_images[disk], &image) != 0) return -errno;
   return size == image.st_size ? 0 : -EPERM;  // the disk keeps its size
 }
 
@@ -179,20 +194,22 @@ static const struct fuse_operations kOperations = {
 };
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    fprintf(stderr, "usage: block_log_fs IMAGE LOG MOUNTPOINT\n");
+  if (argc < 4 || argc - 3 > kMaxDisks) {
+    fprintf(stderr, "usage: block_log_fs LOG MOUNTPOINT IMAGE...\n");
     return 2;
   }
-  g_image = open(argv[1], O_RDWR | O_CLOEXEC);
-  if (g_image < 0) {
+  for (int i = 3; i < argc; ++i) {
+    g_images[g_disks] = open(argv[i], O_RDWR | O_CLOEXEC);
+    if (g_images[g_disks++] < 0) {
+      perror(argv[i]);
+      return 1;
+    }
+  }
+  g_log = open(argv[1], O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600);
+  if (g_log < 0) {
     perror(argv[1]);
     return 1;
   }
-  g_log = open(argv[2], O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600);
-  if (g_log < 0) {
-    perror(argv[2]);
-    return 1;
-  }
-  char* fuseArgs[] = {argv[0], "-f", "-s", "-o", "fsname=block_log", argv[3], NULL};
+  char* fuseArgs[] = {argv[0], "-f", "-s", "-o", "fsname=block_log", argv[2], NULL};
   return fuse_main(6, fuseArgs, &kOperations, NULL);
 }

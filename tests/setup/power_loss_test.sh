@@ -8,6 +8,9 @@
 #   power_loss_test.sh tmpfs      HOME and the template directory on the ext4,
 #                                 TMPDIR on a tmpfs that the power cut empties
 #   power_loss_test.sh same_disk  TMPDIR on the same ext4
+#   power_loss_test.sh two_disks  HOME on one ext4, the template directory on
+#                                 another (both logged, cut at one instant),
+#                                 TMPDIR on a tmpfs
 #   power_loss_test.sh self_test  the judge itself: a writer that replaces
 #                                 files by write and rename without fsync must
 #                                 fail; the same writer with fsync must pass
@@ -15,12 +18,12 @@
 #                                 sync made a no-op (no_fsync.so) must fail
 #                                 (as tmpfs otherwise)
 #
-# The disk: an ext4 on a loop device (direct I/O) over the one file of a FUSE
-# file system (block_log_fs) that logs writes and flushes in the order the
-# device completes them, in the manner of dm-log-writes. While the installer
-# runs, another process appends to a file of its own on the same ext4 and
-# fsyncs it every few milliseconds, as on a live machine: each of its syncs
-# commits ext4's journal with whatever the installer has changed so far.
+# The disk: an ext4 on a loop device (direct I/O) over a file of a FUSE file
+# system (block_log_fs) that logs writes and flushes in the order the device
+# completes them, in the manner of dm-log-writes. While the installer runs,
+# another process appends to a file of its own on each ext4 and fsyncs it
+# every few milliseconds, as on a live machine: each of its syncs commits
+# ext4's journal with whatever the installer has changed so far.
 #
 # Each crash state must end, after the recovery, with the template directory
 # exactly as before (bytes, modes, times, no new names) or exactly as the
@@ -46,7 +49,7 @@
 set -uo pipefail
 
 scenario=${1:?scenario}
-case $scenario in tmpfs | same_disk | self_test | no_fsync) ;; *)
+case $scenario in tmpfs | same_disk | two_disks | self_test | no_fsync) ;; *)
   echo "unknown scenario $scenario" >&2
   exit 2
   ;;
@@ -71,25 +74,36 @@ mount -t tmpfs -o size=1g tmpfs "$scratch" || {
   echo "FAIL [$scenario]: no tmpfs for the scratch directory" >&2
   exit 1
 }
-mnt="$scratch/mnt"
-mkdir -p "$mnt" "$scratch/fuse" "$scratch/app" "$scratch/recover" "$scratch/kit"
-loop='' fuse_pid='' ticker_pid=
+# The disks' mount points: HOME (and the template directory, unless a second
+# disk holds it).
+mnts=("$scratch/mnt")
+[ "$scenario" = two_disks ] && mnts+=("$scratch/mnt2")
+mnt=${mnts[0]}
+mkdir -p "${mnts[@]}" "$scratch/fuse" "$scratch/app" "$scratch/recover" "$scratch/kit"
+loops=() fuse_pid='' ticker_pids=()
 # Inside the ext4 (paths as the installer sees them while it is mounted).
 home="$mnt/home"
 target="$home/.veskp8/Vesk/veskp8/tmplts"
+[ "$scenario" = two_disks ] && target="${mnts[1]}/tmplts"
 cfg="$home/.Vesk/vesklaunch/vesklaunch.cfg"
+# Where TMPDIR is: a tmpfs that the power cut empties, or the first disk.
+tmp_on_disk=''
+if [ "$scenario" = same_disk ] || [ "$scenario" = self_test ]; then tmp_on_disk=1; fi
 
 fail() {
   echo "FAIL [$scenario]: $*" >&2
   exit 1
 }
 detach() {
-  if mountpoint -q "$mnt"; then umount "$mnt" || umount -l "$mnt"; fi
-  [ -n "$loop" ] && losetup -d "$loop" 2>/dev/null
-  loop=
+  local m l
+  for m in "${mnts[@]}"; do
+    if mountpoint -q "$m"; then umount "$m" || umount -l "$m"; fi
+  done
+  for l in "${loops[@]}"; do losetup -d "$l" 2>/dev/null; done
+  loops=()
 }
 cleanup() {
-  [ -n "$ticker_pid" ] && kill "$ticker_pid" 2>/dev/null
+  [ ${#ticker_pids[@]} -gt 0 ] && kill "${ticker_pids[@]}" 2>/dev/null
   detach
   if [ -n "$fuse_pid" ]; then
     fusermount3 -u "$scratch/fuse" 2>/dev/null || kill "$fuse_pid" 2>/dev/null
@@ -105,12 +119,21 @@ cleanup() {
 trap cleanup EXIT
 trap "exit 1" TERM INT HUP
 
-# attach IMAGE [losetup options]: mounts the ext4 in IMAGE on $mnt.
+# attach IMAGE MOUNTPOINT [losetup options]: mounts the ext4 in IMAGE.
 attach() {
-  local image=$1
-  shift
+  local image=$1 at=$2 loop
+  shift 2
   loop=$(losetup -f --show "$@" "$image") || fail "no loop device for $image"
-  mount -t ext4 -o "$mount_options" "$loop" "$mnt" || fail "$image does not mount"
+  loops+=("$loop")
+  mount -t ext4 -o "$mount_options" "$loop" "$at" || fail "$image does not mount"
+}
+
+# attach_all PREFIX SUFFIX [losetup options]: mounts disk N from the image
+# PREFIX N SUFFIX.
+attach_all() {
+  local prefix=$1 suffix=$2 d
+  shift 2
+  for d in "${!mnts[@]}"; do attach "$prefix$d$suffix" "${mnts[$d]}" "$@"; done
 }
 
 # The kit's tree and the user's template directory. 40 files are replaced
@@ -150,17 +173,22 @@ make_trees() {
   cp "$bin/veskp8-setup" "$scratch/recover/"
 }
 
-# The starting disk: 64 MiB of ext4 with the user's home, the launcher
-# configuration naming the template directory, and the template directory.
+# The starting disks (start0.img ...): 64 MiB of ext4 each, with the user's
+# home, the launcher configuration naming the template directory, and the
+# template directory.
 make_disk() {
-  truncate -s 64M "$scratch/start.img"
-  mkfs.ext4 -q -F -b 4096 "$scratch/start.img" || fail "mkfs.ext4 failed"
-  attach "$scratch/start.img"
-  mkdir -p "$target" "$(dirname "$cfg")" "$mnt/tmp" "$mnt/other"
+  local d
+  for d in "${!mnts[@]}"; do
+    truncate -s 64M "$scratch/start$d.img"
+    mkfs.ext4 -q -F -b 4096 "$scratch/start$d.img" || fail "mkfs.ext4 failed"
+  done
+  attach_all "$scratch/start" .img
+  for d in "${mnts[@]}"; do mkdir -p "$d/other"; done
+  mkdir -p "$target" "$(dirname "$cfg")" "$mnt/tmp"
   cp -a "$scratch/old/." "$target/"
   printf 'ConfigurationTemplatesLocation=%s\n' "$target" >"$cfg"
   describe "$target" >"$scratch/old.desc"
-  outside "$mnt" >"$scratch/start.outside"
+  outside >"$scratch/start.outside"
   md5sum <"$cfg" >"$scratch/cfg.md5"
   detach
 }
@@ -176,11 +204,16 @@ describe() {
     { print $0, ($1 in sum ? sum[$1] : "-") }' "$scratch/sums" "$scratch/meta"
 }
 
-# The names on the disk outside the template directory, except the ticker's
-# own file and lost+found.
+# The names on the disks outside the template directory, except the
+# tickers' own files and lost+found: "TYPE ./PATH", the second disk's under
+# ./disk1/.
 outside() {
-  (cd "$1" && find . -mindepth 1 \( -path ./lost+found -o -path ./other \
-    -o -path "./${target#"$mnt"/}" \) -prune -o -printf '%y %p\n' | sort)
+  local d
+  for d in "${!mnts[@]}"; do
+    (cd "${mnts[$d]}" && find . -mindepth 1 \( -path ./lost+found -o -path ./other \
+      -o -path "./${target#"${mnts[$d]}"/}" \) -prune -o -printf '%y %p\n' |
+      sed "s|^\(.\) \./|\1 ./$([ "$d" = 0 ] || echo "disk$d/")|" | sort)
+  done
 }
 
 # The writer of the self-test: replaces every file of the kit's tree in the
@@ -201,29 +234,34 @@ naive_writer() {
 # going. Leaves $scratch/NAME.log, NAME.records (block_log list),
 # NAME.range (the first and last record of the run) and NAME.new.desc.
 record() {
-  local name=$1 start end status
+  local name=$1 start end status d images=()
   shift
-  cp "$scratch/start.img" "$scratch/recorded.img"
-  "$bin/block_log_fs" "$scratch/recorded.img" "$scratch/$name.log" "$scratch/fuse" &
+  for d in "${!mnts[@]}"; do
+    cp "$scratch/start$d.img" "$scratch/recorded$d.img"
+    images+=("$scratch/recorded$d.img")
+  done
+  "$bin/block_log_fs" "$scratch/$name.log" "$scratch/fuse" "${images[@]}" &
   fuse_pid=$!
-  for _ in $(seq 100); do [ -e "$scratch/fuse/disk" ] && break; sleep 0.05; done
-  [ -e "$scratch/fuse/disk" ] || fail "block_log_fs did not start"
-  attach "$scratch/fuse/disk" --direct-io=on
-  "$bin/block_log" tick "$mnt/other/ticker" 2000 &
-  ticker_pid=$!
+  for _ in $(seq 100); do [ -e "$scratch/fuse/disk0" ] && break; sleep 0.05; done
+  [ -e "$scratch/fuse/disk0" ] || fail "block_log_fs did not start"
+  attach_all "$scratch/fuse/disk" "" --direct-io=on
+  for d in "${mnts[@]}"; do
+    "$bin/block_log" tick "$d/other/ticker" 2000 &
+    ticker_pids+=($!)
+  done
   sleep 0.2
-  sync -f "$mnt"
+  for d in "${mnts[@]}"; do sync -f "$d"; done
   start=$("$bin/block_log" list "$scratch/$name.log" | wc -l)
   "$@"
   status=$?
-  sync -f "$mnt"
+  for d in "${mnts[@]}"; do sync -f "$d"; done
   end=$("$bin/block_log" list "$scratch/$name.log" | wc -l)
-  kill "$ticker_pid"
-  wait "$ticker_pid" 2>/dev/null
-  ticker_pid=
+  kill "${ticker_pids[@]}"
+  wait "${ticker_pids[@]}" 2>/dev/null
+  ticker_pids=()
   [ "$status" = 0 ] || fail "the recorded run ended with status $status: $(cat "$scratch/err")"
   describe "$target" >"$scratch/$name.new.desc"
-  outside "$mnt" >"$scratch/$name.outside"
+  outside >"$scratch/$name.outside"
   detach
   fusermount3 -u "$scratch/fuse" || fail "block_log_fs does not unmount"
   wait "$fuse_pid"
@@ -231,13 +269,15 @@ record() {
   "$bin/block_log" list "$scratch/$name.log" >"$scratch/$name.records" ||
     fail "the log does not read"
   echo "$start $end" >"$scratch/$name.range"
-  # The log must rebuild the recorded disk exactly.
-  cp "$scratch/start.img" "$scratch/replayed.img"
-  "$bin/block_log" apply "$scratch/$name.log" "$scratch/replayed.img" 0 \
-    "$(wc -l <"$scratch/$name.records")" || fail "the log does not replay"
-  cmp -s "$scratch/replayed.img" "$scratch/recorded.img" ||
-    fail "the replayed log differs from the recorded disk"
-  rm -f "$scratch/replayed.img" "$scratch/recorded.img"
+  # The log must rebuild the recorded disks exactly.
+  for d in "${!mnts[@]}"; do
+    cp "$scratch/start$d.img" "$scratch/replayed.img"
+    "$bin/block_log" apply "$scratch/$name.log" "$scratch/replayed.img" 0 \
+      "$(wc -l <"$scratch/$name.records")" "$d" || fail "the log does not replay"
+    cmp -s "$scratch/replayed.img" "$scratch/recorded$d.img" ||
+      fail "the replayed log differs from the recorded disk $d"
+    rm -f "$scratch/replayed.img" "$scratch/recorded$d.img"
+  done
 }
 
 run_installer() {
@@ -316,15 +356,17 @@ judge_tree() {
 # judge PREFIX: the disk at that point, recovered; prints the faults found,
 # one per line ("" when none), and the recovery's status on the first line.
 judge() {
-  local name=$1 prefix=$2 mode=$3 applied
+  local name=$1 prefix=$2 mode=$3 applied d
   applied=$(cat "$scratch/cursor.at")
-  "$bin/block_log" apply "$scratch/$name.log" "$scratch/cursor.img" "$applied" "$prefix" ||
-    fail "replay to $prefix failed"
+  for d in "${!mnts[@]}"; do
+    "$bin/block_log" apply "$scratch/$name.log" "$scratch/cursor$d.img" "$applied" "$prefix" "$d" ||
+      fail "replay to $prefix failed"
+    cp --sparse=always "$scratch/cursor$d.img" "$scratch/crash$d.img"
+  done
   echo "$prefix" >"$scratch/cursor.at"
-  cp --sparse=always "$scratch/cursor.img" "$scratch/crash.img"
-  attach "$scratch/crash.img"
+  attach_all "$scratch/crash" .img
   local tmp="$mnt/tmp" status=0 problems=()
-  if [ "$scenario" = tmpfs ] || [ "$scenario" = no_fsync ]; then
+  if [ -z "$tmp_on_disk" ]; then
     # The power cut emptied the tmpfs.
     rm -rf "$scratch/tmp"
     mkdir -p "$scratch/tmp"
@@ -338,7 +380,7 @@ judge() {
     status=$?
   fi
   describe "$target" >"$scratch/cur.desc"
-  find "$mnt" "$tmp" -type f -print0 | xargs -0r md5sum | awk '{ print $1 }' | sort -u >"$scratch/disk.sums"
+  find "${mnts[@]}" "$tmp" -type f -print0 | xargs -0r md5sum | awk '{ print $1 }' | sort -u >"$scratch/disk.sums"
   judge_tree "$scratch/old.desc" "$scratch/$name.new.desc" "$scratch/cur.desc" "$scratch/disk.sums" \
     >"$scratch/verdict"
   local tree words=none line
@@ -392,7 +434,7 @@ judge() {
   # Allowed outside the template directory: what was there before or after
   # the recorded run, the list of unrestored files when there is one, and the
   # inflated kit image in TMPDIR (no journal names it; counted apart).
-  outside "$mnt" | grep -vxFf <(cat "$scratch/start.outside" "$scratch/$name.outside") |
+  outside | grep -vxFf <(cat "$scratch/start.outside" "$scratch/$name.outside") |
     grep -v "^f \./home/\.veskp8/unrestored-.*\.txt$" | grep -v '^f \./tmp/edf' >"$scratch/extra"
   while IFS= read -r line; do problems+=("left behind: ${line#? ./}"); done <"$scratch/extra"
   if [ "$tmp" != "$mnt/tmp" ]; then
@@ -414,10 +456,10 @@ judge() {
 # summary, leaves the failing states in NAME.failures (NAME.shown: shortened)
 # and their number in $failed.
 judge_all() {
-  local name=$1 mode=$2 prefix kind count=0
+  local name=$1 mode=$2 prefix kind count=0 d
   failed=0
   crash_states "$name"
-  cp "$scratch/start.img" "$scratch/cursor.img"
+  for d in "${!mnts[@]}"; do cp "$scratch/start$d.img" "$scratch/cursor$d.img"; done
   echo 0 >"$scratch/cursor.at"
   : >"$scratch/$name.failures"
   while read -r prefix kind; do
@@ -454,8 +496,8 @@ judge_all() {
 make_trees
 make_disk
 case $scenario in
-  tmpfs | same_disk | no_fsync)
-    if [ "$scenario" != same_disk ]; then
+  tmpfs | same_disk | two_disks | no_fsync)
+    if [ -z "$tmp_on_disk" ]; then
       mkdir -p "$scratch/tmp"
       installer_tmp="$scratch/tmp"
     else
