@@ -29,7 +29,8 @@
 # exactly as before (bytes, modes, times, no new names) or exactly as the
 # complete installation left it; with a recovery that said so truthfully
 # (nothing, "restored" only when it is as before, "completed" only when it
-# is complete, never "could not be fully restored" when nothing is missing)
+# is complete, never "could not be fully restored" when nothing is missing,
+# its list of unrestored files naming every file not as before and no other)
 # and exited accordingly (2: the kit it looked for next is not there; 10 when
 # it reported files it could not restore); with no journal, backup or
 # temporary file left anywhere on the disk or in TMPDIR; and with the
@@ -40,7 +41,7 @@
 # not make.
 #
 # Environment: VESKP8_BIN_DIR (veskp8-setup, veskp8-kit, block_log_fs,
-# block_log); VESKP8_POWER_LOSS_STATES: crash states judged per recording,
+# block_log, no_fsync.so); VESKP8_POWER_LOSS_STATES: crash states judged per recording,
 # spread evenly over the run's flushes and the points halfway between them
 # (default 60; "all": the disk after every record of the run, a longer run);
 # VESKP8_POWER_LOSS_MOUNT_OPTIONS (default noauto_da_alloc);
