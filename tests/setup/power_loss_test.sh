@@ -375,6 +375,14 @@ judge() {
   fi
   : >"$scratch/out"
   : >"$scratch/err"
+  # What the power cut left, for the report of a failing state.
+  describe "$target" >"$scratch/pre.desc"
+  judge_tree "$scratch/old.desc" "$scratch/$name.new.desc" "$scratch/pre.desc" /dev/null |
+    grep -v '^original lost' | awk 'NR == 1 { tree = $0; next }
+      /^half old/ { sub(/^half old, half new: /, ""); counts = $0; next }
+      { shown++; if (shown <= 4) more = more "; " $0 }
+      END { printf "the power cut left the directory %s%s%s%s\n", tree, (counts ? " (" counts ")" : ""),
+        more, (shown > 4 ? "; and " shown - 4 " more" : "") }' >"$scratch/left"
   if [ "$mode" = installer ]; then
     env HOME="$home" TMPDIR="$tmp" LANG=C.UTF-8 LC_ALL= \
       timeout 60 "$scratch/recover/veskp8-setup" -Q >"$scratch/out" 2>"$scratch/err"
@@ -476,6 +484,7 @@ judge_all() {
       } >>"$scratch/$name.failures"
       {
         echo "state $count (log record $prefix, $kind): directory $tree, recovery said $words, status $status"
+        echo "  ($(cat "$scratch/left"))"
         sed -n '2,$p' "$scratch/judged" | grep . | awk -v max=8 '
           NR <= max { print "  " $0 } END { if (NR > max) print "  ... and " NR - max " more" }'
       } >>"$scratch/$name.shown"
