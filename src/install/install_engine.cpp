@@ -326,6 +326,14 @@ ResultCode InstallEngine::WriteEntry(KitArchive& kit, std::size_t index,
   if (code != kOk) {
     return fail(code);
   }
+  {
+    // Renamed into place while open: some file systems (FAT through FUSE)
+    // give the name the time of the rename; the entry's time is set again.
+    code = SetFileTimes(file, entry.modificationTime);
+    if (code != kOk) {
+      return fail(code);
+    }
+  }
   RememberFileSystemOf(file, m_transaction.record().back().identity.device);
   code = CloseFile(file);
   return code != kOk ? Failed(code) : kOk;

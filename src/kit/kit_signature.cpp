@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "install/fs/scoped_descriptor.h"
 #include "resources/resource_table.h"
 #include "text/conversion.h"
 #include "text/string_ops.h"
@@ -112,19 +113,7 @@ int OpenForReading(const NarrowString& path) {
   return fd;
 }
 
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : m_fd(fd) {}
-  ~Descriptor() {
-    if (m_fd >= 0) close(m_fd);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return m_fd; }
-
- private:
-  int m_fd;
-};
+using Descriptor = ScopedDescriptor;
 
 bool NotWritableByOthers(const struct stat& st) { return (st.st_mode & (S_IWGRP | S_IWOTH)) == 0; }
 

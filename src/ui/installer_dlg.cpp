@@ -278,19 +278,8 @@ void CInstallerDlg::RunInstallation() {
     return;
   }
 
-  // Wait for the outcome in a nested loop: the window stays responsive and
-  // the main thread sleeps between two looks at the status.
-  m_copyLoop = g_main_loop_new(nullptr, FALSE);
-  g_timeout_add(kPollIntervalMs, &CInstallerDlg::OnPollTimer, this);
-  // Inside a button handler GDK's thread lock is held (event dispatch takes
-  // it): give it back while waiting, as gtk_dialog_run does, so that the
-  // window's events can be dispatched. In silent mode nothing holds it.
-  const bool insideEventHandler = !m_silent;
-  if (insideEventHandler) gdk_threads_leave();
-  g_main_loop_run(m_copyLoop);
-  if (insideEventHandler) gdk_threads_enter();
-  g_main_loop_unref(m_copyLoop);
-  m_copyLoop = nullptr;
+  // Wait for the outcome: the main thread sleeps between two looks at it.
+  RunNestedLoop(&CInstallerDlg::OnPollTimer);
   if (StopRequested()) EndAfterStop(false);
   // The job has posted its last status: the worker ends at once.
   const InstallReport& report = m_sequence.FinishInstallation();
@@ -319,16 +308,20 @@ void CInstallerDlg::RunInstallation() {
   RegisterTargetDirectory();
 }
 
+void CInstallerDlg::RunNestedLoop(GSourceFunc poll) {
+  // A nested loop keeps the window responsive; `poll` ends it (m_copyLoop).
+  // GDK's thread lock is a no-op in this program (ui/gtk_runtime.h), so
+  // nothing is held across the wait.
+  m_copyLoop = g_main_loop_new(nullptr, FALSE);
+  g_timeout_add(kPollIntervalMs, poll, this);
+  g_main_loop_run(m_copyLoop);
+  g_main_loop_unref(m_copyLoop);
+  m_copyLoop = nullptr;
+}
+
 bool CInstallerDlg::WaitForWholeKit() {
   if (!m_sequence.KitProgress().ended) {
-    m_copyLoop = g_main_loop_new(nullptr, FALSE);
-    g_timeout_add(kPollIntervalMs, &CInstallerDlg::OnKitWaitTimer, this);
-    const bool insideEventHandler = !m_silent;
-    if (insideEventHandler) gdk_threads_leave();
-    g_main_loop_run(m_copyLoop);
-    if (insideEventHandler) gdk_threads_enter();
-    g_main_loop_unref(m_copyLoop);
-    m_copyLoop = nullptr;
+    RunNestedLoop(&CInstallerDlg::OnKitWaitTimer);
   }
   const PreinstallResult verdict = m_sequence.CompleteKitCheck();
   if (verdict == PreinstallResult::kStopped || StopRequested()) EndAfterStop(false);
@@ -360,11 +353,7 @@ gboolean CInstallerDlg::OnKitTimer(gpointer data) {
   const PreinstallResult verdict = self->m_sequence.CompleteKitCheck();
   if (verdict == PreinstallResult::kReady) return FALSE;
   if (verdict == PreinstallResult::kStopped) return FALSE;  // the stop ends the run
-  // A timer runs without GDK's lock, which the box's own loop gives back
-  // and takes again: it is held around the box, as in an event handler.
-  gdk_threads_enter();
   self->EndWithKitFailure(verdict);
-  gdk_threads_leave();
   return FALSE;
 }
 

@@ -132,6 +132,9 @@ class CInstallerDlg final : public CWnd {
   void ShowWelcomePage();
   void ShowDirectoryPage();
   void RunInstallation();
+  // Runs a nested main loop, `poll` called every kPollIntervalMs with this
+  // dialog, until a poll quits m_copyLoop.
+  void RunNestedLoop(GSourceFunc poll);
   // Waits on the copying page until the kit has inflated and proved whole.
   // False when it did not: its box was shown and the window destroyed.
   bool WaitForWholeKit();

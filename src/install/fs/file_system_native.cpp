@@ -17,6 +17,7 @@
 
 #include "install/fs/file_system.h"
 #include "install/fs/native_path.h"
+#include "install/fs/scoped_descriptor.h"
 #include "text/conversion.h"
 
 namespace veskp8 {
@@ -37,26 +38,7 @@ PathKind KindOfNative(const char* path) {
   return KindOfMode(st.st_mode);
 }
 
-// Closes a descriptor on scope exit.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : m_fd(fd) {}
-  ~Descriptor() {
-    if (m_fd >= 0) close(m_fd);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return m_fd; }
-  // Closes now and reports whether close succeeded.
-  bool Close() {
-    const int fd = m_fd;
-    m_fd = -1;
-    return close(fd) == 0 || errno == EINTR;
-  }
-
- private:
-  int m_fd;
-};
+using Descriptor = ScopedDescriptor;
 
 // Copies all bytes from `in` to `out`: sendfile, falling back to read/write
 // where the kernel cannot send between these two files. On failure errno
