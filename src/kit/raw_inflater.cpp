@@ -5,10 +5,44 @@
 #include <cstdint>
 
 #ifdef VESKP8_HAVE_ISAL
+#include <dlfcn.h>
 #include <isa-l/igzip_lib.h>
 #endif
 
 namespace veskp8 {
+
+#ifdef VESKP8_HAVE_ISAL
+namespace {
+
+// ISA-L's functions, looked up in libisal.so.2 at run time rather than linked:
+// the installer must start on machines that do not have the library. Its
+// header gives the types and the layout of the inflate state.
+struct IsalFunctions {
+  decltype(&isal_inflate_init) init = nullptr;
+  decltype(&isal_inflate) inflate = nullptr;
+};
+
+// The functions, or null when the library or one of them is missing. Loaded
+// by the first call (from any thread); the library then stays loaded.
+const IsalFunctions* Isal() noexcept {
+  static const IsalFunctions* const loaded = []() noexcept -> const IsalFunctions* {
+    void* const library = dlopen("libisal.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) return nullptr;
+    static IsalFunctions functions;
+    functions.init =
+        reinterpret_cast<decltype(&isal_inflate_init)>(dlsym(library, "isal_inflate_init"));
+    functions.inflate = reinterpret_cast<decltype(&isal_inflate)>(dlsym(library, "isal_inflate"));
+    if (functions.init == nullptr || functions.inflate == nullptr) {
+      dlclose(library);
+      return nullptr;
+    }
+    return &functions;
+  }();
+  return loaded;
+}
+
+}  // namespace
+#endif
 
 struct RawInflater::State {
   z_stream z{};
@@ -21,7 +55,7 @@ struct RawInflater::State {
 
 bool IsalInflaterAvailable() noexcept {
 #ifdef VESKP8_HAVE_ISAL
-  return true;
+  return Isal() != nullptr;
 #else
   return false;
 #endif
@@ -46,7 +80,7 @@ RawInflater::RawInflater(InflaterKind kind)
     return;
   }
 #ifdef VESKP8_HAVE_ISAL
-  isal_inflate_init(&m_state->isal);
+  Isal()->init(&m_state->isal);
   m_state->isal.crc_flag = ISAL_DEFLATE;  // raw deflate, no checksum
 #endif
 }
@@ -94,7 +128,7 @@ InflateStep RawInflater::Inflate(const unsigned char* in, std::size_t inLength,
   s.isal.avail_in = static_cast<std::uint32_t>(inLength);
   s.isal.next_out = out;
   s.isal.avail_out = static_cast<std::uint32_t>(outLength);
-  const int rc = isal_inflate(&s.isal);
+  const int rc = Isal()->inflate(&s.isal);
   step.consumed = inLength - s.isal.avail_in;
   step.produced = outLength - s.isal.avail_out;
   if (rc < 0) {

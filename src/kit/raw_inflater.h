@@ -3,7 +3,9 @@
 //
 // zlib is the reference and is always built in. ISA-L (Intel's libisal,
 // isal_inflate) inflates the same streams about twice as fast; it is built in
-// when CMake finds it (VESKP8_HAVE_ISAL) and is then the default. Both give
+// when CMake finds its header (VESKP8_HAVE_ISAL), is loaded at run time
+// (dlopen of libisal.so.2, not linked) and is then the default; where the
+// library is missing, zlib inflates, as in a build without it. Both give
 // the same bytes and the same outcome for every input, damaged streams
 // included (tests/kit/inflater_test.cpp, and the inflaters fuzz target
 // compares them input by input).
@@ -22,9 +24,10 @@ enum class InflaterKind {
   kIsal,  // ISA-L's isal_inflate, raw deflate
 };
 
-// True when ISA-L is built in.
+// True when ISA-L is built in and libisal.so.2 could be loaded (the first
+// call loads it; any thread may call).
 [[nodiscard]] bool IsalInflaterAvailable() noexcept;
-// The inflater the kit reader uses: ISA-L when built in, else zlib.
+// The inflater the kit reader uses: ISA-L when available, else zlib.
 [[nodiscard]] InflaterKind DefaultInflaterKind() noexcept;
 // "zlib" or "isal".
 [[nodiscard]] const char* InflaterName(InflaterKind kind) noexcept;
@@ -43,7 +46,7 @@ struct InflateStep {
 
 class RawInflater {
  public:
-  // A fresh stream. Asking for ISA-L where it is not built in gives zlib.
+  // A fresh stream. Asking for ISA-L where it is not available gives zlib.
   // std::bad_alloc when the state cannot be allocated.
   explicit RawInflater(InflaterKind kind = DefaultInflaterKind());
   ~RawInflater();
