@@ -545,9 +545,11 @@ case $scenario in
     set_entry "$scratch/t"
     click_next
     expect_page copying
-    # Half of the large file written: the bar is past a quarter of its width.
+    # Half of the large file written (under its temporary name until it is
+    # complete): the bar is past a quarter of its width.
     for _ in $(seq 600); do
-      [ "$(stat -c %s "$scratch/t/A/large.bin" 2>/dev/null || echo 0)" -ge 150000000 ] && break
+      [ "$(find "$scratch/t/A" -type f -printf '%s\n' 2>/dev/null | sort -n | tail -n 1)" -ge 150000000 ] \
+        2>/dev/null && break
       sleep 0.05
     done
     [ -e "$scratch/t/B" ] && fail "the large file was done before it could be looked at"
