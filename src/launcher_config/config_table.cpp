@@ -1,6 +1,8 @@
 #include "launcher_config/config_table.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "launcher_config/save_fault_seam.h"
 #include "text/conversion.h"
@@ -79,6 +82,10 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
   return true;
 }
 
+// The start of the names of the temporary files of a save of `base` (a
+// file name): "." + base + ".tmp-", then the process id, a count and a clock.
+std::string TemporaryPrefix(const std::string& base) { return "." + base + ".tmp-"; }
+
 // The directory part of `path` including its final "/" ("" for a bare name).
 std::string DirectoryWithSlash(const std::string& path) {
   std::size_t slash = path.rfind('/');
@@ -109,12 +116,13 @@ class TempFile {
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
   ~TempFile() {
-    if (fd_ >= 0) ::close(fd_);
     if (!name_.empty()) ::unlink(name_.c_str());
+    if (fd_ >= 0) ::close(fd_);  // the lock goes last
   }
 
   // Creates a new file next to `target` (O_EXCL, so nothing existing is
-  // reused); false when none can be created.
+  // reused) and locks it (flock, held until it is closed: a live save's
+  // file is never taken for a stale one); false when none can be created.
   bool Create(const std::string& target) {
     static std::atomic<unsigned> counter{0};
     std::string directory = DirectoryWithSlash(target);
@@ -123,14 +131,25 @@ class TempFile {
       char suffix[64];
       std::snprintf(suffix, sizeof suffix, ".tmp-%ld-%u-%lx", static_cast<long>(::getpid()),
                     counter.fetch_add(1), static_cast<unsigned long>(std::clock()));
-      std::string name = directory + "." + base + suffix;
+      std::string name = directory + TemporaryPrefix(base) + (suffix + 5);
       int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-      if (fd >= 0) {
+      if (fd < 0) {
+        if (errno != EEXIST) return false;
+        continue;
+      }
+      // Between the creation and the lock another save may have found the
+      // file unlocked and removed it: then it is not used.
+      struct stat opened;
+      struct stat named;
+      const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno == ENOLCK ||
+                          errno == EOPNOTSUPP || errno == EINVAL;
+      if (locked && ::fstat(fd, &opened) == 0 && ::lstat(name.c_str(), &named) == 0 &&
+          opened.st_ino == named.st_ino && opened.st_dev == named.st_dev) {
         fd_ = fd;
         name_ = name;
         return true;
       }
-      if (errno != EEXIST) return false;
+      ::close(fd);
     }
     return false;
   }
@@ -153,6 +172,34 @@ class TempFile {
   std::string name_;
 };
 
+// Removes the temporary files that saves of `target` cut off by a kill, a
+// crash or a power loss left beside it: those nobody holds locked. A save
+// that is writing holds its own (TempFile::Create).
+void RemoveStaleTemporaries(const std::string& target) {
+  const std::string directory = DirectoryWithSlash(target);
+  const std::string prefix = TemporaryPrefix(target.substr(directory.size()));
+  DIR* stream = ::opendir(directory.empty() ? "." : directory.c_str());
+  if (stream == nullptr) return;
+  std::vector<std::string> names;
+  while (const dirent* entry = ::readdir(stream)) {
+    const std::string name = entry->d_name;
+    if (name.size() > prefix.size() && name.starts_with(prefix)) names.push_back(directory + name);
+  }
+  ::closedir(stream);
+  for (const std::string& name : names) {
+    const int fd = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat opened;
+    struct stat named;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &opened) == 0 &&
+        S_ISREG(opened.st_mode) && ::lstat(name.c_str(), &named) == 0 &&
+        opened.st_ino == named.st_ino && opened.st_dev == named.st_dev) {
+      (void)::unlink(name.c_str());
+    }
+    ::close(fd);
+  }
+}
+
 // Flushes the directory entry of a rename to disk; failures are of no
 // consequence to the file's content and are ignored.
 void SyncDirectory(const std::string& directory) {
@@ -174,6 +221,7 @@ void ReplaceFile(const std::string& path, const std::string& content) {
     throw 1;
   }
 
+  RemoveStaleTemporaries(target);
   TempFile temp;
   if (Injected(SaveStep::kCreateTemp) || !temp.Create(target)) throw 1;
   if (exists) {
@@ -189,15 +237,27 @@ void ReplaceFile(const std::string& path, const std::string& content) {
     if (Injected(SaveStep::kWrite) || !WriteAll(temp.fd(), content.data() + offset, size)) throw 2;
   }
   if (Injected(SaveStep::kSync) || ::fsync(temp.fd()) != 0) throw 2;
-  if (!temp.Close()) throw 2;
+  // Renamed while still open and locked; its bytes are on disk already, so
+  // the close has nothing left to report.
   if (Injected(SaveStep::kRename) || ::rename(temp.name().c_str(), target.c_str()) != 0) throw 2;
   temp.Release();
+  (void)temp.Close();
   SyncDirectory(DirectoryWithSlash(target));
 }
 
 }  // namespace
 
 void SetSaveFaultHook(SaveFaultHook hook) { g_fault_hook = hook; }
+
+void RemoveStaleSaveTemporaries(const WideString& path) {
+  NarrowString narrow;
+  if (!WideToLocaleChecked(path, narrow)) return;
+  try {
+    RemoveStaleTemporaries(ResolveLinks(std::string(narrow.c_str())));
+  } catch (int) {
+    // A loop of links: no save of it could have begun.
+  }
+}
 
 bool EqualIgnoringCase(const WideString& a, const WideString& b) {
   if (a == b) return true;

@@ -101,6 +101,7 @@ void SetValues(ConfigTable& table, const WideString& key, const std::vector<Wide
 // link, the file it finally points to is replaced and the link stays. A new
 // file gets mode 0666 minus the umask.
 //
+// The temporary file is locked (flock) from its creation to its rename.
 // Failure throws an int and leaves the old file (or its absence) as it was and
 // no temporary file behind:
 //   1 — the file cannot be opened for writing: the target exists but this
@@ -113,5 +114,11 @@ void SetValues(ConfigTable& table, const WideString& key, const std::vector<Wide
 //       renaming the temporary file fails (e.g. the disk is full).
 // std::bad_alloc may also escape (the old file is then untouched as well).
 void Save(const WideString& path, const ConfigTable& table);
+
+// Removes the temporary files that a save of `path` left behind when it was
+// cut off (a kill, a crash, a power loss): those no process holds locked; a
+// save in progress holds its own. Save does this itself before it writes.
+// Failures are ignored; only std::bad_alloc escapes.
+void RemoveStaleSaveTemporaries(const WideString& path);
 
 }  // namespace veskp8

@@ -21,6 +21,16 @@ void StripTrailingSlashes(std::string& path) {
 
 // Creates and removes a probe file inside the existing directory `path`.
 bool ProbeDirectory(const std::string& path) {
+  // A file without a name first: nothing ever appears in the directory, so
+  // nothing can be left there (by a kill or a power loss between the
+  // creation and the removal). Where the file system cannot make one, a
+  // named probe.
+  const int nameless = ::open(path.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0600);
+  if (nameless >= 0) {
+    ::close(nameless);
+    return true;
+  }
+  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
   static std::atomic<unsigned> counter{0};
   std::string prefix = path;
   if (prefix != "/") prefix.push_back('/');

@@ -9,9 +9,11 @@
 namespace veskp8 {
 
 // True when `directory` can take new files:
-// - an existing directory passes when a probe file (".veskp8-probe-...") can
-//   be created in it with O_EXCL and removed again; the probe never replaces
-//   an existing file and is always removed when it was created;
+// - an existing directory passes when a file without a name (O_TMPFILE) can
+//   be created in it; where its file system cannot make one, when a probe
+//   file (".veskp8-probe-...") can be created in it with O_EXCL and removed
+//   again; the probe never replaces an existing file and is always removed
+//   when it was created;
 // - a directory that does not exist yet passes when its nearest existing
 //   ancestor passes that test, because the installation creates the missing
 //   levels (a relative path without an existing ancestor is tested against

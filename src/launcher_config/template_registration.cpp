@@ -4,6 +4,7 @@
 
 #include "install/fs/file_finder.h"
 #include "launcher_config/config_paths.h"
+#include "launcher_config/config_table.h"
 #include "launcher_config/directory_probe.h"
 #include "launcher_config/registration_lock.h"
 #include "launcher_config/template_locations.h"
@@ -84,6 +85,10 @@ bool RegisterInstalledTemplates(TemplateRegistration& reg, WideString* failedFil
     // directory goes to its head, and the result is written. A file that
     // would stay as it is is not rewritten, so a re-run changes nothing.
     const RegistrationLock lock;
+    // A save cut off before (a registration interrupted by a power loss
+    // that the recovery completes now) left its temporary file.
+    RemoveStaleSaveTemporaries(GetConfigPath(0, ConfigRole::kPrimary));
+    if (reg.m_scope1FileExists) RemoveStaleSaveTemporaries(GetConfigPath(1, ConfigRole::kPrimary));
     reg.m_templateDirs = ListWithAtHead(directory);
     if (!reg.m_listFromScope1 && TemplateLocationsWouldChange(reg.m_templateDirs, 0)) {
       WriteTemplateLocations(reg.m_templateDirs, 0);

@@ -91,6 +91,10 @@ bool SameContent(const JournalIdentity& a, const JournalIdentity& b) {
 struct Change {
   const JournalRecord* intent = nullptr;
   std::string backupPath;  // where the original goes (below the backup directory)
+  // What stood at the destination: the intent's, or, for an entry announced
+  // with its batch (kUnknown), the identity its second intent gave just
+  // before the original was moved aside.
+  JournalIdentity original;
   const JournalRecord* made = nullptr;
   const JournalRecord* written = nullptr;
   // The size the kit gives the destination: the intent's own, or, for the
@@ -181,6 +185,22 @@ void JournalRecovery::Collect() {
           intent = &m_batchIntents.back();
         }
         const JournalRecord& record = *intent;
+        if (record.identity.kind != JournalKind::kUnknown && record.entry != kNoJournalEntry) {
+          // The second intent of an entry its batch announced (the original,
+          // looked at before its move): one change for one destination, so
+          // that the undo judges it once, with everything known.
+          const auto announced = entryIntent.find(record.entry);
+          if (announced != entryIntent.end()) {
+            Change& change = m_changes[announced->second];
+            if (change.intent->path == record.path &&
+                change.original.kind == JournalKind::kUnknown && change.made == nullptr &&
+                change.written == nullptr) {
+              change.original = record.identity;
+              if (!record.backupPath.empty()) change.backupPath = record.backupPath;
+              break;
+            }
+          }
+        }
         Change change;
         change.intent = &record;
         change.backupPath = record.backupPath;
@@ -190,6 +210,7 @@ void JournalRecovery::Collect() {
           change.backupPath =
               m_backup->path + record.path.substr(m_header->templateDirectory.size());
         }
+        change.original = record.identity;
         change.expectedSize = record.expectedSize;
         const auto earlier = lastIntent.find(record.path);
         if (change.expectedSize == 0 && earlier != lastIntent.end()) {
@@ -319,7 +340,7 @@ void JournalRecovery::UndoChange(const Change& change) {
   const JournalRecord& intent = *change.intent;
   const std::string& path = intent.path;
   const std::string& backupPath = change.backupPath;
-  const JournalIdentity& original = intent.identity;
+  const JournalIdentity& original = change.original;
   const JournalIdentity current = ObserveIdentity(path);
   m_touchedDirectories.insert(Parent(path));
 
@@ -327,8 +348,13 @@ void JournalRecovery::UndoChange(const Change& change) {
   bool ours = false;
   if (current.kind == JournalKind::kRegular) {
     if (change.written != nullptr) {
+      // Its identity was durable before its name was: the file the
+      // installer wrote, whatever size a power loss left it (its rename may
+      // reach the disk before its data). Its time is still the one the
+      // installer gave it, last: a file changed in place since is not
+      // taken.
       const JournalIdentity& w = change.written->identity;
-      ours = SameObject(current, w) && current.size == w.size &&
+      ours = SameObject(current, w) && current.size <= w.size &&
              current.mtimeSeconds == w.mtimeSeconds &&
              current.mtimeNanoseconds == w.mtimeNanoseconds;
     } else if (change.made != nullptr) {

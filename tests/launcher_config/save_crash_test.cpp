@@ -101,17 +101,60 @@ TEST(SaveCrashTest, KilledWriterLeavesOldOrNewFile) {
         << "partial file of " << bytes.size() << " bytes in round " << round << ", seed " << seed;
     (bytes == old_bytes ? saw_old : saw_new)++;
 
-    // The only other names are temporary files of killed writers.
+    // The only other names are temporary files of killed writers, which
+    // the next start removes.
     for (const std::string& name : ListNames(directory)) {
       if (name == "vesklaunch.cfg") continue;
       ASSERT_EQ(name.rfind(".vesklaunch.cfg.tmp-", 0), 0u) << name;
-      std::remove((directory + "/" + name).c_str());
       ++killed_while_writing;
     }
+    RemoveStaleSaveTemporaries(W(path));
+    ASSERT_EQ(ListNames(directory), std::vector<std::string>{"vesklaunch.cfg"});
   }
   std::printf("%d kills: %d while the temporary file was open, %d old, %d new (seed %u)\n", kRounds,
               killed_while_writing, saw_old, saw_new, seed);
   EXPECT_GT(killed_while_writing, 0) << "no kill landed inside a save; seed " << seed;
+}
+
+// A writer that is alive keeps its temporary file: only the stale ones of
+// writers that are gone are removed.
+TEST(SaveCrashTest, LiveWritersTemporaryFileStays) {
+  TempHome home;
+  const std::string directory = home.Join("cfg");
+  const std::string path = directory + "/vesklaunch.cfg";
+  testing::WriteFileBytes(path, "");
+  testing::WriteFileBytes(directory + "/.vesklaunch.cfg.tmp-1-2-3", "left by a power loss");
+  int progress[2];
+  ASSERT_EQ(pipe(progress), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(progress[0]);
+    g_progress_pipe = progress[1];
+    SetSaveFaultHook(SlowWrite);
+    try {
+      Save(W(path), BigTable("live"));
+    } catch (...) {
+    }
+    _exit(0);
+  }
+  close(progress[1]);
+  char byte;
+  ASSERT_EQ(read(progress[0], &byte, 1), 1);  // writing its temporary file
+  ASSERT_EQ(kill(child, SIGSTOP), 0);
+  RemoveStaleSaveTemporaries(W(path));
+  const std::vector<std::string> names = ListNames(directory);
+  EXPECT_EQ(names.size(), 2u);
+  for (const std::string& name : names) {
+    EXPECT_TRUE(name == "vesklaunch.cfg" ||
+                name.starts_with(".vesklaunch.cfg.tmp-" + std::to_string(child) + "-"))
+        << name;
+  }
+  ASSERT_EQ(kill(child, SIGKILL), 0);
+  ASSERT_EQ(waitpid(child, nullptr, 0), child);
+  close(progress[0]);
+  RemoveStaleSaveTemporaries(W(path));
+  EXPECT_EQ(ListNames(directory), std::vector<std::string>{"vesklaunch.cfg"});
 }
 
 }  // namespace
