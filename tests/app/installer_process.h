@@ -4,8 +4,10 @@
 // error separately.
 #pragma once
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -120,6 +122,27 @@ inline ProgramRun RunProgram(const std::string& program, const std::vector<std::
                              const std::string& cwd = {}) {
   ChildProgram child(program, arguments, settings, cwd);
   return child.Wait();
+}
+
+// The names in `dir` without "." and "..", in directory order; none when it
+// cannot be read.
+inline std::vector<std::string> DirectoryNames(const std::string& dir) {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d)) {
+      const std::string name = e->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(d);
+  }
+  return names;
+}
+
+// True when this configuration built the installer (VESKP8_BIN_DIR).
+inline bool InstallerBuilt() {
+  struct stat st {};
+  const std::string program = BuiltProgram("veskp8-setup");
+  return !program.empty() && stat(program.c_str(), &st) == 0;
 }
 
 }  // namespace veskp8::test

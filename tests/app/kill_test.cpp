@@ -29,18 +29,6 @@ constexpr time_t kKitTime = 1767225600;
 constexpr time_t kOldTime = 946684800;
 constexpr std::size_t kBigSize = 3u << 20;  // three 1 MiB writes
 
-std::vector<std::string> Entries(const std::string& dir) {
-  std::vector<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      const std::string name = e->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(d);
-  }
-  return names;
-}
-
 void Put(const std::string& path, const std::string& content, time_t when) {
   PutFile(path, content, when);
 }
@@ -140,9 +128,9 @@ class KillPointTest : public ::testing::TestWithParam<Place> {
   // Nothing of any run anywhere: backups, journals, lists, temporary names.
   void ExpectNothingLeft() const {
     EXPECT_EQ(BackupDirsAnywhere(m_tmp, m_home, m_t), std::vector<std::string>{});
-    EXPECT_EQ(Entries(m_home + "/.veskp8/journal"), std::vector<std::string>{});
-    EXPECT_EQ(Entries(m_tmp), std::vector<std::string>{});
-    for (const std::string& name : Entries(m_home + "/.veskp8")) {
+    EXPECT_EQ(DirectoryNames(m_home + "/.veskp8/journal"), std::vector<std::string>{});
+    EXPECT_EQ(DirectoryNames(m_tmp), std::vector<std::string>{});
+    for (const std::string& name : DirectoryNames(m_home + "/.veskp8")) {
       EXPECT_TRUE(name == "journal" || name == "locks" || name.rfind("p8stp", 0) == 0) << name;
     }
     for (const auto& [name, node] : TakeSnapshot(m_t)) {
@@ -153,7 +141,7 @@ class KillPointTest : public ::testing::TestWithParam<Place> {
   // The large new file standing half written: under its temporary name on
   // the disk, under its own on a tmpfs.
   bool HalfWrittenTemporary() const {
-    for (const std::string& name : Entries(m_t + "/sub")) {
+    for (const std::string& name : DirectoryNames(m_t + "/sub")) {
       struct stat st {};
       if ((name.rfind(".veskp8-new-", 0) == 0) == GetParam().templateOnDisk &&
           lstat((m_t + "/sub/" + name).c_str(), &st) == 0 && st.st_size >= (1 << 20) &&

@@ -39,18 +39,6 @@ constexpr char kInstallError[] = "Installation error";
 constexpr char kNotRegistered[] =
     "The templates were installed, but the launcher configuration could not be updated:";
 
-std::vector<std::string> Names(const std::string& dir) {
-  std::vector<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      const std::string name = e->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(d);
-  }
-  return names;
-}
-
 void SetTime(const std::string& path, time_t when) {
   const utimbuf times{when, when};
   ASSERT_EQ(utime(path.c_str(), &times), 0) << path;
@@ -64,9 +52,7 @@ time_t ModificationTime(const std::string& path) {
 class QuietRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    struct stat st {};
-    if (BuiltProgram("veskp8-setup").empty() ||
-        stat(BuiltProgram("veskp8-setup").c_str(), &st) != 0) {
+    if (!InstallerBuilt()) {
       GTEST_SKIP() << "veskp8-setup is not built in this configuration (VESKP8_BIN_DIR)";
     }
     ASSERT_TRUE(m_scratch.ok());
@@ -114,7 +100,7 @@ class QuietRun : public ::testing::Test {
   }
 
   // Nothing of the run stays in the temporary directory (image, backups).
-  void ExpectTmpEmpty() const { EXPECT_EQ(Names(Tmp()), std::vector<std::string>{}); }
+  void ExpectTmpEmpty() const { EXPECT_EQ(DirectoryNames(Tmp()), std::vector<std::string>{}); }
 
   const std::vector<std::pair<std::string, std::string>> m_threeFiles = {
       {"a.txt", "alpha\n"}, {"sub/b.txt", "bravo\n"}, {"sub/deeper/c.txt", "charlie\n"}};
@@ -235,7 +221,7 @@ TEST_F(QuietRun, TooLittleTemporarySpaceGivesFour) {
       GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
     }
     const ProgramRun run = Run({"-Q"}, small);
-    const std::vector<std::string> left = Names(small);
+    const std::vector<std::string> left = DirectoryNames(small);
     umount(small.c_str());
     EXPECT_EQ(Status(run), 4);
     EXPECT_EQ(run.err, std::string(kNoSpace) + " " + small + "/\n");
@@ -257,7 +243,7 @@ TEST_F(QuietRun, ATemporaryDirectoryThatFillsUpWhileTheKitInflatesGivesFour) {
   }
   const std::string target = m_scratch / "t";
   const ProgramRun run = Run({"-Q", "-D" + target}, small);
-  const std::vector<std::string> left = Names(small);
+  const std::vector<std::string> left = DirectoryNames(small);
   umount(small.c_str());
   EXPECT_EQ(Status(run), 4);
   EXPECT_EQ(run.err, std::string(kNoSpace) + " " + small + "/\n");
@@ -359,7 +345,7 @@ TEST_F(QuietRun, StopSignalRollsBackAndEndsTheProcessByIt) {
     // system) exists from the start of the copy on.
     bool copying = false;
     for (int i = 0; i < 20000 && !copying; ++i) {
-      for (const std::string& name : Names(Home() + "/.veskp8")) {
+      for (const std::string& name : DirectoryNames(Home() + "/.veskp8")) {
         copying |= name.rfind("p8stp", 0) == 0;
       }
       if (!copying) std::this_thread::sleep_for(std::chrono::microseconds(500));
@@ -371,7 +357,7 @@ TEST_F(QuietRun, StopSignalRollsBackAndEndsTheProcessByIt) {
     EXPECT_EQ(WTERMSIG(run.status), signal);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(Names(target + "/f"), std::vector<std::string>{"1000.bin"});
+    EXPECT_EQ(DirectoryNames(target + "/f"), std::vector<std::string>{"1000.bin"});
     EXPECT_EQ(ReadText(target + "/f/1000.bin"), "older original");
     EXPECT_EQ(ModificationTime(target + "/f/1000.bin"), kOldTime);
     EXPECT_FALSE(Exists(LauncherFile()));
@@ -408,7 +394,7 @@ TEST_F(QuietRun, NextRunUndoesAKilledInstallationAndTellsItInOneLine) {
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
-    ASSERT_EQ(Names(Home() + "/.veskp8/journal").size(), 1u);
+    ASSERT_EQ(DirectoryNames(Home() + "/.veskp8/journal").size(), 1u);
   };
   const std::string interrupted = "An earlier installation into " + target + " was interrupted";
 
@@ -420,10 +406,10 @@ TEST_F(QuietRun, NextRunUndoesAKilledInstallationAndTellsItInOneLine) {
   EXPECT_EQ(Status(restored), 2);
   EXPECT_EQ(restored.err, interrupted + ". The directory has been restored.\n" + kNoSource + " " +
                               KitDir() + "/veskp8.efd\n");
-  EXPECT_EQ(Names(target), std::vector<std::string>{"a.txt"});
+  EXPECT_EQ(DirectoryNames(target), std::vector<std::string>{"a.txt"});
   EXPECT_EQ(ReadText(target + "/a.txt"), "the user's own\n");
   EXPECT_EQ(ModificationTime(target + "/a.txt"), kOldTime);
-  EXPECT_EQ(Names(Home() + "/.veskp8/journal"), std::vector<std::string>{});
+  EXPECT_EQ(DirectoryNames(Home() + "/.veskp8/journal"), std::vector<std::string>{});
   ExpectTmpEmpty();
 
   // The user changes a file the killed run wrote: it stays (and with it the
@@ -578,7 +564,7 @@ TEST_F(QuietRun, HelpAndVersionPrintAndInstallNothing) {
   EXPECT_EQ(version.out.rfind("veskp8-setup ", 0), 0u);
   EXPECT_EQ(version.out.find('\n'), version.out.size() - 1);
   EXPECT_FALSE(Exists(Proposal()));
-  EXPECT_EQ(Names(Home()), std::vector<std::string>{});
+  EXPECT_EQ(DirectoryNames(Home()), std::vector<std::string>{});
   ExpectTmpEmpty();
 }
 

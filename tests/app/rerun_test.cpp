@@ -155,9 +155,7 @@ class TestFileSystem {
 class RepeatedRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    struct stat st {};
-    if (BuiltProgram("veskp8-setup").empty() ||
-        stat(BuiltProgram("veskp8-setup").c_str(), &st) != 0) {
+    if (!InstallerBuilt()) {
       GTEST_SKIP() << "veskp8-setup is not built in this configuration (VESKP8_BIN_DIR)";
     }
     ASSERT_TRUE(m_scratch.ok());
