@@ -84,7 +84,7 @@
 // therefore finds, after a power loss too, every original in the backup
 // directory (on the template directory's file system) and puts it back, and
 // removes every file the installer made. Originals in a backup directory on
-// a temporary file system (the last resort) are gone after a reboot: the
+// a temporary file system, the last resort, are gone after a reboot: the
 // journal records that the directory lay there, and recovery reports those
 // files instead of guessing.
 //

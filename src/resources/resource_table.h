@@ -90,8 +90,8 @@ inline constexpr char IDS_USAGE_CONFLICT[] = "IDS_USAGE_CONFLICT";
 inline constexpr char IDS_NO_GTK[] = "IDS_NO_GTK";
 // Wizard mends: a full path asked for; the reason of a failure (the system's
 // error, "%1" the number for one without its own text); free space of the
-// template directory's file system ("%1" the directory, "%2" and "%3" sizes
-// made with IDS_SIZE_*, "%1" the number); what the success page reports
+// template directory's file system: "%1" the directory, "%2" and "%3" sizes
+// made with IDS_SIZE_*, "%1" the number; what the success page reports
 // (where: "%1" the directory; counts: "%1" new, "%2" replaced, "%3" up-to-date
 // files).
 inline constexpr char IDS_FULL_PATH_REQUIRED[] = "IDS_FULL_PATH_REQUIRED";

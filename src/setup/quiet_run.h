@@ -14,7 +14,7 @@
 //    5  no usable template directory (empty, relative, holding "://" or a
 //       line end)
 //    6  installation failed, or the files cannot fit in the template
-//       directory's file system (refused before anything is written); the
+//       directory's file system, refused before anything is written; the
 //       template directory is as it was
 //    7  installation failed and the template directory could not be fully
 //       restored; the backup directory with the originals is kept
