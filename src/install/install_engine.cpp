@@ -322,11 +322,12 @@ ResultCode InstallEngine::WriteEntry(KitArchive& kit, std::size_t index,
     m_options.journal->NoteFileWritten(destination, file);
   }
   // Complete: now it may stand under its name.
+  const bool renamed = !m_transaction.record().back().temporaryPath.empty();
   code = m_transaction.PlaceFile();
   if (code != kOk) {
     return fail(code);
   }
-  {
+  if (renamed) {
     // Renamed into place while open: some file systems (FAT through FUSE)
     // give the name the time of the rename; the entry's time is set again.
     code = SetFileTimes(file, entry.modificationTime);

@@ -7,6 +7,15 @@
 #ifdef VESKP8_HAVE_ISAL
 #include <dlfcn.h>
 #include <isa-l/igzip_lib.h>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "kit/deflate_check.h"
 #endif
 
 namespace veskp8 {
@@ -41,6 +50,84 @@ const IsalFunctions* Isal() noexcept {
   return loaded;
 }
 
+// zlib's checks of the bytes ISA-L inflates, on a thread of its own: ISA-L
+// is laxer than zlib on some damage, and zlib's checks are the kit's
+// integrity check. The inflating thread feeds it what ISA-L consumed; it
+// keeps at most kQueueLimit bytes waiting (Feed waits beyond that).
+class StreamCheck {
+ public:
+  // std::system_error when the thread cannot start.
+  StreamCheck() : m_thread([this] { Run(); }) {}
+  ~StreamCheck() {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_closed = true;
+      m_cancelled = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
+  }
+  StreamCheck(const StreamCheck&) = delete;
+  StreamCheck& operator=(const StreamCheck&) = delete;
+
+  void Feed(const unsigned char* bytes, std::size_t length) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_queued <= kQueueLimit || m_done; });
+    if (m_done) return;  // the verdict stands; the rest is not read
+    m_queue.emplace_back(bytes, bytes + length);
+    m_queued += length;
+    m_changed.notify_all();
+  }
+
+  // True once the check has refused the stream (it does not wait).
+  [[nodiscard]] bool Refused() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_done && m_result.verdict == DeflateVerdict::kRefused;
+  }
+
+  // No more input: waits for the verdict.
+  [[nodiscard]] DeflateCheck Finish() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_closed = true;
+    m_changed.notify_all();
+    m_changed.wait(lock, [this] { return m_done; });
+    return m_result;
+  }
+
+ private:
+  static constexpr std::size_t kQueueLimit = std::size_t{4} << 20;
+
+  void Run() {
+    const DeflateCheck result = CheckDeflateStream([this](std::vector<unsigned char>& piece) {
+      std::unique_lock<std::mutex> lock(m_mutex);
+      m_changed.wait(lock, [this] { return !m_queue.empty() || m_closed; });
+      if (m_cancelled || m_queue.empty()) return false;
+      piece.swap(m_queue.front());
+      m_queue.pop_front();
+      m_queued -= piece.size();
+      m_changed.notify_all();
+      return true;
+    });
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_result = result;
+      m_done = true;
+      m_queue.clear();
+    }
+    m_changed.notify_all();
+  }
+
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  std::deque<std::vector<unsigned char>> m_queue;  // all below guarded by m_mutex
+  std::size_t m_queued = 0;
+  bool m_closed = false;
+  bool m_cancelled = false;
+  bool m_done = false;
+  DeflateCheck m_result;
+  std::thread m_thread;  // last: starts once the rest is made
+};
+
 }  // namespace
 #endif
 
@@ -49,6 +136,7 @@ struct RawInflater::State {
   bool zlibReady = false;
 #ifdef VESKP8_HAVE_ISAL
   inflate_state isal{};
+  std::unique_ptr<StreamCheck> check;
 #endif
   InflateStatus final = InflateStatus::kMore;  // kEnd or kError once reached
 };
@@ -72,6 +160,15 @@ const char* InflaterName(InflaterKind kind) noexcept {
 RawInflater::RawInflater(InflaterKind kind)
     : m_kind(IsalInflaterAvailable() ? kind : InflaterKind::kZlib),
       m_state(std::make_unique<State>()) {
+#ifdef VESKP8_HAVE_ISAL
+  if (m_kind == InflaterKind::kIsal) {
+    try {
+      m_state->check = std::make_unique<StreamCheck>();
+    } catch (const std::system_error&) {
+      m_kind = InflaterKind::kZlib;  // no thread for the check: zlib alone
+    }
+  }
+#endif
   if (m_kind == InflaterKind::kZlib) {
     // The macro passes the version of the zlib headers built against to
     // inflateInit2_, which checks it against the library.
@@ -131,10 +228,17 @@ InflateStep RawInflater::Inflate(const unsigned char* in, std::size_t inLength,
   const int rc = Isal()->inflate(&s.isal);
   step.consumed = inLength - s.isal.avail_in;
   step.produced = outLength - s.isal.avail_out;
+  if (step.consumed > 0) s.check->Feed(in, step.consumed);
   if (rc < 0) {
     s.final = InflateStatus::kError;
   } else if (s.isal.block_state == ISAL_BLOCK_FINISH) {
-    s.final = InflateStatus::kEnd;
+    // The end counts once zlib's checks end the stream at the same length.
+    const DeflateCheck check = s.check->Finish();
+    const bool same = check.verdict == DeflateVerdict::kEnded &&
+                      static_cast<std::uint32_t>(check.output) == s.isal.total_out;
+    s.final = same ? InflateStatus::kEnd : InflateStatus::kError;
+  } else if (s.check->Refused()) {
+    s.final = InflateStatus::kError;
   }
   step.status = s.final;
 #endif

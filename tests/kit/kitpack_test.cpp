@@ -160,6 +160,18 @@ TEST_F(KitPackTest, TimesAreCutToWholeSecondsUnlessAsked) {
   EXPECT_EQ(Tool({"list", kit}).out, "         1 2023-11-14T22:13:20.9999999Z f.txt\n");
 }
 
+TEST_F(KitPackTest, FilesOverOneMebibyteComeLast) {
+  AddFile("a.bin", std::string(1048577, 'a'));
+  AddFile("b.bin", std::string(1048576, 'b'));
+  AddFile("c.txt", "c");
+  const std::string kit = dir_ + "/order.efd";
+  ASSERT_EQ(Tool({"create", "-o", kit, tree_}).status, 0);
+  EXPECT_EQ(Tool({"list", kit}).out,
+            "   1048576 2023-11-14T22:13:20Z b.bin\n"
+            "         1 2023-11-14T22:13:20Z c.txt\n"
+            "   1048577 2023-11-14T22:13:20Z a.bin\n");
+}
+
 TEST_F(KitPackTest, ErrorsExitNonZeroAndLeaveNoPartialKit) {
   AddFile("ok.txt", "fine");
   const std::string kit = dir_ + "/kit.efd";

@@ -1,0 +1,340 @@
+#include "kit/deflate_check.h"
+
+#include <array>
+#include <bit>
+#include <cstring>
+#include <memory>
+
+namespace veskp8 {
+namespace {
+
+static_assert(std::endian::native == std::endian::little, "the bit reader loads 8 bytes at once");
+
+enum class Step { kOk, kRefused, kShort };
+
+// The stream's bits, least significant first, 56 to 63 of them at hand.
+// Bits above `count` are either zero or the stream's next bits.
+class BitReader {
+ public:
+  explicit BitReader(const DeflateInput& next) : m_next(next) {}
+
+  // Tops the bits at hand up to at least 56, or all that is left.
+  void Refill() {
+    if (m_piece.size() - m_pos >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, m_piece.data() + m_pos, 8);
+      m_bits |= word << m_count;
+      m_pos += (63 - m_count) >> 3;
+      m_count |= 56;
+      return;
+    }
+    while (m_count <= 56) {
+      if (m_pos == m_piece.size() && !NextPiece()) return;
+      m_bits |= std::uint64_t{m_piece[m_pos++]} << m_count;
+      m_count += 8;
+    }
+  }
+
+  [[nodiscard]] std::uint64_t bits() const { return m_bits; }
+  [[nodiscard]] unsigned count() const { return m_count; }
+  void Drop(unsigned n) {
+    m_bits >>= n;
+    m_count -= n;
+  }
+
+  // The next `n` (at most 32) bits, or kShort.
+  [[nodiscard]] Step Read(unsigned n, std::uint32_t& value) {
+    if (m_count < n) {
+      Refill();
+      if (m_count < n) return Step::kShort;
+    }
+    value = static_cast<std::uint32_t>(m_bits & ((std::uint64_t{1} << n) - 1));
+    Drop(n);
+    return Step::kOk;
+  }
+
+  // To the next byte boundary.
+  void DropToByte() { Drop(m_count & 7); }
+
+  // Skips `n` whole bytes (at a byte boundary), adding each to `skipped`.
+  [[nodiscard]] Step SkipBytes(std::uint64_t n, std::uint64_t& skipped) {
+    while (n > 0 && m_count >= 8) {
+      Drop(8);
+      --n;
+      ++skipped;
+    }
+    if (n == 0) return Step::kOk;
+    m_bits = 0;  // what stands above is the bytes skipped below
+    while (n > 0) {
+      if (m_pos == m_piece.size() && !NextPiece()) return Step::kShort;
+      const std::uint64_t take = std::min<std::uint64_t>(n, m_piece.size() - m_pos);
+      m_pos += static_cast<std::size_t>(take);
+      n -= take;
+      skipped += take;
+    }
+    return Step::kOk;
+  }
+
+ private:
+  bool NextPiece() {
+    m_pos = 0;
+    m_piece.clear();
+    while (m_piece.empty()) {
+      if (!m_next(m_piece)) {
+        m_piece.clear();
+        return false;
+      }
+    }
+    return true;
+  }
+
+  const DeflateInput& m_next;
+  std::vector<unsigned char> m_piece;
+  std::size_t m_pos = 0;
+  std::uint64_t m_bits = 0;
+  unsigned m_count = 0;
+};
+
+enum class CodeKind { kCodeLengths, kLiteralLengths, kDistances };
+
+// A Huffman code as one table indexed by the next `bits` stream bits: an
+// entry is symbol << 4 | code length, 0 where no code begins with those bits.
+struct Code {
+  std::array<std::uint16_t, 1 << 15> table;
+  unsigned bits = 1;
+};
+
+// Builds `code` from `lengths` as zlib's inflate_table does, and refuses
+// what it refuses: an over-subscribed code, and an incomplete one except a
+// lone one-bit literal/length or distance code. A code without symbols is
+// built to fail at its first use (zlib's marker), except the code-length
+// code, which zlib then decodes as length 0 for every bit.
+Step Build(const std::uint8_t* lengths, unsigned n, CodeKind kind, Code& code) {
+  unsigned count[16] = {};
+  for (unsigned s = 0; s < n; ++s) ++count[lengths[s]];
+  unsigned max = 15;
+  while (max >= 1 && count[max] == 0) --max;
+  if (max == 0) {
+    code.bits = 1;
+    const std::uint16_t entry = kind == CodeKind::kCodeLengths ? 1 : 0;
+    code.table[0] = code.table[1] = entry;
+    return Step::kOk;
+  }
+  int left = 1;
+  for (unsigned len = 1; len <= 15; ++len) {
+    left = left * 2 - static_cast<int>(count[len]);
+    if (left < 0) return Step::kRefused;
+  }
+  if (left > 0 && (kind == CodeKind::kCodeLengths || max != 1)) return Step::kRefused;
+  unsigned next[16] = {};
+  unsigned c = 0;
+  count[0] = 0;
+  for (unsigned len = 1; len <= 15; ++len) {
+    c = (c + count[len - 1]) << 1;
+    next[len] = c;
+  }
+  code.bits = max;
+  const unsigned size = 1u << max;
+  std::memset(code.table.data(), 0, size * sizeof(std::uint16_t));
+  for (unsigned s = 0; s < n; ++s) {
+    const unsigned len = lengths[s];
+    if (len == 0) continue;
+    const unsigned value = next[len]++;
+    unsigned reversed = 0;
+    for (unsigned b = 0; b < len; ++b) reversed |= ((value >> b) & 1u) << (len - 1 - b);
+    for (unsigned i = reversed; i < size; i += 1u << len) {
+      code.table[i] = static_cast<std::uint16_t>(s << 4 | len);
+    }
+  }
+  return Step::kOk;
+}
+
+Step Decode(BitReader& in, const Code& code, unsigned& symbol) {
+  if (in.count() < 15) in.Refill();
+  const std::uint16_t entry = code.table[in.bits() & ((1u << code.bits) - 1)];
+  const unsigned len = entry & 15u;
+  if (len == 0) return in.count() >= code.bits ? Step::kRefused : Step::kShort;
+  if (len > in.count()) return Step::kShort;
+  in.Drop(len);
+  symbol = entry >> 4;
+  return Step::kOk;
+}
+
+constexpr std::uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,
+                                           15, 17, 19, 23, 27, 31, 35, 43, 51,  59,
+                                           67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr std::uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                           2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+constexpr std::uint16_t kDistanceBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,
+                                             17,   25,   33,   49,   65,   97,    129,   193,
+                                             257,  385,  513,  769,  1025, 1537,  2049,  3073,
+                                             4097, 6145, 8193, 12289, 16385, 24577};
+constexpr std::uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
+                                             6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+
+#define VESKP8_TRY(expression)                  \
+  do {                                          \
+    const Step step_ = (expression);            \
+    if (step_ != Step::kOk) return step_;       \
+  } while (false)
+
+class Checker {
+ public:
+  explicit Checker(const DeflateInput& next) : m_in(next) {}
+
+  DeflateCheck Run() {
+    DeflateCheck result;
+    const Step step = Blocks();
+    result.output = m_output;
+    result.verdict = step == Step::kOk        ? DeflateVerdict::kEnded
+                     : step == Step::kRefused ? DeflateVerdict::kRefused
+                                              : DeflateVerdict::kShort;
+    return result;
+  }
+
+ private:
+  Step Blocks() {
+    for (;;) {
+      std::uint32_t last = 0, type = 0;
+      VESKP8_TRY(m_in.Read(1, last));
+      VESKP8_TRY(m_in.Read(2, type));
+      switch (type) {
+        case 0:
+          VESKP8_TRY(Stored());
+          break;
+        case 1:
+          VESKP8_TRY(Fixed());
+          VESKP8_TRY(Symbols());
+          break;
+        case 2:
+          VESKP8_TRY(Dynamic());
+          VESKP8_TRY(Symbols());
+          break;
+        default:
+          return Step::kRefused;  // "invalid block type"
+      }
+      if (last != 0) return Step::kOk;
+    }
+  }
+
+  Step Stored() {
+    m_in.DropToByte();
+    std::uint32_t length = 0, complement = 0;
+    VESKP8_TRY(m_in.Read(16, length));
+    VESKP8_TRY(m_in.Read(16, complement));
+    if (length != (complement ^ 0xffffu)) return Step::kRefused;
+    return m_in.SkipBytes(length, m_output);  // zlib copies what has come
+  }
+
+  Step Fixed() {
+    if (!m_fixedBuilt) {
+      std::uint8_t lengths[288];
+      std::memset(lengths, 8, 144);
+      std::memset(lengths + 144, 9, 112);
+      std::memset(lengths + 256, 7, 24);
+      std::memset(lengths + 280, 8, 8);
+      std::uint8_t distances[32];
+      std::memset(distances, 5, 32);
+      (void)Build(lengths, 288, CodeKind::kLiteralLengths, m_codes->fixedLengths);
+      (void)Build(distances, 32, CodeKind::kDistances, m_codes->fixedDistances);
+      m_fixedBuilt = true;
+    }
+    m_lengths = &m_codes->fixedLengths;
+    m_distances = &m_codes->fixedDistances;
+    return Step::kOk;
+  }
+
+  Step Dynamic() {
+    static constexpr std::uint8_t kOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                11, 4,  12, 3, 13, 2, 14, 1, 15};
+    std::uint32_t hlit = 0, hdist = 0, hclen = 0;
+    VESKP8_TRY(m_in.Read(5, hlit));
+    VESKP8_TRY(m_in.Read(5, hdist));
+    VESKP8_TRY(m_in.Read(4, hclen));
+    const unsigned nlen = hlit + 257, ndist = hdist + 1, ncode = hclen + 4;
+    if (nlen > 286 || ndist > 30) return Step::kRefused;  // "too many length or distance symbols"
+    std::uint8_t lens[320] = {};
+    for (unsigned i = 0; i < ncode; ++i) {
+      std::uint32_t len = 0;
+      VESKP8_TRY(m_in.Read(3, len));
+      lens[kOrder[i]] = static_cast<std::uint8_t>(len);
+    }
+    VESKP8_TRY(Build(lens, 19, CodeKind::kCodeLengths, m_codes->codeLengths));  // "invalid code lengths set"
+    unsigned have = 0;
+    while (have < nlen + ndist) {
+      unsigned symbol = 0;
+      VESKP8_TRY(Decode(m_in, m_codes->codeLengths, symbol));
+      if (symbol < 16) {
+        lens[have++] = static_cast<std::uint8_t>(symbol);
+        continue;
+      }
+      std::uint32_t extra = 0;
+      unsigned len = 0, copy = 0;
+      if (symbol == 16) {
+        if (have == 0) return Step::kRefused;  // "invalid bit length repeat"
+        VESKP8_TRY(m_in.Read(2, extra));
+        len = lens[have - 1];
+        copy = 3 + extra;
+      } else if (symbol == 17) {
+        VESKP8_TRY(m_in.Read(3, extra));
+        copy = 3 + extra;
+      } else {
+        VESKP8_TRY(m_in.Read(7, extra));
+        copy = 11 + extra;
+      }
+      if (have + copy > nlen + ndist) return Step::kRefused;  // "invalid bit length repeat"
+      while (copy-- > 0) lens[have++] = static_cast<std::uint8_t>(len);
+    }
+    if (lens[256] == 0) return Step::kRefused;  // "invalid code -- missing end-of-block"
+    VESKP8_TRY(Build(lens, nlen, CodeKind::kLiteralLengths, m_codes->lengths));
+    VESKP8_TRY(Build(lens + nlen, ndist, CodeKind::kDistances, m_codes->distances));
+    m_lengths = &m_codes->lengths;
+    m_distances = &m_codes->distances;
+    return Step::kOk;
+  }
+
+  // The symbols of one block, to its end-of-block code.
+  Step Symbols() {
+    const Code& lengths = *m_lengths;
+    const Code& distances = *m_distances;
+    for (;;) {
+      unsigned symbol = 0;
+      VESKP8_TRY(Decode(m_in, lengths, symbol));
+      if (symbol < 256) {
+        ++m_output;
+        continue;
+      }
+      if (symbol == 256) return Step::kOk;
+      symbol -= 257;
+      if (symbol >= 29) return Step::kRefused;  // "invalid literal/length code"
+      std::uint32_t extra = 0;
+      VESKP8_TRY(m_in.Read(kLengthExtra[symbol], extra));
+      const std::uint32_t length = kLengthBase[symbol] + extra;
+      unsigned code = 0;
+      VESKP8_TRY(Decode(m_in, distances, code));
+      if (code >= 30) return Step::kRefused;  // "invalid distance code"
+      VESKP8_TRY(m_in.Read(kDistanceExtra[code], extra));
+      if (kDistanceBase[code] + extra > m_output) return Step::kRefused;  // "too far back"
+      m_output += length;
+    }
+  }
+
+  struct Codes {
+    Code codeLengths, lengths, distances, fixedLengths, fixedDistances;
+  };
+
+  BitReader m_in;
+  std::unique_ptr<Codes> m_codes = std::make_unique<Codes>();
+  bool m_fixedBuilt = false;
+  const Code* m_lengths = nullptr;
+  const Code* m_distances = nullptr;
+  std::uint64_t m_output = 0;
+};
+
+#undef VESKP8_TRY
+
+}  // namespace
+
+DeflateCheck CheckDeflateStream(const DeflateInput& next) { return Checker(next).Run(); }
+
+}  // namespace veskp8
