@@ -56,6 +56,23 @@ class BitReader {
   // To the next byte boundary.
   void DropToByte() { Drop(m_count & 7); }
 
+  // The fast loop of a block's symbols (Checker::Symbols) works on these
+  // directly while at least 16 bytes of the piece are left.
+  struct Raw {
+    const unsigned char* next;
+    const unsigned char* end;
+    std::uint64_t bits;
+    unsigned count;
+  };
+  [[nodiscard]] Raw Take() const {
+    return {m_piece.data() + m_pos, m_piece.data() + m_piece.size(), m_bits, m_count};
+  }
+  void Put(const Raw& raw) {
+    m_pos = static_cast<std::size_t>(raw.next - m_piece.data());
+    m_bits = raw.bits;
+    m_count = raw.count;
+  }
+
   // Skips `n` whole bytes (at a byte boundary), adding each to `skipped`.
   [[nodiscard]] Step SkipBytes(std::uint64_t n, std::uint64_t& skipped) {
     while (n > 0 && m_count >= 8) {
@@ -97,12 +114,26 @@ class BitReader {
 
 enum class CodeKind { kCodeLengths, kLiteralLengths, kDistances };
 
-// A Huffman code as one table indexed by the next `bits` stream bits: an
-// entry is symbol << 4 | code length, 0 where no code begins with those bits.
+// A Huffman code as a table indexed by the next `root` stream bits (small,
+// so that it stays in the first-level cache), with second-level tables for
+// longer codes. An entry is symbol << 8 | code length (a leaf), or offset
+// << 8 | 0x80 | bits (the second-level table at `offset`, indexed by the
+// next `bits` bits after the root's), or 0 where no code begins.
 struct Code {
-  std::array<std::uint16_t, 1 << 15> table;
-  unsigned bits = 1;
+  std::array<std::uint32_t, (1 << 10) + (1 << 15)> table;
+  unsigned root = 1;  // bits of the first level
+  unsigned bits = 1;  // the longest code
 };
+
+constexpr std::uint32_t kSubTable = 0x80;
+
+inline std::uint32_t Lookup(const Code& code, std::uint64_t bits) {
+  std::uint32_t entry = code.table[bits & ((1u << code.root) - 1)];
+  if (entry & kSubTable) {
+    entry = code.table[(entry >> 8) + ((bits >> code.root) & ((1u << (entry & 15u)) - 1))];
+  }
+  return entry;
+}
 
 // Builds `code` from `lengths` as zlib's inflate_table does, and refuses
 // what it refuses: an over-subscribed code, and an incomplete one except a
@@ -115,8 +146,8 @@ Step Build(const std::uint8_t* lengths, unsigned n, CodeKind kind, Code& code) {
   unsigned max = 15;
   while (max >= 1 && count[max] == 0) --max;
   if (max == 0) {
-    code.bits = 1;
-    const std::uint16_t entry = kind == CodeKind::kCodeLengths ? 1 : 0;
+    code.root = code.bits = 1;
+    const std::uint32_t entry = kind == CodeKind::kCodeLengths ? 1 : 0;
     code.table[0] = code.table[1] = entry;
     return Step::kOk;
   }
@@ -133,17 +164,32 @@ Step Build(const std::uint8_t* lengths, unsigned n, CodeKind kind, Code& code) {
     c = (c + count[len - 1]) << 1;
     next[len] = c;
   }
+  const unsigned root = std::min(max, kind == CodeKind::kDistances ? 8u : 10u);
+  const unsigned subBits = max - root;
+  code.root = root;
   code.bits = max;
-  const unsigned size = 1u << max;
-  std::memset(code.table.data(), 0, size * sizeof(std::uint16_t));
+  std::memset(code.table.data(), 0, (1u << root) * sizeof(std::uint32_t));
+  std::uint32_t used = 1u << root;  // second-level tables follow the root's
   for (unsigned s = 0; s < n; ++s) {
     const unsigned len = lengths[s];
     if (len == 0) continue;
     const unsigned value = next[len]++;
     unsigned reversed = 0;
     for (unsigned b = 0; b < len; ++b) reversed |= ((value >> b) & 1u) << (len - 1 - b);
-    for (unsigned i = reversed; i < size; i += 1u << len) {
-      code.table[i] = static_cast<std::uint16_t>(s << 4 | len);
+    const std::uint32_t leaf = static_cast<std::uint32_t>(s) << 8 | len;
+    if (len <= root) {
+      for (unsigned i = reversed; i < (1u << root); i += 1u << len) code.table[i] = leaf;
+      continue;
+    }
+    std::uint32_t& pointer = code.table[reversed & ((1u << root) - 1)];
+    if (pointer == 0) {
+      pointer = used << 8 | kSubTable | subBits;
+      std::memset(code.table.data() + used, 0, (1u << subBits) * sizeof(std::uint32_t));
+      used += 1u << subBits;
+    }
+    const std::uint32_t base = pointer >> 8;
+    for (unsigned i = reversed >> root; i < (1u << subBits); i += 1u << (len - root)) {
+      code.table[base + i] = leaf;
     }
   }
   return Step::kOk;
@@ -151,12 +197,12 @@ Step Build(const std::uint8_t* lengths, unsigned n, CodeKind kind, Code& code) {
 
 Step Decode(BitReader& in, const Code& code, unsigned& symbol) {
   if (in.count() < 15) in.Refill();
-  const std::uint16_t entry = code.table[in.bits() & ((1u << code.bits) - 1)];
+  const std::uint32_t entry = Lookup(code, in.bits());
   const unsigned len = entry & 15u;
   if (len == 0) return in.count() >= code.bits ? Step::kRefused : Step::kShort;
   if (len > in.count()) return Step::kShort;
   in.Drop(len);
-  symbol = entry >> 4;
+  symbol = entry >> 8;
   return Step::kOk;
 }
 
@@ -293,18 +339,111 @@ class Checker {
     return Step::kOk;
   }
 
-  // The symbols of one block, to its end-of-block code.
+  // The symbols of one block, to its end-of-block code: a fast loop while
+  // the piece holds at least 16 more bytes (so that 56 bits are at hand
+  // after every refill and no check for the input's end is needed), then
+  // symbol by symbol.
   Step Symbols() {
     const Code& lengths = *m_lengths;
     const Code& distances = *m_distances;
     for (;;) {
+      BitReader::Raw r = m_in.Take();
+      std::uint64_t output = m_output;
+      Step step = Step::kShort;  // kShort here: the fast loop ran out of piece
+      while (r.end - r.next >= 16) {
+        if (r.count < 48) {
+          std::uint64_t word;
+          std::memcpy(&word, r.next, 8);
+          r.bits |= word << r.count;
+          r.next += (63 - r.count) >> 3;
+          r.count |= 56;
+        }
+        std::uint32_t entry = Lookup(lengths, r.bits);
+        unsigned len = entry & 15u;
+        if (len == 0) {
+          step = Step::kRefused;  // "invalid literal/length code"
+          break;
+        }
+        r.bits >>= len;
+        r.count -= len;
+        unsigned symbol = entry >> 8;
+        if (symbol < 256) {
+          ++output;
+          continue;
+        }
+        if (symbol == 256) {
+          step = Step::kOk;
+          break;
+        }
+        symbol -= 257;
+        if (symbol >= 29) {
+          step = Step::kRefused;  // "invalid literal/length code"
+          break;
+        }
+        // 48 bits at most from here: 5 + 15 + 13.
+        if (r.count < 33) {
+          std::uint64_t word;
+          std::memcpy(&word, r.next, 8);
+          r.bits |= word << r.count;
+          r.next += (63 - r.count) >> 3;
+          r.count |= 56;
+        }
+        const unsigned lengthExtra = kLengthExtra[symbol];
+        const std::uint32_t length =
+            kLengthBase[symbol] + static_cast<std::uint32_t>(r.bits & ((1u << lengthExtra) - 1));
+        r.bits >>= lengthExtra;
+        r.count -= lengthExtra;
+        entry = Lookup(distances, r.bits);
+        len = entry & 15u;
+        if (len == 0) {
+          step = Step::kRefused;  // "invalid distance code"
+          break;
+        }
+        r.bits >>= len;
+        r.count -= len;
+        const unsigned code = entry >> 8;
+        if (code >= 30) {
+          step = Step::kRefused;  // "invalid distance code"
+          break;
+        }
+        const unsigned distanceExtra = kDistanceExtra[code];
+        const std::uint32_t distance =
+            kDistanceBase[code] + static_cast<std::uint32_t>(r.bits & ((1u << distanceExtra) - 1));
+        r.bits >>= distanceExtra;
+        r.count -= distanceExtra;
+        if (distance > output) {
+          step = Step::kRefused;  // "invalid distance too far back"
+          break;
+        }
+        output += length;
+      }
+      m_in.Put(r);
+      m_output = output;
+      if (step != Step::kShort) return step;
+      if (SlowSymbol(lengths, distances, step)) return step;
+    }
+  }
+
+  // One symbol read with every check for the input's end. True when the
+  // block ended (`step` kOk) or the stream cannot go on (`step` says why).
+  bool SlowSymbol(const Code& lengths, const Code& distances, Step& step) {
+    step = SlowSymbolStep(lengths, distances);
+    return step != Step::kOk || m_blockEnded;
+  }
+
+  Step SlowSymbolStep(const Code& lengths, const Code& distances) {
+    m_blockEnded = false;
+    {
       unsigned symbol = 0;
       VESKP8_TRY(Decode(m_in, lengths, symbol));
       if (symbol < 256) {
         ++m_output;
-        continue;
+        return Step::kOk;
       }
-      if (symbol == 256) return Step::kOk;
+      if (symbol == 256) {
+        m_blockEnded = true;
+        return Step::kOk;
+      }
       symbol -= 257;
       if (symbol >= 29) return Step::kRefused;  // "invalid literal/length code"
       std::uint32_t extra = 0;
@@ -316,6 +455,7 @@ class Checker {
       VESKP8_TRY(m_in.Read(kDistanceExtra[code], extra));
       if (kDistanceBase[code] + extra > m_output) return Step::kRefused;  // "too far back"
       m_output += length;
+      return Step::kOk;
     }
   }
 
@@ -326,6 +466,7 @@ class Checker {
   BitReader m_in;
   std::unique_ptr<Codes> m_codes = std::make_unique<Codes>();
   bool m_fixedBuilt = false;
+  bool m_blockEnded = false;  // set by SlowSymbolStep at the end-of-block code
   const Code* m_lengths = nullptr;
   const Code* m_distances = nullptr;
   std::uint64_t m_output = 0;

@@ -1,5 +1,6 @@
 #include "kit/raw_inflater.h"
 
+#include <sched.h>
 #include <zlib.h>
 
 #include <cstdint>
@@ -150,7 +151,14 @@ bool IsalInflaterAvailable() noexcept {
 }
 
 InflaterKind DefaultInflaterKind() noexcept {
-  return IsalInflaterAvailable() ? InflaterKind::kIsal : InflaterKind::kZlib;
+  if (!IsalInflaterAvailable()) return InflaterKind::kZlib;
+  // ISA-L's check takes a core of its own beside the inflating thread, and
+  // an installation that copies while it inflates needs another one for
+  // writing: on two cores zlib alone finishes first.
+  cpu_set_t cpus;
+  CPU_ZERO(&cpus);
+  const int usable = sched_getaffinity(0, sizeof cpus, &cpus) == 0 ? CPU_COUNT(&cpus) : 1;
+  return usable >= kIsalMinimumCpus ? InflaterKind::kIsal : InflaterKind::kZlib;
 }
 
 const char* InflaterName(InflaterKind kind) noexcept {

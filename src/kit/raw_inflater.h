@@ -3,17 +3,24 @@
 //
 // zlib is the reference and is always built in. ISA-L (Intel's libisal,
 // isal_inflate) inflates the same streams about 1.6 times as fast; it is
-// built in only with the CMake option VESKP8_WITH_ISAL (off by default) and
-// its header, is loaded at run time (dlopen of libisal.so.2, not linked) and
-// is then the default; where the library is missing, zlib inflates, as in a
-// build without it. For intact streams both give the same bytes. They differ
-// on one kind of damage: ISA-L accepts a dynamic block whose Huffman codes
-// are incomplete (code-length, literal/length or distance code), which zlib
-// refuses; that is why the option is off (tests/kit/inflater_test.cpp and
-// the inflaters fuzz target compare them input by input).
+// built in with the CMake option VESKP8_WITH_ISAL (on by default; only its
+// header is needed), is loaded at run time (dlopen of libisal.so.2, not
+// linked) and is then the default on machines with cores to spare; where
+// the library is missing, zlib inflates, as in a build without it.
+//
+// The two accept exactly the same streams. ISA-L alone is laxer than zlib on
+// some damage (it builds incomplete Huffman codes, which zlib refuses), and
+// zlib's checks are the kit's only integrity check; so an ISA-L inflater
+// runs zlib's checks without the output (deflate_check.h) on a thread of its
+// own over the bytes ISA-L consumed. A refusal there makes the next step
+// report kError; the end counts only once those checks end the stream at
+// the same length. Bytes produced before a refusal is reported may go past
+// the point where zlib stops: a caller that gets kError discards them.
 //
 // Ownership and threads: an inflater owns its stream state (zlib's, or
-// ISA-L's of about 90 KiB); one thread at a time uses it. Not copyable.
+// ISA-L's of about 90 KiB plus the check's thread, tables of 320 KiB and at
+// most 4 MiB of input waiting for it); one thread at a time uses it; the
+// destructor stops and joins the check's thread. Not copyable.
 #pragma once
 
 #include <cstddef>
@@ -29,7 +36,11 @@ enum class InflaterKind {
 // True when ISA-L is built in and libisal.so.2 could be loaded (the first
 // call loads it; any thread may call).
 [[nodiscard]] bool IsalInflaterAvailable() noexcept;
-// The inflater the kit reader uses: ISA-L when available, else zlib.
+// The CPUs the process must be allowed to run on for the kit reader to
+// choose ISA-L: one inflates, one runs the check, one writes the files.
+inline constexpr int kIsalMinimumCpus = 3;
+// The inflater the kit reader uses: ISA-L when available and the process may
+// use at least kIsalMinimumCpus CPUs (sched_getaffinity), else zlib.
 [[nodiscard]] InflaterKind DefaultInflaterKind() noexcept;
 // "zlib" or "isal".
 [[nodiscard]] const char* InflaterName(InflaterKind kind) noexcept;
@@ -48,7 +59,8 @@ struct InflateStep {
 
 class RawInflater {
  public:
-  // A fresh stream. Asking for ISA-L where it is not available gives zlib.
+  // A fresh stream. Asking for ISA-L where it is not available, or where the
+  // check's thread cannot start, gives zlib.
   // std::bad_alloc when the state cannot be allocated.
   explicit RawInflater(InflaterKind kind = DefaultInflaterKind());
   ~RawInflater();
