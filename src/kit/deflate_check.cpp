@@ -317,8 +317,8 @@ class Checker {
       std::uint32_t extra = 0;
       unsigned len = 0, copy = 0;
       if (symbol == 16) {
+        VESKP8_TRY(m_in.Read(2, extra));       // zlib waits for these first
         if (have == 0) return Step::kRefused;  // "invalid bit length repeat"
-        VESKP8_TRY(m_in.Read(2, extra));
         len = lens[have - 1];
         copy = 3 + extra;
       } else if (symbol == 17) {

@@ -3,6 +3,7 @@
 #include <sched.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #ifdef VESKP8_HAVE_ISAL
@@ -234,7 +235,9 @@ InflateStep RawInflater::Inflate(const unsigned char* in, std::size_t inLength,
   s.isal.next_out = out;
   s.isal.avail_out = static_cast<std::uint32_t>(outLength);
   const int rc = Isal()->inflate(&s.isal);
-  step.consumed = inLength - s.isal.avail_in;
+  // At the stream's end ISA-L hands back the whole bytes of its bit buffer,
+  // which may come from earlier steps: none of this step's were used then.
+  step.consumed = inLength - std::min<std::size_t>(s.isal.avail_in, inLength);
   step.produced = outLength - s.isal.avail_out;
   if (step.consumed > 0) s.check->Feed(in, step.consumed);
   if (rc < 0) {
