@@ -21,11 +21,9 @@ class BitReader {
   // Tops the bits at hand up to at least 56, or all that is left.
   void Refill() {
     if (m_piece.size() - m_pos >= 8) {
-      std::uint64_t word;
-      std::memcpy(&word, m_piece.data() + m_pos, 8);
-      m_bits |= word << m_count;
-      m_pos += (63 - m_count) >> 3;
-      m_count |= 56;
+      Raw raw = Take();
+      raw.Refill();
+      Put(raw);
       return;
     }
     while (m_count <= 56) {
@@ -63,6 +61,14 @@ class BitReader {
     const unsigned char* end;
     std::uint64_t bits;
     unsigned count;
+    // To 56 bits or more; 8 bytes must be left at `next`.
+    void Refill() {
+      std::uint64_t word;
+      std::memcpy(&word, next, 8);
+      bits |= word << count;
+      next += (63 - count) >> 3;
+      count |= 56;
+    }
   };
   [[nodiscard]] Raw Take() const {
     return {m_piece.data() + m_pos, m_piece.data() + m_piece.size(), m_bits, m_count};
@@ -351,13 +357,7 @@ class Checker {
       std::uint64_t output = m_output;
       Step step = Step::kShort;  // kShort here: the fast loop ran out of piece
       while (r.end - r.next >= 16) {
-        if (r.count < 48) {
-          std::uint64_t word;
-          std::memcpy(&word, r.next, 8);
-          r.bits |= word << r.count;
-          r.next += (63 - r.count) >> 3;
-          r.count |= 56;
-        }
+        if (r.count < 48) r.Refill();
         std::uint32_t entry = Lookup(lengths, r.bits);
         unsigned len = entry & 15u;
         if (len == 0) {
@@ -381,13 +381,7 @@ class Checker {
           break;
         }
         // 48 bits at most from here: 5 + 15 + 13.
-        if (r.count < 33) {
-          std::uint64_t word;
-          std::memcpy(&word, r.next, 8);
-          r.bits |= word << r.count;
-          r.next += (63 - r.count) >> 3;
-          r.count |= 56;
-        }
+        if (r.count < 33) r.Refill();
         const unsigned lengthExtra = kLengthExtra[symbol];
         const std::uint32_t length =
             kLengthBase[symbol] + static_cast<std::uint32_t>(r.bits & ((1u << lengthExtra) - 1));
