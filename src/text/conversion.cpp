@@ -3,6 +3,7 @@
 #include <wchar.h>
 #include <wordexp.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstring>
@@ -108,6 +109,13 @@ bool EncodeUnits(const WideString& text, bool strict, NarrowString& result) {
   const std::size_t count = length == std::u16string_view::npos ? text.size() : length;
   std::string out;
   out.reserve(count);
+  // Plain ASCII (most paths) is the same bytes in every locale's encoding,
+  // and leaves a stateful one in its initial state.
+  if (std::all_of(units, units + count, [](char16_t unit) { return unit < 0x80; })) {
+    out.assign(units, units + count);
+    result.assign(out.data(), out.size());
+    return true;
+  }
   ThreadLocaleScope scope;
   mbstate_t state{};
   char buffer[MB_LEN_MAX];
