@@ -126,10 +126,19 @@ enum class CodeKind { kCodeLengths, kLiteralLengths, kDistances };
 // << 8 | 0x80 | bits (the second-level table at `offset`, indexed by the
 // next `bits` bits after the root's), or 0 where no code begins.
 struct Code {
-  std::array<std::uint32_t, (1 << 10) + (1 << 15)> table;
-  unsigned root = 1;  // bits of the first level
-  unsigned bits = 1;  // the longest code
+  std::uint32_t* table = nullptr;  // room for Entries(root, longest) entries
+  unsigned root = 1;               // bits of the first level
+  unsigned bits = 1;               // the longest code
 };
+
+// Room for a root of `root` bits and a second level for each of its entries,
+// for codes of at most `longest` bits.
+constexpr std::size_t Entries(unsigned root, unsigned longest) {
+  return root >= longest ? std::size_t{1} << longest
+                         : (std::size_t{1} << root) + (std::size_t{1} << longest);
+}
+constexpr unsigned kLengthRoot = 10;
+constexpr unsigned kDistanceRoot = 8;
 
 constexpr std::uint32_t kSubTable = 0x80;
 
@@ -170,11 +179,12 @@ Step Build(const std::uint8_t* lengths, unsigned n, CodeKind kind, Code& code) {
     c = (c + count[len - 1]) << 1;
     next[len] = c;
   }
-  const unsigned root = std::min(max, kind == CodeKind::kDistances ? 8u : 10u);
+  const unsigned root =
+      std::min(max, kind == CodeKind::kDistances ? kDistanceRoot : kLengthRoot);
   const unsigned subBits = max - root;
   code.root = root;
   code.bits = max;
-  std::memset(code.table.data(), 0, (1u << root) * sizeof(std::uint32_t));
+  std::memset(code.table, 0, (1u << root) * sizeof(std::uint32_t));
   std::uint32_t used = 1u << root;  // second-level tables follow the root's
   for (unsigned s = 0; s < n; ++s) {
     const unsigned len = lengths[s];
@@ -190,7 +200,7 @@ Step Build(const std::uint8_t* lengths, unsigned n, CodeKind kind, Code& code) {
     std::uint32_t& pointer = code.table[reversed & ((1u << root) - 1)];
     if (pointer == 0) {
       pointer = used << 8 | kSubTable | subBits;
-      std::memset(code.table.data() + used, 0, (1u << subBits) * sizeof(std::uint32_t));
+      std::memset(code.table + used, 0, (1u << subBits) * sizeof(std::uint32_t));
       used += 1u << subBits;
     }
     const std::uint32_t base = pointer >> 8;
@@ -230,9 +240,27 @@ constexpr std::uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,
     if (step_ != Step::kOk) return step_;       \
   } while (false)
 
+// The five codes a stream needs, over arrays of the room each can take.
+struct CheckTables {
+  std::array<std::uint32_t, Entries(7, 7)> codeLengthTable;
+  std::array<std::uint32_t, Entries(kLengthRoot, 15)> lengthTable;
+  std::array<std::uint32_t, Entries(kDistanceRoot, 15)> distanceTable;
+  std::array<std::uint32_t, Entries(9, 9)> fixedLengthTable;
+  std::array<std::uint32_t, Entries(5, 5)> fixedDistanceTable;
+  Code codeLengths{codeLengthTable.data()};
+  Code lengths{lengthTable.data()};
+  Code distances{distanceTable.data()};
+  Code fixedLengths{fixedLengthTable.data()};
+  Code fixedDistances{fixedDistanceTable.data()};
+
+  CheckTables() = default;
+  CheckTables(const CheckTables&) = delete;
+  CheckTables& operator=(const CheckTables&) = delete;
+};
+
 class Checker {
  public:
-  explicit Checker(const DeflateInput& next) : m_in(next) {}
+  Checker(const DeflateInput& next, CheckTables& tables) : m_in(next), m_codes(&tables) {}
 
   DeflateCheck Run() {
     DeflateCheck result;
@@ -453,12 +481,8 @@ class Checker {
     }
   }
 
-  struct Codes {
-    Code codeLengths, lengths, distances, fixedLengths, fixedDistances;
-  };
-
   BitReader m_in;
-  std::unique_ptr<Codes> m_codes = std::make_unique<Codes>();
+  CheckTables* m_codes;
   bool m_fixedBuilt = false;
   bool m_blockEnded = false;  // set by SlowSymbolStep at the end-of-block code
   const Code* m_lengths = nullptr;
@@ -470,6 +494,14 @@ class Checker {
 
 }  // namespace
 
-DeflateCheck CheckDeflateStream(const DeflateInput& next) { return Checker(next).Run(); }
+struct DeflateChecker::Tables : CheckTables {};
+
+DeflateChecker::DeflateChecker() : m_tables(std::make_unique<Tables>()) {}
+
+DeflateChecker::~DeflateChecker() = default;
+
+DeflateCheck DeflateChecker::Run(const DeflateInput& next) { return Checker(next, *m_tables).Run(); }
+
+DeflateCheck CheckDeflateStream(const DeflateInput& next) { return DeflateChecker().Run(next); }
 
 }  // namespace veskp8

@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace veskp8 {
@@ -39,6 +40,25 @@ struct DeflateCheck {
 
 using DeflateInput = std::function<bool(std::vector<unsigned char>& piece)>;
 
+// The check with its tables (about 270 KiB) allocated up front, so that a
+// check on another thread allocates nothing (std::bad_alloc comes from the
+// constructor). Not copyable.
+class DeflateChecker {
+ public:
+  DeflateChecker();
+  ~DeflateChecker();
+  DeflateChecker(const DeflateChecker&) = delete;
+  DeflateChecker& operator=(const DeflateChecker&) = delete;
+
+  // Checks one stream; once per object.
+  [[nodiscard]] DeflateCheck Run(const DeflateInput& next);
+
+ private:
+  struct Tables;
+  std::unique_ptr<Tables> m_tables;
+};
+
+// A DeflateChecker made for one stream.
 [[nodiscard]] DeflateCheck CheckDeflateStream(const DeflateInput& next);
 
 }  // namespace veskp8

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
 #ifdef VESKP8_HAVE_ISAL
 #include <dlfcn.h>
@@ -55,11 +57,15 @@ const IsalFunctions* Isal() noexcept {
 // zlib's checks of the bytes ISA-L inflates, on a thread of its own: ISA-L
 // is laxer than zlib on some damage, and zlib's checks are the kit's
 // integrity check. The inflating thread feeds it what ISA-L consumed; it
-// keeps at most kQueueLimit bytes waiting (Feed waits beyond that).
+// keeps at most kQueueLimit bytes waiting (Feed waits beyond that). All the
+// thread needs is allocated before it starts, so that it never meets
+// std::bad_alloc; Feed's copies are made on the inflating thread.
 class StreamCheck {
  public:
-  // std::system_error when the thread cannot start.
-  StreamCheck() : m_thread([this] { Run(); }) {}
+  // std::bad_alloc, or std::system_error when the thread cannot start.
+  StreamCheck()
+      : m_input([this](std::vector<unsigned char>& piece) { return Next(piece); }),
+        m_thread([this] { Run(); }) {}
   ~StreamCheck() {
     {
       std::lock_guard<std::mutex> lock(m_mutex);
@@ -97,19 +103,21 @@ class StreamCheck {
   }
 
  private:
-  static constexpr std::size_t kQueueLimit = std::size_t{4} << 20;
+  static constexpr std::size_t kQueueLimit = std::size_t{1} << 20;
+
+  bool Next(std::vector<unsigned char>& piece) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_queue.empty() || m_closed; });
+    if (m_cancelled || m_queue.empty()) return false;
+    piece.swap(m_queue.front());
+    m_queue.pop_front();
+    m_queued -= piece.size();
+    m_changed.notify_all();
+    return true;
+  }
 
   void Run() {
-    const DeflateCheck result = CheckDeflateStream([this](std::vector<unsigned char>& piece) {
-      std::unique_lock<std::mutex> lock(m_mutex);
-      m_changed.wait(lock, [this] { return !m_queue.empty() || m_closed; });
-      if (m_cancelled || m_queue.empty()) return false;
-      piece.swap(m_queue.front());
-      m_queue.pop_front();
-      m_queued -= piece.size();
-      m_changed.notify_all();
-      return true;
-    });
+    const DeflateCheck result = m_checker.Run(m_input);
     {
       std::lock_guard<std::mutex> lock(m_mutex);
       m_result = result;
@@ -127,6 +135,8 @@ class StreamCheck {
   bool m_cancelled = false;
   bool m_done = false;
   DeflateCheck m_result;
+  DeflateChecker m_checker;
+  const DeflateInput m_input;
   std::thread m_thread;  // last: starts once the rest is made
 };
 
@@ -153,6 +163,9 @@ bool IsalInflaterAvailable() noexcept {
 
 InflaterKind DefaultInflaterKind() noexcept {
   if (!IsalInflaterAvailable()) return InflaterKind::kZlib;
+  const char* chosen = std::getenv("VESKP8_INFLATER");
+  if (chosen != nullptr && std::strcmp(chosen, "isal") == 0) return InflaterKind::kIsal;
+  if (chosen != nullptr && std::strcmp(chosen, "zlib") == 0) return InflaterKind::kZlib;
   // ISA-L's check takes a core of its own beside the inflating thread, and
   // an installation that copies while it inflates needs another one for
   // writing: on two cores zlib alone finishes first.

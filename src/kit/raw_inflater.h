@@ -18,8 +18,8 @@
 // the point where zlib stops: a caller that gets kError discards them.
 //
 // Ownership and threads: an inflater owns its stream state (zlib's, or
-// ISA-L's of about 90 KiB plus the check's thread, tables of 320 KiB and at
-// most 4 MiB of input waiting for it); one thread at a time uses it; the
+// ISA-L's of about 90 KiB plus the check's thread, tables of 270 KiB and at
+// most 1 MiB of input waiting for it); one thread at a time uses it; the
 // destructor stops and joins the check's thread. Not copyable.
 #pragma once
 
@@ -40,7 +40,9 @@ enum class InflaterKind {
 // choose ISA-L: one inflates, one runs the check, one writes the files.
 inline constexpr int kIsalMinimumCpus = 3;
 // The inflater the kit reader uses: ISA-L when available and the process may
-// use at least kIsalMinimumCpus CPUs (sched_getaffinity), else zlib.
+// use at least kIsalMinimumCpus CPUs (sched_getaffinity), else zlib. The
+// environment variable VESKP8_INFLATER, "zlib" or "isal", chooses instead
+// (ISA-L still only where it is available); other values are ignored.
 [[nodiscard]] InflaterKind DefaultInflaterKind() noexcept;
 // "zlib" or "isal".
 [[nodiscard]] const char* InflaterName(InflaterKind kind) noexcept;

@@ -5,8 +5,9 @@
    or with SIGSTOP when VESKP8_STOP_AT names it instead (the test then looks
    at the stopped process's files and kills it). With VESKP8_KILL_COUNT the
    number of calls made is written to that file when the process exits
-   normally. Writes to standard output and error, to anything that is not a
-   regular file, and to files without a name, are not counted. Calls the C library makes internally (its
+   normally. Writes, reservations and cuts of standard output and error, of
+   anything that is not a regular file, and of files without a name, are not
+   counted. Calls the C library makes internally (its
    own open inside fopen, say) are not seen; fopen for writing and fclose are
    counted in their place. */
 #define _GNU_SOURCE
@@ -125,10 +126,13 @@ CHANGE(ssize_t, sendfile, (int o, int i, off_t* at, size_t n), (o, i, at, n))
 CHANGE(ssize_t, sendfile64, (int o, int i, off64_t* at, size_t n), (o, i, at, n))
 CHANGE(ssize_t, copy_file_range,
        (int i, off64_t* ia, int o, off64_t* oa, size_t n, unsigned f), (i, ia, o, oa, n, f))
-CHANGE(int, ftruncate, (int fd, off_t n), (fd, n))
-CHANGE(int, ftruncate64, (int fd, off64_t n), (fd, n))
-CHANGE(int, fallocate, (int fd, int m, off_t o, off_t n), (fd, m, o, n))
-CHANGE(int, fallocate64, (int fd, int m, off64_t o, off64_t n), (fd, m, o, n))
+/* Also the image's: the inflating thread reserves and cuts it while the
+   worker writes, so counting them would make a point's number depend on
+   how the two threads interleave. */
+WRITE(int, ftruncate, (int fd, off_t n), (fd, n))
+WRITE(int, ftruncate64, (int fd, off64_t n), (fd, n))
+WRITE(int, fallocate, (int fd, int m, off_t o, off_t n), (fd, m, o, n))
+WRITE(int, fallocate64, (int fd, int m, off64_t o, off64_t n), (fd, m, o, n))
 CHANGE(int, rename, (const char* a, const char* b), (a, b))
 CHANGE(int, renameat, (int ad, const char* a, int bd, const char* b), (ad, a, bd, b))
 CHANGE(int, renameat2, (int ad, const char* a, int bd, const char* b, unsigned f),

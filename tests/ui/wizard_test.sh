@@ -90,6 +90,17 @@ slow_tree() {
 }
 
 # A recording xdg-open first in PATH.
+# Two tmpfs mounts for the failure pages: $scratch/ro (read-only, $1 in
+# size) and $scratch/small (1 MiB); removed by cleanup.
+mount_ro_and_small() {
+  mkdir -p "$scratch/ro" "$scratch/small"
+  mount -t tmpfs -o "size=$1" tmpfs "$scratch/ro" 2>/dev/null || skip "cannot mount a tmpfs here"
+  echo "$scratch/ro" >>"$scratch/mounts"
+  mount -o remount,ro "$scratch/ro" || fail "cannot make the tmpfs read-only"
+  mount -t tmpfs -o size=1m tmpfs "$scratch/small" || fail "cannot mount a small tmpfs"
+  echo "$scratch/small" >>"$scratch/mounts"
+}
+
 fake_xdg_open() {
   cat >"$scratch/bin/xdg-open" <<SH
 #!/bin/sh
@@ -703,12 +714,7 @@ case $scenario in
     # An unwritable template directory (a read-only file system): the box
     # and the error page name the path and the system's reason, and so does
     # -Q's line; a full one is refused before copying with both sizes.
-    mkdir -p "$scratch/ro" "$scratch/small"
-    mount -t tmpfs -o size=1m tmpfs "$scratch/ro" 2>/dev/null || skip "cannot mount a tmpfs here"
-    echo "$scratch/ro" >>"$scratch/mounts"
-    mount -o remount,ro "$scratch/ro" || fail "cannot make the tmpfs read-only"
-    mount -t tmpfs -o size=1m tmpfs "$scratch/small" || fail "cannot mount a small tmpfs"
-    echo "$scratch/small" >>"$scratch/mounts"
+    mount_ro_and_small 1m
     start_x
     default_tree
     start_app
@@ -1009,12 +1015,7 @@ case $scenario in
     # unwritable directory and its error page, the copying page with the
     # file's name, the question while copying and the cancel page, the
     # success page with its counts, and the folder chooser.
-    mkdir -p "$scratch/ro" "$scratch/small"
-    mount -t tmpfs -o size=4m tmpfs "$scratch/ro" 2>/dev/null || skip "cannot mount a tmpfs here"
-    echo "$scratch/ro" >>"$scratch/mounts"
-    mount -o remount,ro "$scratch/ro" || fail "cannot make the tmpfs read-only"
-    mount -t tmpfs -o size=1m tmpfs "$scratch/small" || fail "cannot mount a small tmpfs"
-    echo "$scratch/small" >>"$scratch/mounts"
+    mount_ro_and_small 4m
     descs=(--desc en "Trade Management" "Vesk Software" "" --desc de "Handelsverwaltung" "Vesk Software" ""
       --desc ru "Управление торговлей" "Веск Софт" "")
     default_tree
