@@ -162,17 +162,19 @@ bool IsalInflaterAvailable() noexcept {
 }
 
 InflaterKind DefaultInflaterKind() noexcept {
-  if (!IsalInflaterAvailable()) return InflaterKind::kZlib;
+  // The library is loaded only when it would be chosen.
   const char* chosen = std::getenv("VESKP8_INFLATER");
-  if (chosen != nullptr && std::strcmp(chosen, "isal") == 0) return InflaterKind::kIsal;
   if (chosen != nullptr && std::strcmp(chosen, "zlib") == 0) return InflaterKind::kZlib;
-  // ISA-L's check takes a core of its own beside the inflating thread, and
-  // an installation that copies while it inflates needs another one for
-  // writing: on two cores zlib alone finishes first.
-  cpu_set_t cpus;
-  CPU_ZERO(&cpus);
-  const int usable = sched_getaffinity(0, sizeof cpus, &cpus) == 0 ? CPU_COUNT(&cpus) : 1;
-  return usable >= kIsalMinimumCpus ? InflaterKind::kIsal : InflaterKind::kZlib;
+  if (chosen == nullptr || std::strcmp(chosen, "isal") != 0) {
+    // ISA-L's check takes a core of its own beside the inflating thread,
+    // and an installation that copies while it inflates needs another one
+    // for writing: on two cores zlib alone finishes first.
+    cpu_set_t cpus;
+    CPU_ZERO(&cpus);
+    const int usable = sched_getaffinity(0, sizeof cpus, &cpus) == 0 ? CPU_COUNT(&cpus) : 1;
+    if (usable < kIsalMinimumCpus) return InflaterKind::kZlib;
+  }
+  return IsalInflaterAvailable() ? InflaterKind::kIsal : InflaterKind::kZlib;
 }
 
 const char* InflaterName(InflaterKind kind) noexcept {
