@@ -442,49 +442,42 @@ class Checker {
       m_in.Put(r);
       m_output = output;
       if (step != Step::kShort) return step;
-      if (SlowSymbol(lengths, distances, step)) return step;
+      bool ended = false;
+      step = SlowSymbol(lengths, distances, ended);
+      if (step != Step::kOk || ended) return step;
     }
   }
 
-  // One symbol read with every check for the input's end. True when the
-  // block ended (`step` kOk) or the stream cannot go on (`step` says why).
-  bool SlowSymbol(const Code& lengths, const Code& distances, Step& step) {
-    step = SlowSymbolStep(lengths, distances);
-    return step != Step::kOk || m_blockEnded;
-  }
-
-  Step SlowSymbolStep(const Code& lengths, const Code& distances) {
-    m_blockEnded = false;
-    {
-      unsigned symbol = 0;
-      VESKP8_TRY(Decode(m_in, lengths, symbol));
-      if (symbol < 256) {
-        ++m_output;
-        return Step::kOk;
-      }
-      if (symbol == 256) {
-        m_blockEnded = true;
-        return Step::kOk;
-      }
-      symbol -= 257;
-      if (symbol >= 29) return Step::kRefused;  // "invalid literal/length code"
-      std::uint32_t extra = 0;
-      VESKP8_TRY(m_in.Read(kLengthExtra[symbol], extra));
-      const std::uint32_t length = kLengthBase[symbol] + extra;
-      unsigned code = 0;
-      VESKP8_TRY(Decode(m_in, distances, code));
-      if (code >= 30) return Step::kRefused;  // "invalid distance code"
-      VESKP8_TRY(m_in.Read(kDistanceExtra[code], extra));
-      if (kDistanceBase[code] + extra > m_output) return Step::kRefused;  // "too far back"
-      m_output += length;
+  // One symbol read with every check for the input's end; `ended` is set at
+  // the end-of-block code.
+  Step SlowSymbol(const Code& lengths, const Code& distances, bool& ended) {
+    unsigned symbol = 0;
+    VESKP8_TRY(Decode(m_in, lengths, symbol));
+    if (symbol < 256) {
+      ++m_output;
       return Step::kOk;
     }
+    if (symbol == 256) {
+      ended = true;
+      return Step::kOk;
+    }
+    symbol -= 257;
+    if (symbol >= 29) return Step::kRefused;  // "invalid literal/length code"
+    std::uint32_t extra = 0;
+    VESKP8_TRY(m_in.Read(kLengthExtra[symbol], extra));
+    const std::uint32_t length = kLengthBase[symbol] + extra;
+    unsigned code = 0;
+    VESKP8_TRY(Decode(m_in, distances, code));
+    if (code >= 30) return Step::kRefused;  // "invalid distance code"
+    VESKP8_TRY(m_in.Read(kDistanceExtra[code], extra));
+    if (kDistanceBase[code] + extra > m_output) return Step::kRefused;  // "too far back"
+    m_output += length;
+    return Step::kOk;
   }
 
   BitReader m_in;
   CheckTables* m_codes;
   bool m_fixedBuilt = false;
-  bool m_blockEnded = false;  // set by SlowSymbolStep at the end-of-block code
   const Code* m_lengths = nullptr;
   const Code* m_distances = nullptr;
   std::uint64_t m_output = 0;

@@ -1,13 +1,12 @@
 #include "setup/target_space.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
+#include <vector>
 
+#include "install/fs/file_system_native.h"
 #include "install/fs/file_time.h"
 #include "resources/resource_table.h"
 #include "setup/target_path.h"
@@ -26,25 +25,6 @@ bool IsUpToDate(const WideString& destination, std::uint64_t entryTicks) {
   struct stat st {};
   return stat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
          UnixSecondsToTicks(st.st_mtime) >= entryTicks;
-}
-
-// True when `directory` can be read and holds an entry besides "." and "..";
-// a directory that cannot be read counts as non-empty (its files are looked
-// at one by one).
-bool IsNonEmptyDirectory(const WideString& directory) {
-  NarrowString native;
-  if (!WideToLocaleChecked(directory, native)) return true;
-  DIR* dir = opendir(native.c_str());
-  if (dir == nullptr) return errno != ENOENT && errno != ENOTDIR;
-  bool found = false;
-  while (const dirent* entry = readdir(dir)) {
-    if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
-      found = true;
-      break;
-    }
-  }
-  closedir(dir);
-  return found;
 }
 
 WideString Decimal(std::uint64_t value) {
@@ -71,7 +51,9 @@ TargetSpace MeasureTargetSpace(const KitArchive& kit, const WideString& target) 
   WideString base = target;
   if (!base.ends_with(u'/')) base += u"/";
   // A directory that is missing or empty holds no destination to look at.
-  const bool nothingThere = !IsNonEmptyDirectory(target);
+  std::vector<DirectoryEntry> listed;
+  const ResultCode listing = ListDirectoryNoFollow(target, listed);
+  const bool nothingThere = listing == kErrNotFound || (listing == kOk && listed.empty());
   for (const KitEntry& entry : kit.entries()) {
     if (!nothingThere) {
       WideString name = entry.name;

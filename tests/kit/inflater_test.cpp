@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "kit/deflate_check.h"
+#include "deflate_reference.h"
 #include "kit/kit_inflate.h"
 #include "kit/raw_inflater.h"
 
@@ -105,48 +105,12 @@ std::vector<Bytes> IntactKits() {
   return kits;
 }
 
-// What zlib makes of a stream, fed whole: ended, refused (with its message)
-// or waiting for more, and the bytes it produced.
-struct ZlibVerdict {
-  int rc = Z_OK;
-  std::string message;
-  std::uint64_t output = 0;
-};
-
-ZlibVerdict AskZlib(const Bytes& kit) {
-  z_stream z{};
-  EXPECT_EQ(inflateInit2(&z, -15), Z_OK);
-  Bytes out(1 << 16);
-  z.next_in = const_cast<unsigned char*>(kit.data());
-  z.avail_in = static_cast<uInt>(kit.size());
-  ZlibVerdict verdict;
-  while (verdict.rc == Z_OK) {
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    verdict.rc = inflate(&z, Z_NO_FLUSH);
-  }
-  verdict.message = z.msg != nullptr ? z.msg : "";
-  verdict.output = z.total_out;
-  inflateEnd(&z);
-  return verdict;
-}
-
 // zlib's checks without the output (deflate_check.h), fed in pieces of
 // `piece` bytes, must reach zlib's verdict at zlib's output length.
 void ExpectCheckAgrees(const Bytes& kit, std::size_t piece, const std::string& what) {
-  std::size_t used = 0;
-  const DeflateCheck check = CheckDeflateStream([&](std::vector<unsigned char>& next) {
-    if (used == kit.size()) return false;
-    const std::size_t n = std::min(piece, kit.size() - used);
-    next.assign(kit.begin() + static_cast<long>(used), kit.begin() + static_cast<long>(used + n));
-    used += n;
-    return true;
-  });
-  const ZlibVerdict zlib = AskZlib(kit);
-  const DeflateVerdict expected = zlib.rc == Z_STREAM_END ? DeflateVerdict::kEnded
-                                  : zlib.rc == Z_BUF_ERROR ? DeflateVerdict::kShort
-                                                           : DeflateVerdict::kRefused;
-  ASSERT_EQ(check.verdict, expected) << what << ": zlib says " << zlib.rc << " " << zlib.message;
+  const DeflateCheck check = CheckInPieces(kit.data(), kit.size(), piece);
+  const ZlibVerdict zlib = AskZlib(kit.data(), kit.size());
+  ASSERT_EQ(check.verdict, zlib.verdict) << what << ": zlib says " << zlib.message;
   ASSERT_EQ(check.output, zlib.output) << what << ": " << zlib.message;
 }
 

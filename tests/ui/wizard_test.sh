@@ -321,6 +321,13 @@ set_entry() {
 }
 
 # frame_geometry WINDOW: WxH+X+Y of the window with its frame (if any).
+# From the welcome page to the copying (or an error) page with directory $1.
+choose_directory() {
+  click_next
+  set_entry "$1"
+  click_next
+}
+
 frame_geometry() {
   local l=0 r=0 t=0 b=0 extents
   geometry_of "$1"
@@ -382,9 +389,7 @@ case $scenario in
     fake_xdg_open
     start_app
     wait_main
-    click_next
-    set_entry "$scratch/t"
-    click_next
+    choose_directory "$scratch/t"
     expect_page final
     click 177 280 # the check button
     click_next
@@ -436,9 +441,7 @@ case $scenario in
     default_tree
     start_app
     wait_main
-    click_next
-    set_entry ""
-    click_next
+    choose_directory ""
     wait_box
     [ "$(box_count)" = 1 ] || fail "more than one box"
     [ "$(box_text)" = "Specify correct path to template directory." ] || fail "box text"
@@ -499,9 +502,7 @@ case $scenario in
     LD_PRELOAD="$bin/slow_writes.so" VESKP8_SLOW_WRITE_MS=15 \
       ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" start_app
     wait_main
-    click_next
-    set_entry "$target"
-    click_next
+    choose_directory "$target"
     expect_page copying
     # The main thread waits between two looks at the status: it uses little
     # processor time while the worker copies.
@@ -553,9 +554,7 @@ case $scenario in
     LD_PRELOAD="$bin/slow_writes.so" VESKP8_SLOW_WRITE_MS=10 \
       ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" start_app
     wait_main
-    click_next
-    set_entry "$scratch/t"
-    click_next
+    choose_directory "$scratch/t"
     expect_page copying
     # Half of the large file written (under its temporary name until it is
     # complete): the bar is past a quarter of its width.
@@ -603,9 +602,7 @@ case $scenario in
     [ -e "$proposal" ] && fail "something was installed"
     start_app
     wait_main
-    click_next
-    set_entry "$scratch/t"
-    click_next
+    choose_directory "$scratch/t"
     expect_page final
     "$bin/ui_probe" close "$main"
     expect_exit
@@ -719,9 +716,7 @@ case $scenario in
     default_tree
     start_app
     wait_main
-    click_next
-    set_entry "$scratch/ro/t"
-    click_next
+    choose_directory "$scratch/ro/t"
     wait_box
     text=$(box_text)
     [ "$text" = "$(printf 'Installation error\n%s\nThe file system is read-only.' "$scratch/ro/t")" ] ||
@@ -757,9 +752,7 @@ case $scenario in
     make_kit "$scratch/tree" --desc en "P" "V" ""
     start_app
     wait_main
-    click_next
-    set_entry "$scratch/small/t"
-    click_next
+    choose_directory "$scratch/small/t"
     wait_box
     text=$(box_text)
     case $text in
@@ -1070,9 +1063,7 @@ case $scenario in
       LD_PRELOAD="$bin/slow_writes.so" VESKP8_SLOW_WRITE_MS=10 \
         ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" start_app "-L$lang"
       wait_wizard
-      click_next
-      set_entry "$scratch/c$lang"
-      click_next
+      choose_directory "$scratch/c$lang"
       expect_page copying
       for _ in $(seq 300); do [ -e "$scratch/c$lang/Trade/data/part2.bin" ] && break; sleep 0.1; done
       shot "03-copying$suffix"
@@ -1352,9 +1343,7 @@ PY
     snapshot >"$scratch/before"
     start_app
     wait_main
-    click_next
-    set_entry "$target"
-    click_next
+    choose_directory "$target"
     wait_box
     shot 10-box-install-error
     answer_box Return
@@ -1393,9 +1382,7 @@ PY
     start_app
     unset LD_PRELOAD
     wait_main
-    click_next
-    set_entry "$scratch/t"
-    click_next
+    choose_directory "$scratch/t"
     wait_box
     answer_box Return
     expect_page final

@@ -5,7 +5,6 @@
 // block: refused) and, when it ended, on the bytes. zlib's checks without the
 // output (deflate_check.h), fed in the same uneven pieces, must reach zlib's
 // verdict at zlib's output length.
-#include <zlib.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -13,7 +12,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "kit/deflate_check.h"
+#include "../../kit/deflate_reference.h"
 #include "kit/raw_inflater.h"
 
 namespace {
@@ -45,32 +44,9 @@ Result Run(veskp8::InflaterKind kind, const std::uint8_t* data, std::size_t size
 
 // zlib's checks alone, fed in pieces of `step` bytes, against zlib's own run.
 void CompareCheck(const std::uint8_t* data, std::size_t size, std::size_t step) {
-  std::size_t used = 0;
-  const veskp8::DeflateCheck check =
-      veskp8::CheckDeflateStream([&](std::vector<unsigned char>& piece) {
-        if (used == size) return false;
-        const std::size_t n = size - used < step ? size - used : step;
-        piece.assign(data + used, data + used + n);
-        used += n;
-        return true;
-      });
-  z_stream z{};
-  if (inflateInit2(&z, -15) != Z_OK) std::abort();
-  std::vector<unsigned char> out(1 << 16);
-  z.next_in = const_cast<std::uint8_t*>(data);
-  z.avail_in = static_cast<uInt>(size);
-  int rc = Z_OK;
-  while (rc == Z_OK) {
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    rc = inflate(&z, Z_NO_FLUSH);
-  }
-  const veskp8::DeflateVerdict expected = rc == Z_STREAM_END  ? veskp8::DeflateVerdict::kEnded
-                                          : rc == Z_BUF_ERROR ? veskp8::DeflateVerdict::kShort
-                                                              : veskp8::DeflateVerdict::kRefused;
-  const std::uint64_t produced = z.total_out;
-  inflateEnd(&z);
-  if (check.verdict != expected || check.output != produced) std::abort();
+  const veskp8::DeflateCheck check = veskp8::CheckInPieces(data, size, step);
+  const veskp8::ZlibVerdict zlib = veskp8::AskZlib(data, size);
+  if (check.verdict != zlib.verdict || check.output != zlib.output) std::abort();
 }
 
 }  // namespace
